@@ -1,0 +1,28 @@
+/* A plain C client: both public headers compile as C99 and the library
+ * answers through its C interface without any session open. */
+#include <kestrel/kestrel.h>
+#include <kestrel/quill_ra_kestrel.h>
+#include <stdio.h>
+
+static int failures = 0;
+
+static void expect(int condition, const char* what) {
+  if (!condition) {
+    fprintf(stderr, "failed: %s\n", what);
+    ++failures;
+  }
+}
+
+int main(void) {
+  uint32_t value = 7;
+  tStatusReport report = {0, 0, NULL, NULL};
+  expect(sizeof report == 24, "tStatusReport is 24 bytes");
+  expect(KESTREL_getAttributeU32(0, KESTREL_ATTR_CONTROLLER_MODEL, &value) == kestrelerr_invalidHandle,
+         "a wrong handle is refused");
+  expect(value == 7, "a refused call leaves the value alone");
+  expect(KESTREL_performSelfTest(kControllerHandle) == kestrelerr_invalidHandle, "no session is open");
+  KESTREL_closeController(kControllerHandle);
+  KESTREL_closeWatchdog(kWatchdogHandle);
+  if (failures == 0) puts("C client: ok");
+  return failures == 0 ? 0 : 1;
+}
