@@ -5,6 +5,7 @@
 
 #include "kestrel/kestrel.h"
 #include "platform/tStatusReport.h"
+#include "platform/triggerRouterPath.h"
 #include "source/user/tControllerUserSession.h"
 #include "source/user/tWatchdogUserSession.h"
 
@@ -81,6 +82,10 @@ KESTREL_API int32_t KESTREL_getAttributeDBL(tKestrelHandle handle, uint32_t attr
 
 KESTREL_API int32_t KESTREL_getAttributeUTF8(tKestrelHandle handle, uint32_t attribute, char* buffer,
                                              uint64_t* length) {
+  if (attribute == kTriggerRouterPathAttribute) {
+    if (length == nullptr) return brioerr_invalidParameter;
+    return nKESTREL1400::getTriggerRouterPath(buffer, *length);
+  }
   if (handle != kControllerHandle) return kestrelerr_invalidHandle;
   if (length == nullptr) return brioerr_invalidParameter;
   uint64_t capacity = buffer == nullptr ? 0 : *length;
