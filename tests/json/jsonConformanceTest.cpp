@@ -71,7 +71,9 @@ TEST(JsonConformance, ParsingCorpus) {
     const std::vector<char> bytes = readNulTerminated(entry.path());
     const bool accepted = acceptsWhole(bytes);
     // The other validating operations must survive every file as well.
-    if (jsonz_containerEnd(bytes.data()) != nullptr) EXPECT_NE(jsonz_parse(bytes.data(), nullptr), nullptr) << name;
+    if (jsonz_containerEnd(bytes.data()) != nullptr) {
+      EXPECT_NE(jsonz_parse(bytes.data(), nullptr), nullptr) << name;
+    }
     jsonz_findMember(bytes.data(), "a");
     ++files;
     if (name[0] == 'y') {
