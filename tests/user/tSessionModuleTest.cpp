@@ -1,0 +1,105 @@
+// Session references: a session closed on one thread stays alive until the
+// operations that hold it on other threads have returned.
+#include "source/user/tSessionModule.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace nKESTREL1400;
+
+namespace {
+
+std::atomic<int> gLiveSessions{0};
+
+class tTestSession final : public tSharedSession {
+ public:
+  tTestSession() { ++gLiveSessions; }
+  ~tTestSession() override {
+    value = -1;
+    --gLiveSessions;
+  }
+  int read() const { return value; }
+  int value = 42;
+};
+
+constexpr kSourceLocation kNotOpen{"tTestSession", 1};
+
+void publishNew(tSessionModule<tTestSession>& module) {
+  std::lock_guard guard(module.lock());
+  module.publish(new tTestSession);
+}
+
+void close(tSessionModule<tTestSession>& module) {
+  std::lock_guard guard(module.lock());
+  tTestSession* session = module.published();
+  module.publish(nullptr);
+  if (session != nullptr) session->release();
+}
+
+TEST(tSessionModule, NoSessionGivesInvalidHandle) {
+  tSessionModule<tTestSession> module;
+  ASSERT_TRUE(module.setupStatus().isNotError());
+  tScopedStatusReport report;
+  EXPECT_FALSE(module.current(report, kNotOpen));
+  EXPECT_EQ(report.code(), -26931);
+  EXPECT_STREQ(reportText(report), R"({"file":"tTestSession","line":1,"component":"kestrel"})");
+}
+
+TEST(tSessionModule, AReferenceOutlivesTheClose) {
+  tSessionModule<tTestSession> module;
+  publishNew(module);
+  tScopedStatusReport report;
+  auto reference = module.current(report, kNotOpen);
+  ASSERT_TRUE(reference);
+  close(module);
+  EXPECT_EQ(gLiveSessions.load(), 1);
+  EXPECT_EQ(reference->read(), 42);
+  { auto released = std::move(reference); }
+  EXPECT_EQ(gLiveSessions.load(), 0);
+  EXPECT_FALSE(module.current(report, kNotOpen));
+}
+
+TEST(tSessionModule, ReportWithAnErrorGetsNoSession) {
+  tSessionModule<tTestSession> module;
+  publishNew(module);
+  tScopedStatusReport report;
+  setCode(report, -1);
+  EXPECT_FALSE(module.current(report, kNotOpen));
+  EXPECT_EQ(report.code(), -1);
+  close(module);
+}
+
+TEST(tSessionModule, OperationsRaceWithOpenAndClose) {
+  tSessionModule<tTestSession> module;
+  std::atomic<bool> stop{false};
+  std::atomic<long> served{0};
+  std::vector<std::thread> callers;
+  for (int i = 0; i < 4; ++i) {
+    callers.emplace_back([&] {
+      while (!stop.load()) {
+        tScopedStatusReport report;
+        if (auto session = module.current(report, kNotOpen)) {
+          EXPECT_EQ(session->read(), 42);
+          ++served;
+        } else {
+          EXPECT_EQ(report.code(), -26931);
+        }
+      }
+    });
+  }
+  for (int round = 0; round < 2000; ++round) {
+    publishNew(module);
+    std::this_thread::yield();
+    close(module);
+  }
+  stop = true;
+  for (auto& caller : callers) caller.join();
+  EXPECT_EQ(gLiveSessions.load(), 0);
+  EXPECT_GT(served.load(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "tools/kestrelctl/controllerClient.h"
+
+namespace kestrelctl {
+
+// Prints the board's identity, processor, memory modules, companion chip and
+// trigger-router path. Returns the exit status.
+int runInfo(const tControllerClient& controller, bool json);
+
+}  // namespace kestrelctl
