@@ -1,20 +1,55 @@
 #include "source/user/tControllerUserSession.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <new>
 
 #include "kestrel/kestrel.h"
+#include "platform/cZeSmBiosLinuxProvider.h"
+#include "platform/memoryAllocation.h"
+#include "platform/openInterface.h"
+#include "platform/tDeviceInterfaceIterator.h"
+#include "platform/tStatusReport.h"
+#include "source/user/smbiosResult.h"
 
 namespace nKESTREL1400 {
 namespace {
 
+using namespace nZESMBIOS_1_1;
+
 constexpr const char* kFile = "tControllerUserSession";
 constexpr kSourceLocation kNotOpen{kFile, 211};
 constexpr kSourceLocation kNoMemory{kFile, 102};
+constexpr kSourceLocation kBoardRefused{kFile, 128};
 constexpr kSourceLocation kNoInterface{kFile, 141};
-constexpr kSourceLocation kNotSupported{kFile, 408};
+constexpr kSourceLocation kDuplicateInterface{kFile, 152};
+constexpr kSourceLocation kSmbiosLoad{kFile, 183};
+constexpr kSourceLocation kVersionRefused{kFile, 196};
+constexpr kSourceLocation kNoPopulatedDevice{kFile, 251};
+
+constexpr const char* kControllerInterface = "hostController_hostController";
+constexpr const char* kCompanionInterface = "hostController_hostMarten";
+
+constexpr std::uint32_t kModelText = 0x9704;         // type 151, offset 04h
+constexpr std::uint32_t kSlotCount = 0x19804;        // type 152, offset 04h
+constexpr std::uint32_t kChassisByte = 0x19F04;      // type 159, offset 04h
+constexpr std::uint32_t kModelByte = 0x1960C;        // type 150, offset 0Ch
+constexpr std::uint32_t kVersionMajor = 0x19604;     // type 150, offset 04h
+constexpr std::uint32_t kVersionMinor = 0x19605;     // type 150, offset 05h
+constexpr std::uint32_t kMemoryDeviceCount = 0x2100D;  // type 16, offset 0Dh
+constexpr std::uint32_t kMemoryDeviceSize = 0x2110C;   // type 17, offset 0Ch
+constexpr std::int32_t kRefusedModel = 5;
 
 tSessionModule<tControllerUserSession> gModule;
+
+bool byteReadable(std::uint32_t selector, std::uint8_t* value = nullptr) {
+  std::uint8_t scratch = 0;
+  return smBiosReadByte(selector, 0, value != nullptr ? value : &scratch) == 0;
+}
+
+// Two matches of an interface that must exist once.
+void refuseDuplicate(tStatusReport& report) { setCode(report, brioerr_resourceFailure, kDuplicateInterface); }
 
 }  // namespace
 
@@ -22,7 +57,7 @@ tControllerUserSession* tControllerUserSession::openSession(tStatusReport& repor
   if (report.code < 0 || !gModule.usable(report)) return nullptr;
   std::lock_guard guard(gModule.lock());
   if (tControllerUserSession* open = gModule.published()) {
-    ++open->openCount_;
+    ++open->referenceCount_;
     return open;
   }
   auto* session = new (std::nothrow) tControllerUserSession();
@@ -43,7 +78,7 @@ void tControllerUserSession::closeSession() noexcept {
   if (gModule.setupStatus().isError()) return;
   std::lock_guard guard(gModule.lock());
   tControllerUserSession* session = gModule.published();
-  if (session == nullptr || --session->openCount_ > 0) return;
+  if (session == nullptr || --session->referenceCount_ > 0) return;
   gModule.publish(nullptr);
   session->release();
 }
@@ -52,41 +87,172 @@ tControllerUserSession::tReference tControllerUserSession::currentSession(tStatu
   return gModule.current(report, kNotOpen);
 }
 
+tControllerUserSession::~tControllerUserSession() { closeProxies(); }
+
+void tControllerUserSession::closeProxies() noexcept {
+  if (hostControllerProxy_.isOpen()) hostControllerProxy_.close();
+  if (martenProxy_.isOpen()) martenProxy_.close();
+}
+
 void tControllerUserSession::construct(tStatusReport& report) noexcept {
-  // The controller's device interfaces are found through the kernel driver's
-  // device layer; without it no controller interface exists.
-  setCode(report, kestrelerr_deviceNotAvailable, kNoInterface);
+  if (report.code < 0) return;
+  if (boardRefused()) {
+    setCode(report, kestrelerr_deviceNotAvailable, kBoardRefused);
+    return;
+  }
+  tStatus local;
+  openInterfaces(local, report);
+  if (report.code < 0) return;
+  if (local.isError()) {
+    hostControllerProxy_.close();
+    local.copyToReport(report);
+    return;
+  }
+  loadSmbiosTable(report);
+  if (report.code < 0) return;
+  checkVersion(report);
+  findPopulatedMemory(report);
+  if (report.code < 0) closeProxies();
 }
 
-void tControllerUserSession::getAttributeU32(std::uint32_t, std::uint32_t&, tStatusReport& report) noexcept {
-  if (report.code >= 0) setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
+// A board whose model text is missing and whose SMBIOS says model 5 is not
+// a supported controller. A model text that cannot be buffered skips the check.
+bool tControllerUserSession::boardRefused() const noexcept {
+  tSmbiosText model;
+  const std::int32_t result = model.read(kModelText, 0);
+  if (result == kestrelerr_memoryFull) return false;
+  if (result == 0 || byteReadable(kSlotCount) || byteReadable(kChassisByte)) return false;
+  std::uint8_t modelByte = 0;
+  return byteReadable(kModelByte, &modelByte) && modelByte == kRefusedModel;
 }
 
-void tControllerUserSession::setAttributeU32(std::uint32_t, std::uint32_t, tStatusReport& report) noexcept {
-  if (report.code >= 0) setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
+void tControllerUserSession::openInterfaces(tStatus& local, tStatusReport& report) noexcept {
+  {
+    tDeviceInterfaceIterator controllers(kControllerInterface, local);
+    if (local.isNotError()) {
+      if (controllers.isEnd()) {
+        setCode(report, kestrelerr_deviceNotAvailable, kNoInterface);
+        return;
+      }
+      openInterface(controllers, hostControllerProxy_, local);
+      if (local.isNotError()) {
+        controllers.next();
+        if (!controllers.isEnd()) {
+          closeProxies();
+          refuseDuplicate(report);
+          return;
+        }
+      }
+    }
+  }
+  if (local.isError()) return;
+  tDeviceInterfaceIterator companions(kCompanionInterface, local);
+  if (local.isError() || companions.isEnd()) return;
+  openInterface(companions, martenProxy_, local);
+  if (local.isNotError()) {
+    companions.next();
+    if (!companions.isEnd()) {
+      closeProxies();
+      refuseDuplicate(report);
+    }
+  }
 }
 
-void tControllerUserSession::getAttributeI32(std::uint32_t, std::int32_t&, tStatusReport& report) noexcept {
-  if (report.code >= 0) setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
+// Asks the driver for the SMBIOS table in two passes (sizes, then data) and
+// hands it to the provider, which keeps a table loaded earlier.
+void tControllerUserSession::loadSmbiosTable(tStatusReport& report) noexcept {
+  tStatus local;
+  std::uint32_t identSize = 0;
+  std::uint32_t tableSize = 0;
+  hostControllerProxy_.getSmBiosData(nullptr, identSize, nullptr, tableSize, local);
+  if (local.code == smbioserr_bufferTooSmall) local = tStatus();
+  if (local.isError()) {
+    hostControllerProxy_.close();
+    local.copyToReport(report);
+    return;
+  }
+  // One byte more than asked for keeps the identification text terminated
+  // whatever the driver writes.
+  auto* ident = static_cast<char*>(allocateBytes(std::size_t{identSize} + 1, local));
+  auto* table = static_cast<std::uint8_t*>(allocateBytes(tableSize, local));
+  if (local.isError()) {
+    std::free(ident);
+    std::free(table);
+    closeProxies();
+    local.copyToReport(report);
+    return;
+  }
+  std::memset(ident, 0, std::size_t{identSize} + 1);
+  hostControllerProxy_.getSmBiosData(ident, identSize, table, tableSize, local);
+  if (local.isError()) {
+    std::free(ident);
+    std::free(table);
+    closeProxies();
+    local.copyToReport(report);
+    return;
+  }
+  local.copyToReport(report);
+  const std::int32_t loaded = smBiosLoad(ident, table, &tableSize);
+  if (loaded != 0) setCode(report, loaded, kSmbiosLoad);
+  std::free(ident);
+  std::free(table);
+  if (report.code < 0) closeProxies();
 }
 
-void tControllerUserSession::getAttributeDBL(std::uint32_t, double&, tStatusReport& report) noexcept {
-  if (report.code >= 0) setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
+void tControllerUserSession::checkVersion(tStatusReport& report) noexcept {
+  std::uint8_t major = 0;
+  std::uint8_t minor = 0;
+  if (!byteReadable(kVersionMajor, &major) || !byteReadable(kVersionMinor, &minor) || major < 2 || minor > 2) {
+    setCode(report, kestrelerr_deviceNotAvailable, kVersionRefused);
+  }
 }
 
-void tControllerUserSession::getAttributeUTF8(std::uint32_t, char*, std::uint64_t&, tStatusReport& report) noexcept {
-  if (report.code >= 0) setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
+void tControllerUserSession::findPopulatedMemory(tStatusReport& report) noexcept {
+  if (report.code < 0) return;
+  std::uint16_t count = 0;
+  const std::int32_t countResult = smBiosReadWord(kMemoryDeviceCount, 0, &count);
+  mapSmbiosResult(countResult, report);
+  if (report.code < 0 || count == 0) return;
+  populatedMemoryDevices_.reset(new (std::nothrow) std::int32_t[count]);
+  if (!populatedMemoryDevices_) {
+    setCode(report, kestrelerr_memoryFull, kNoMemory);
+    return;
+  }
+  for (std::uint32_t instance = 0; instance < count; ++instance) {
+    std::uint16_t size = 0;
+    mapSmbiosResult(smBiosReadWord(kMemoryDeviceSize, instance, &size), report);
+    if (report.code < 0) return;
+    if (size != 0) populatedMemoryDevices_[populatedCount_++] = static_cast<std::int32_t>(instance);
+  }
 }
 
-void tControllerUserSession::setAttributeUTF8(std::uint32_t, const char*, std::size_t, tStatusReport& report) noexcept {
-  if (report.code >= 0) setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
+std::int32_t tControllerUserSession::controllerModel(std::int32_t& model) noexcept {
+  tSmbiosText text;
+  const std::int32_t result = text.read(kModelText, 0);
+  if (result == kestrelerr_memoryFull) return kestrelerr_memoryFull;
+  std::uint8_t modelByte = 0;
+  if (result == 0) {
+    model = 1;
+  } else if (byteReadable(kSlotCount)) {
+    model = 2;
+  } else if (byteReadable(kChassisByte)) {
+    model = 3;
+  } else if (byteReadable(kModelByte, &modelByte) && modelByte >= 1 && modelByte <= 5) {
+    model = modelByte;
+  } else {
+    model = -1;
+  }
+  return 0;
+}
+
+std::int32_t tControllerUserSession::populatedDeviceInstance(std::uint32_t index,
+                                                             tStatusReport& report) const noexcept {
+  const std::uint32_t entry = index & 0xFF;
+  if (entry < populatedCount_) return populatedMemoryDevices_[entry];
+  setCode(report, kestrelerr_attributeNotSupported, kNoPopulatedDevice);
+  return 0;
 }
 
 void tControllerUserSession::performSelfTest(tStatusReport&) noexcept {}
-
-void tControllerUserSession::updateFirmware(const std::uint8_t*, std::uint64_t, std::int32_t,
-                                            tStatusReport& report) noexcept {
-  if (report.code >= 0) setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
-}
 
 }  // namespace nKESTREL1400

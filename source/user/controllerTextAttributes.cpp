@@ -1,0 +1,234 @@
+// Text attributes of the controller session.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "kestrel/kestrel.h"
+#include "platform/cZeSmBiosLinuxProvider.h"
+#include "platform/tStatusReport.h"
+#include "source/user/attributeId.h"
+#include "source/user/smbiosResult.h"
+#include "source/user/tControllerUserSession.h"
+#include "source/user/textAttributeTable.h"
+#include "source/user/u32AttributeTable.h"
+
+namespace nKESTREL1400 {
+namespace {
+
+using namespace nZESMBIOS_1_1;
+
+constexpr const char* kFile = "tControllerUserSession";
+constexpr kSourceLocation kNoCompanion{kFile, 590};
+constexpr kSourceLocation kNotSupported{kFile, 604};
+constexpr kSourceLocation kNoValue{kFile, 621};
+constexpr kSourceLocation kSizeAnswered{kFile, 672};
+constexpr kSourceLocation kNoMemory{kFile, 679};
+constexpr kSourceLocation kTooSmall{kFile, 701};
+constexpr kSourceLocation kIdentityUnreadable{kFile, 733};
+constexpr kSourceLocation kWritesRefused{kFile, 738};
+constexpr kSourceLocation kCompanionRefused{kFile, 751};
+
+constexpr char kNotApplicable[] = "Not Applicable";
+constexpr std::uint32_t kBiosVersionText = 0x0005;   // type 0, offset 05h
+constexpr std::uint32_t kTextWriteByte = 0x19D04;    // type 157, offset 04h
+constexpr std::uint32_t kTextWriteLimit = 0x19D05;   // type 157, offset 05h
+constexpr std::uint32_t kFirstBoardTextVersion = 7;
+
+std::uint32_t clampedSize(std::uint64_t length) {
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(length, UINT32_MAX));
+}
+
+void setLow32(std::uint64_t& length, std::uint32_t value) { length = (length & ~std::uint64_t{UINT32_MAX}) | value; }
+
+// Copies `text` with a "0" in front of every field whose second character
+// is a colon. A field starts the text and, with `commaFields`, follows a comma.
+std::size_t normalize(const char* text, bool commaFields, char* out) {
+  std::size_t written = 0;
+  bool fieldStart = true;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (fieldStart && p[1] == ':') out[written++] = '0';
+    out[written++] = *p;
+    fieldStart = commaFields && *p == ',';
+  }
+  out[written] = '\0';
+  return written;
+}
+
+// Whether the BIOS version of `instance` equals `text`; the outcome of a
+// failed size question goes into the report.
+bool equalsBiosVersion(const char* text, std::uint32_t instance, tStatusReport& report) {
+  std::uint32_t size = 0;
+  const std::int32_t answer = smBiosReadString(kBiosVersionText, instance, nullptr, &size);
+  if (answer != smbioserr_bufferTooSmall) {
+    mapSmbiosResult(answer, report);
+    return false;
+  }
+  std::unique_ptr<char[]> bios(new (std::nothrow) char[size]);
+  if (!bios) return false;
+  if (smBiosReadString(kBiosVersionText, instance, bios.get(), &size) != 0) return false;
+  return std::strcmp(bios.get(), text) == 0;
+}
+
+}  // namespace
+
+void tControllerUserSession::getAttributeUTF8(std::uint32_t id, char* buffer, std::uint64_t& length,
+                                              tStatusReport& report) noexcept {
+  if (report.code < 0) return;
+  const std::uint32_t source = attributeId::source(id);
+  if (martenProxy_.isOpen() && attributeId::base(id) == kBiosVersionAttribute) {
+    if (source == attributeId::kSourceSmbios) {
+      id = attributeId::withSource(id, 0);
+    } else {
+      tStatus local;
+      std::uint32_t size = static_cast<std::uint32_t>(length);
+      martenProxy_.getAttribute(id, buffer, size, local);
+      setLow32(length, size);
+      local.copyToReport(report);
+      return;
+    }
+  } else if (!martenProxy_.isOpen() && source == attributeId::kSourceCompanion) {
+    setCode(report, kestrelerr_deviceNotAvailable, kNoCompanion);
+    return;
+  }
+
+  const tTextAttribute* row = findTextAttribute(attributeId::base(id));
+  if (row == nullptr) {
+    setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
+    return;
+  }
+  const std::uint32_t index = attributeId::index(id);
+  std::uint32_t selector = row->selector;
+  std::uint32_t instance = index;
+  if (row->index == tTextIndex::populated) {
+    instance = static_cast<std::uint32_t>(populatedDeviceInstance(index, report));
+  } else if (row->index == tTextIndex::entry) {
+    std::uint8_t count = 0;
+    mapSmbiosResult(smBiosReadByte(row->countSelector, 0, &count), report);
+    if (report.code >= 0 && (index > row->lastEntry || count <= index)) {
+      setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
+    }
+    selector += index * row->entryStep;
+    instance = 0;
+  }
+  if (report.code < 0) return;
+
+  if (row->rule == tTextRule::normalized || row->rule == tTextRule::normalizedPerComma) {
+    readNormalizedText(selector, instance, id, buffer, length, report);
+    return;
+  }
+  if (row->rule == tTextRule::boardText) {
+    std::uint32_t version = 0;
+    getAttributeU32(kInfoVersionAttribute | index, version, report);
+    if (report.code < 0) return;
+    if (version < kFirstBoardTextVersion) {
+      setCode(report, kestrelerr_attributeNotSupported, kNoValue);
+      return;
+    }
+  }
+
+  std::uint32_t size = clampedSize(length);
+  const std::int32_t result = smBiosReadString(selector, instance, buffer, &size);
+  if (result == smbioserr_bufferTooSmall) length = size;
+  mapSmbiosResult(result, report);
+  if (report.code < 0 || result != 0) return;
+
+  switch (row->rule) {
+    case tTextRule::notApplicable:
+    case tTextRule::boardText:
+      if (std::strcmp(buffer, kNotApplicable) == 0) setCode(report, kestrelerr_attributeNotSupported, kNoValue);
+      break;
+    case tTextRule::differsFromBios:
+      if (equalsBiosVersion(buffer, instance, report)) setCode(report, kestrelerr_attributeNotSupported, kNoValue);
+      break;
+    default:
+      break;
+  }
+}
+
+void tControllerUserSession::readNormalizedText(std::uint32_t selector, std::uint32_t instance, std::uint32_t id,
+                                                char* buffer, std::uint64_t& length,
+                                                tStatusReport& report) noexcept {
+  std::uint32_t size = 0;
+  mapSmbiosResult(smBiosReadString(selector, instance, nullptr, &size), report);
+  if (report.code == kestrelerr_bufferTooSmall) {
+    forceCode(report, 0);
+  } else if (report.code >= 0) {
+    setCode(report, brioerr_resourceFailure, kSizeAnswered);
+    return;
+  } else {
+    return;
+  }
+
+  // The text, then room for it with a "0" added to every field.
+  std::unique_ptr<char[]> text(new (std::nothrow) char[size]());
+  std::unique_ptr<char[]> result(new (std::nothrow) char[2 * std::size_t{size} + 1]);
+  if (!text || !result) {
+    setCode(report, kestrelerr_memoryFull, kNoMemory);
+    return;
+  }
+  const std::int32_t read = smBiosReadString(selector, instance, text.get(), &size);
+  if (read != 0) {
+    mapSmbiosResult(read, report);
+    return;
+  }
+  const bool commaFields = attributeId::base(id) == 0x1006A600;
+  const std::size_t resultLength = normalize(text.get(), commaFields, result.get());
+  if (length < resultLength + 1) {
+    setCode(report, kestrelerr_bufferTooSmall, kTooSmall);
+    length = resultLength + 1;
+    return;
+  }
+  std::memcpy(buffer, result.get(), resultLength + 1);
+}
+
+void tControllerUserSession::setAttributeUTF8(std::uint32_t id, const char* text, std::size_t size,
+                                              tStatusReport& report) noexcept {
+  if (report.code < 0) return;
+  if (attributeId::withSource(id, 0) == kUserTextAttribute) {
+    if (attributeId::source(id) != attributeId::kSourceCompanion) {
+      writeControllerText(id, text, size, report);
+      if (report.code < 0) return;
+    }
+    writeCompanionText(attributeId::withSource(id, attributeId::kSourceCompanion), text, size, report);
+    // The companion keeps a copy when it can; it need not.
+    if (report.code == kestrelerr_attributeNotSupported) forceCode(report, 0);
+    return;
+  }
+  writeControllerText(id, text, size, report);
+  if (report.code == kestrelerr_attributeNotSupported) {
+    forceCode(report, 0);
+    writeCompanionText(id, text, size, report);
+  }
+}
+
+void tControllerUserSession::writeControllerText(std::uint32_t id, const char* text, std::size_t size,
+                                                 tStatusReport& report) noexcept {
+  std::uint8_t writable = 0;
+  std::uint8_t limit = 0;
+  if (smBiosReadByte(kTextWriteByte, 0, &writable) != 0 || smBiosReadByte(kTextWriteLimit, 0, &limit) != 0) {
+    setCode(report, kestrelerr_deviceNotAvailable, kIdentityUnreadable);
+    return;
+  }
+  if (writable == 0 || limit >= 2) {
+    setCode(report, kestrelerr_attributeNotSupported, kWritesRefused);
+    return;
+  }
+  tStatus local;
+  hostControllerProxy_.setAttribute(id, text, static_cast<std::uint32_t>(size), local);
+  local.copyToReport(report);
+}
+
+void tControllerUserSession::writeCompanionText(std::uint32_t id, const char* text, std::size_t size,
+                                                tStatusReport& report) noexcept {
+  if (!martenProxy_.isOpen()) {
+    setCode(report, kestrelerr_attributeNotSupported, kCompanionRefused);
+    return;
+  }
+  tStatus local;
+  martenProxy_.setAttribute(id, text, static_cast<std::uint32_t>(size), local);
+  local.copyToReport(report);
+}
+
+}  // namespace nKESTREL1400
