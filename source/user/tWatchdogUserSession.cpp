@@ -4,22 +4,38 @@
 #include <new>
 
 #include "kestrel/kestrel.h"
+#include "platform/openInterface.h"
+#include "platform/tDeviceInterfaceIterator.h"
+#include "platform/tStatusReport.h"
 
 namespace nKESTREL1400 {
 namespace {
+
+using nBRIO000::tIONotificationReader;
 
 constexpr const char* kFile = "tWatchdogUserSession";
 constexpr kSourceLocation kNotOpen{kFile, 188};
 constexpr kSourceLocation kNoMemory{kFile, 96};
 constexpr kSourceLocation kNoInterface{kFile, 131};
+constexpr kSourceLocation kDuplicateInterface{kFile, 146};
+constexpr kSourceLocation kMalformed{kFile, 262};
+constexpr kSourceLocation kEmptyNotification{kFile, 268};
+
+constexpr const char* kWatchdogInterface = "hostController_hostControllerWatchdog";
 
 tSessionModule<tWatchdogUserSession> gModule;
 
 }  // namespace
 
+tWatchdogUserSession::tWatchdogUserSession() noexcept : reader_(0, sessionStatus_), sessionLock_(sessionStatus_) {}
+
 tWatchdogUserSession* tWatchdogUserSession::openSession(tStatusReport& status) noexcept {
   if (status.code < 0 || !gModule.usable(status)) return nullptr;
   std::lock_guard guard(gModule.lock());
+  if (tWatchdogUserSession* open = gModule.published()) {
+    ++open->referenceCount_;
+    return open;
+  }
   auto* session = new (std::nothrow) tWatchdogUserSession();
   if (session == nullptr) {
     setCode(status, kestrelerr_memoryFull, kNoMemory);
@@ -27,6 +43,7 @@ tWatchdogUserSession* tWatchdogUserSession::openSession(tStatusReport& status) n
   }
   session->construct(status);
   if (status.code < 0) {
+    session->shutDown();
     session->release();
     return nullptr;
   }
@@ -38,8 +55,9 @@ void tWatchdogUserSession::closeSession() noexcept {
   if (gModule.setupStatus().isError()) return;
   std::lock_guard guard(gModule.lock());
   tWatchdogUserSession* session = gModule.published();
-  if (session == nullptr) return;
+  if (session == nullptr || --session->referenceCount_ > 0) return;
   gModule.publish(nullptr);
+  session->shutDown();
   session->release();
 }
 
@@ -48,17 +66,128 @@ tWatchdogUserSession::tReference tWatchdogUserSession::currentSession(tStatusRep
 }
 
 void tWatchdogUserSession::construct(tStatusReport& status) noexcept {
-  // The watchdog interface is found through the kernel driver's device
-  // layer; without it no watchdog interface exists.
-  setCode(status, kestrelerr_deviceNotAvailable, kNoInterface);
+  if (status.code < 0) return;
+  tStatus local;
+  tDeviceInterfaceIterator interfaces(kWatchdogInterface, local);
+  if (local.isError()) {
+    local.copyToReport(status);
+    return;
+  }
+  if (interfaces.isEnd()) {
+    setCode(status, kestrelerr_deviceNotAvailable, kNoInterface);
+    return;
+  }
+  openInterface(interfaces, proxy_, local);
+  if (local.isError()) {
+    local.copyToReport(status);
+    return;
+  }
+  interfaces.next();
+  if (!interfaces.isEnd()) {
+    proxy_.close();
+    setCode(status, brioerr_resourceFailure, kDuplicateInterface);
+    return;
+  }
+  if (!notification_.isRegistered()) notification_.enable(reader_, proxy_, kNotificationId, sessionStatus_);
+  sessionStatus_.copyToReport(status);
 }
 
-void tWatchdogUserSession::startTimer(tStatusReport&) noexcept {}
-void tWatchdogUserSession::stopTimer(tStatusReport&) noexcept {}
-void tWatchdogUserSession::pet(tStatusReport&) noexcept {}
-void tWatchdogUserSession::cancelWaitForNotification(tStatusReport&) noexcept {}
-void tWatchdogUserSession::waitForNotification(std::int32_t&, tStatusReport&) noexcept {}
-void tWatchdogUserSession::getAttributeU32(std::uint32_t, std::uint32_t&, tStatusReport&) noexcept {}
-void tWatchdogUserSession::setAttributeU32(std::uint32_t, std::uint32_t, tStatusReport&) noexcept {}
+void tWatchdogUserSession::shutDown() noexcept {
+  if (proxy_.isOpen()) {
+    tStatus ignored;
+    proxy_.stopWatchdogTimer(ignored);
+  }
+  // Ending the registration makes the driver close the stream; the wake-up
+  // frees a waiter even when the driver sends nothing.
+  notification_.disable();
+  tStatus ignored;
+  reader_.cancel(ignored);
+}
+
+tWatchdogUserSession::~tWatchdogUserSession() {
+  notification_.disable();
+  if (proxy_.isOpen()) proxy_.close();
+  sessionLock_.lock();
+  sessionLock_.unlock();
+}
+
+template <typename Request>
+void tWatchdogUserSession::request(tStatusReport& status, Request send) noexcept {
+  if (status.code < 0) return;
+  tStatus local;
+  send(local);
+  local.copyToReport(status);
+}
+
+void tWatchdogUserSession::startTimer(tStatusReport& status) noexcept {
+  request(status, [&](tStatus& local) { proxy_.startWatchdogTimer(local); });
+}
+
+void tWatchdogUserSession::stopTimer(tStatusReport& status) noexcept {
+  request(status, [&](tStatus& local) { proxy_.stopWatchdogTimer(local); });
+}
+
+void tWatchdogUserSession::pet(tStatusReport& status) noexcept {
+  request(status, [&](tStatus& local) { proxy_.petWatchdog(local); });
+}
+
+void tWatchdogUserSession::cancelWaitForNotification(tStatusReport& status) noexcept {
+  request(status, [&](tStatus& local) { proxy_.cancelWaitForWatchdogNotification(local); });
+}
+
+void tWatchdogUserSession::getAttributeU32(std::uint32_t attribute, std::uint32_t& value,
+                                           tStatusReport& status) noexcept {
+  request(status, [&](tStatus& local) {
+    std::uint32_t size = sizeof value;
+    proxy_.getAttribute(attribute, &value, size, local);
+  });
+}
+
+void tWatchdogUserSession::setAttributeU32(std::uint32_t attribute, std::uint32_t value,
+                                           tStatusReport& status) noexcept {
+  request(status, [&](tStatus& local) { proxy_.setAttribute(attribute, &value, sizeof value, local); });
+}
+
+// Waits are served one at a time. A message with more than one data byte is
+// malformed and ends the session's notifications with -26937 for good; a
+// data notification without a byte fails this wait only. A wake-up without
+// any message (the socket hung up) ends the stream like the driver's end
+// message.
+void tWatchdogUserSession::waitForNotification(std::int32_t& value, tStatusReport& status) noexcept {
+  if (status.code < 0) return;
+  std::lock_guard guard(sessionLock_);
+  if (notificationsEnded_) {
+    value = kNotificationsEnded;
+    return;
+  }
+  tIONotificationReader::tKind kind = tIONotificationReader::kCancelled;
+  bool kindSeen = false;
+  unsigned char payload[tIONotificationReader::kDataSize] = {};
+  std::uint32_t size = 0;
+  if (sessionStatus_.isNotError()) {
+    kind = static_cast<tIONotificationReader::tKind>(-1);
+    reader_.wait(kind, payload, size, sessionStatus_, -1);
+    kindSeen = kind == tIONotificationReader::kNotify || kind == tIONotificationReader::kEnd ||
+               kind == tIONotificationReader::kCancelled;
+  }
+  if (size > 1) {
+    sessionStatus_.setCode(kestrelerr_ioError, kMalformed);
+    sessionStatus_.copyToReport(status);
+    return;
+  }
+  if (sessionStatus_.isNotError()) {
+    if (kindSeen && kind == tIONotificationReader::kNotify) {
+      if (size == 0) {
+        setCode(status, kestrelerr_ioError, kEmptyNotification);
+        return;
+      }
+      value = payload[0];
+    } else {
+      value = kNotificationsEnded;
+      notificationsEnded_ = true;
+    }
+  }
+  sessionStatus_.copyToReport(status);
+}
 
 }  // namespace nKESTREL1400

@@ -1,9 +1,23 @@
-// The process-wide watchdog session behind kWatchdogHandle.
+// The process-wide watchdog session behind kWatchdogHandle: the watchdog
+// device interface and the channel on which the driver delivers watchdog
+// notifications. The driver holds all timer state.
+//
+// Opening while a session is open adds a reference to it, as for the
+// controller; the last close stops the timer and ends the session. A close
+// on one thread while another is inside an operation or a wait is safe: the
+// close ends the notification stream at once (a waiter returns 3) and the
+// session is destroyed when the last operation has returned.
 #pragma once
+
+#include <pthread.h>
 
 #include <cstdint>
 
+#include "codegen/tInterfaceProxy_hostControllerWatchdog.h"
 #include "kestrel/quill_ra_kestrel.h"
+#include "platform/tIONotification.h"
+#include "platform/tIONotificationReader.h"
+#include "source/user/tRecursiveLock.h"
 #include "source/user/tSessionModule.h"
 
 namespace nKESTREL1400 {
@@ -11,6 +25,10 @@ namespace nKESTREL1400 {
 class tWatchdogUserSession final : public tSharedSession {
  public:
   using tReference = tSessionReference<tWatchdogUserSession>;
+
+  static constexpr std::uint32_t kNotificationId = 0x70;
+  // The value a wait reports once the driver has ended the notifications.
+  static constexpr std::int32_t kNotificationsEnded = 3;
 
   static tWatchdogUserSession* openSession(tStatusReport& status) noexcept;
   static void closeSession() noexcept;
@@ -25,9 +43,23 @@ class tWatchdogUserSession final : public tSharedSession {
   void setAttributeU32(std::uint32_t attribute, std::uint32_t value, tStatusReport& status) noexcept;
 
  private:
-  tWatchdogUserSession() noexcept = default;
-  ~tWatchdogUserSession() override = default;
+  tWatchdogUserSession() noexcept;
+  ~tWatchdogUserSession() override;
+
   void construct(tStatusReport& status) noexcept;
+  // Stops the timer and ends the notification stream; the rest goes with
+  // the last reference.
+  void shutDown() noexcept;
+  template <typename Request>
+  void request(tStatusReport& status, Request send) noexcept;
+
+  tStatus sessionStatus_;
+  nBRIO000::tIONotificationReader reader_;
+  nBRIO000::tIONotification notification_;
+  tRecursiveLock sessionLock_;
+  bool notificationsEnded_ = false;
+  tInterfaceProxy_hostControllerWatchdog proxy_;
+  std::int64_t referenceCount_ = 1;
 };
 
 }  // namespace nKESTREL1400
