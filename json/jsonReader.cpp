@@ -75,7 +75,7 @@ const char* jsonz_nextMember(const char* position, jsonz_value* key, bool* more)
     setMore(more, false);
     return p + 1;
   }
-  if (*p != ',') return failMember(key, p, *p == 0 ? jsonz_errorObject : jsonz_errorCommaExpected);
+  if (*p != ',') return failMember(key, p, jsonz_errorCommaExpected);
   p = skipWhiteSpace(p + 1);
   if (*p == '}') return failMember(key, p, jsonz_errorTrailingComma);
   return memberHead(p, key, more);

@@ -15,8 +15,10 @@
 // - Strings accept raw bytes from 0x7F up as they are (no UTF-8 check); a raw
 //   byte below 0x20 or the end of the text fails with
 //   jsonz_errorValueExpected at that byte.
-// - The end of the text where a name, colon, value, comma or closing bracket
-//   of a container is expected fails with that container's error.
+// - Validating a container, the end of the text where a name, colon, value,
+//   comma or closing bracket is expected fails with that container's error.
+//   The member walk (jsonz_nextMember) answers anything but ',' or '}',
+//   the end of the text included, with jsonz_errorCommaExpected.
 // - Containers are validated without recursion. Arrays and objects nested
 //   deeper than kJsonzMaxDepth levels fail with the container error
 //   (jsonz_errorArray or jsonz_errorObject) at the opening bracket that goes

@@ -38,7 +38,7 @@ TEST(JsonMembers, ReportsMalformedObjects) {
   EXPECT_EQ(walkMembers("{\"a\" 1}"), "error 5 at 5");
   EXPECT_EQ(walkMembers("{\"a\":1 \"b\":2}"), "a=1;error 6 at 7");
   EXPECT_EQ(walkMembers("{\"a\":1,}"), "a=1;error 8 at 7");
-  EXPECT_EQ(walkMembers("{\"a\":1"), "a=1;error 3 at 6");
+  EXPECT_EQ(walkMembers("{\"a\":1"), "a=1;error 6 at 6");  // the walk wants "," or "}"
   EXPECT_EQ(walkMembers("{\"a\":"), "error 3 at 5");
   EXPECT_EQ(walkMembers("{1:2}"), "error 2 at 1");
   EXPECT_EQ(walkMembers("{\"a\\q\":2}"), "error 7 at 4");
