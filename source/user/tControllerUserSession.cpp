@@ -48,9 +48,6 @@ bool byteReadable(std::uint32_t selector, std::uint8_t* value = nullptr) {
   return smBiosReadByte(selector, 0, value != nullptr ? value : &scratch) == 0;
 }
 
-// Two matches of an interface that must exist once.
-void refuseDuplicate(tStatusReport& report) { setCode(report, brioerr_resourceFailure, kDuplicateInterface); }
-
 }  // namespace
 
 tControllerUserSession* tControllerUserSession::openSession(tStatusReport& report) noexcept {
@@ -126,36 +123,32 @@ bool tControllerUserSession::boardRefused() const noexcept {
   return byteReadable(kModelByte, &modelByte) && modelByte == kRefusedModel;
 }
 
-void tControllerUserSession::openInterfaces(tStatus& local, tStatusReport& report) noexcept {
-  {
-    tDeviceInterfaceIterator controllers(kControllerInterface, local);
-    if (local.isNotError()) {
-      if (controllers.isEnd()) {
-        setCode(report, kestrelerr_deviceNotAvailable, kNoInterface);
-        return;
-      }
-      openInterface(controllers, hostControllerProxy_, local);
-      if (local.isNotError()) {
-        controllers.next();
-        if (!controllers.isEnd()) {
-          closeProxies();
-          refuseDuplicate(report);
-          return;
-        }
-      }
-    }
-  }
-  if (local.isError()) return;
-  tDeviceInterfaceIterator companions(kCompanionInterface, local);
-  if (local.isError() || companions.isEnd()) return;
-  openInterface(companions, martenProxy_, local);
+// Opens the interface's one match on `proxy`. Returns false when the
+// interface is missing (nothing opened) or, with -52003 in the report and
+// every proxy closed, when it exists twice.
+bool tControllerUserSession::openSingle(const char* name, nBRIO000::tDeviceInterfaceProxy& proxy, tStatus& local,
+                                        tStatusReport& report) noexcept {
+  tDeviceInterfaceIterator matches(name, local);
+  if (local.isError() || matches.isEnd()) return false;
+  openInterface(matches, proxy, local);
   if (local.isNotError()) {
-    companions.next();
-    if (!companions.isEnd()) {
+    matches.next();
+    if (!matches.isEnd()) {
       closeProxies();
-      refuseDuplicate(report);
+      setCode(report, brioerr_resourceFailure, kDuplicateInterface);
     }
   }
+  return true;
+}
+
+void tControllerUserSession::openInterfaces(tStatus& local, tStatusReport& report) noexcept {
+  if (!openSingle(kControllerInterface, hostControllerProxy_, local, report)) {
+    if (local.isNotError()) setCode(report, kestrelerr_deviceNotAvailable, kNoInterface);
+    return;
+  }
+  if (local.isError() || report.code < 0) return;
+  // The companion chip is optional.
+  openSingle(kCompanionInterface, martenProxy_, local, report);
 }
 
 // Asks the driver for the SMBIOS table in two passes (sizes, then data) and

@@ -55,6 +55,8 @@ class tControllerUserSession final : public tSharedSession {
   void construct(tStatusReport& report) noexcept;
   bool boardRefused() const noexcept;
   void openInterfaces(tStatus& local, tStatusReport& report) noexcept;
+  bool openSingle(const char* name, nBRIO000::tDeviceInterfaceProxy& proxy, tStatus& local,
+                  tStatusReport& report) noexcept;
   void loadSmbiosTable(tStatusReport& report) noexcept;
   void checkVersion(tStatusReport& report) noexcept;
   void findPopulatedMemory(tStatusReport& report) noexcept;
