@@ -1,0 +1,106 @@
+#include "tNetlinkHub.h"
+
+#include <fcntl.h>
+#include <linux/netlink.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/driverWireFormat.h"
+#include "realLibc.h"
+
+namespace nKESTRELSIM {
+
+using nKESTREL1400::nDriverWire::kNetlinkAddressSize;
+
+int tNetlinkHub::create(int type) {
+  const int flags = type & (SOCK_CLOEXEC | SOCK_NONBLOCK);
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_DGRAM | flags, 0, ends) == -1) return -1;
+  // The driver's end never blocks and stays out of child processes.
+  fcntl(ends[1], F_SETFL, O_NONBLOCK);
+  fcntl(ends[1], F_SETFD, FD_CLOEXEC);
+  sockets_[ends[0]] = tSocket{ends[1], 0};
+  return ends[0];
+}
+
+int tNetlinkHub::bind(int descriptor, const sockaddr* address, socklen_t size) {
+  if (address == nullptr || size < kNetlinkAddressSize || address->sa_family != AF_NETLINK) {
+    errno = EINVAL;
+    return -1;
+  }
+  sockaddr_nl requested{};
+  std::memcpy(&requested, address, sizeof requested);
+  tSocket& socket = sockets_.at(descriptor);
+  if (socket.portId != 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  if (requested.nl_pid == 0) {
+    // The first socket of a process gets the process id, later ones the
+    // kernel's style of negative ids.
+    requested.nl_pid = nextPort_ == 0 ? static_cast<std::uint32_t>(getpid()) : 0x80000000u + nextPort_;
+    ++nextPort_;
+  }
+  for (const auto& [other, entry] : sockets_) {
+    if (entry.portId == requested.nl_pid) {
+      errno = EADDRINUSE;
+      return -1;
+    }
+  }
+  socket.portId = requested.nl_pid;
+  return 0;
+}
+
+int tNetlinkHub::getsockname(int descriptor, sockaddr* address, socklen_t* size) const {
+  if (address == nullptr || size == nullptr) {
+    errno = EFAULT;
+    return -1;
+  }
+  sockaddr_nl name{};
+  name.nl_family = AF_NETLINK;
+  name.nl_pid = sockets_.at(descriptor).portId;
+  std::memcpy(address, &name, std::min<std::size_t>(*size, sizeof name));
+  *size = kNetlinkAddressSize;
+  return 0;
+}
+
+void tNetlinkHub::setKernelSource(msghdr* message) {
+  if (message->msg_name == nullptr) return;
+  sockaddr_nl kernel{};
+  kernel.nl_family = AF_NETLINK;
+  std::memcpy(message->msg_name, &kernel, std::min<std::size_t>(message->msg_namelen, sizeof kernel));
+  message->msg_namelen = kNetlinkAddressSize;
+}
+
+bool tNetlinkHub::send(std::uint32_t portId, std::span<const std::uint8_t> bytes) const {
+  for (const auto& [descriptor, socket] : sockets_) {
+    if (socket.portId != portId || portId == 0) continue;
+    return ::send(socket.driverEnd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(bytes.size());
+  }
+  return false;
+}
+
+void tNetlinkHub::release(int descriptor) {
+  const auto found = sockets_.find(descriptor);
+  if (found == sockets_.end()) return;
+  nRealLibc::close(found->second.driverEnd);
+  sockets_.erase(found);
+}
+
+void tNetlinkHub::clear() {
+  for (const auto& [descriptor, socket] : sockets_) nRealLibc::close(socket.driverEnd);
+  sockets_.clear();
+  nextPort_ = 0;
+}
+
+std::vector<std::uint32_t> tNetlinkHub::ports() const {
+  std::vector<std::uint32_t> ports;
+  for (const auto& [descriptor, socket] : sockets_) ports.push_back(socket.portId);
+  return ports;
+}
+
+}  // namespace nKESTRELSIM

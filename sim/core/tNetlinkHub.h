@@ -1,0 +1,44 @@
+// Generic netlink sockets without privileges: each socket the program
+// creates is one end of a datagram socket pair; the simulated driver
+// writes messages into the other end.
+#pragma once
+
+#include <sys/socket.h>
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <vector>
+
+namespace nKESTRELSIM {
+
+class tNetlinkHub {
+ public:
+  ~tNetlinkHub() { clear(); }
+
+  // Returns the program's descriptor, or -1 with errno.
+  int create(int type);
+  bool owns(int descriptor) const { return sockets_.count(descriptor) != 0; }
+  // Port 0 asks for a port id of the hub's choice.
+  int bind(int descriptor, const sockaddr* address, socklen_t size);
+  int getsockname(int descriptor, sockaddr* address, socklen_t* size) const;
+  // After a receive: the source is the kernel's netlink address.
+  static void setKernelSource(msghdr* message);
+  // Delivers one datagram to the socket bound to `portId`; false when no
+  // such socket exists or its queue is full.
+  bool send(std::uint32_t portId, std::span<const std::uint8_t> bytes) const;
+  // Forgets the socket; the program closes its own descriptor.
+  void release(int descriptor);
+  void clear();
+  std::vector<std::uint32_t> ports() const;
+
+ private:
+  struct tSocket {
+    int driverEnd = -1;
+    std::uint32_t portId = 0;
+  };
+  std::map<int, tSocket> sockets_;
+  std::uint32_t nextPort_ = 0;
+};
+
+}  // namespace nKESTRELSIM

@@ -1,0 +1,174 @@
+#include "tProfile.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include "smBiosDumpFile.h"
+#include "tHostControllerModel.h"
+#include "tSimulator.h"
+#include "tSmBiosBoard.h"
+#include "tTriggerRouterModel.h"
+
+namespace nKESTRELSIM {
+
+using nlohmann::json;
+
+namespace {
+
+const char* const kDefaultInterfaces[] = {"hostController_hostController", "hostController_hostMarten",
+                                          "hostController_hostControllerWatchdog",
+                                          "hostController_hostControllerTriggerRouter"};
+
+[[noreturn]] void refuse(const std::string& where, const std::string& what) {
+  throw std::invalid_argument("profile: " + where + ": " + what);
+}
+
+// Numbers as JSON numbers or as "0x..." texts.
+std::uint32_t parseNumber(const json& value, const std::string& where) {
+  if (value.is_number_unsigned()) return value.get<std::uint32_t>();
+  if (value.is_string()) {
+    try {
+      std::size_t used = 0;
+      const unsigned long number = std::stoul(value.get<std::string>(), &used, 0);
+      if (used == value.get<std::string>().size() && number <= 0xFFFFFFFFul) return static_cast<std::uint32_t>(number);
+    } catch (const std::exception&) {
+    }
+  }
+  refuse(where, "expected an unsigned 32-bit number or a \"0x...\" text");
+}
+
+std::string text(const json& object, const char* key, const std::string& where, std::string fallback) {
+  if (!object.contains(key)) return fallback;
+  if (!object.at(key).is_string()) refuse(where + "." + key, "expected a text");
+  return object.at(key).get<std::string>();
+}
+
+tProfile::tInterface parseInterface(const json& entry, const std::string& where) {
+  if (!entry.is_object()) refuse(where, "expected an object");
+  tProfile::tInterface interface;
+  interface.name = text(entry, "name", where, "");
+  if (interface.name.empty()) refuse(where + ".name", "missing");
+  interface.suffix = text(entry, "suffix", where, interface.suffix);
+  interface.driver = text(entry, "driver", where, interface.driver);
+  if (entry.contains("interfacePath")) interface.interfacePath = text(entry, "interfacePath", where, "");
+  if (entry.contains("attributes")) {
+    const json& attributes = entry.at("attributes");
+    if (!attributes.is_object()) refuse(where + ".attributes", "expected an object");
+    for (const auto& [key, value] : attributes.items()) {
+      if (!value.is_number_unsigned() && !value.is_string()) {
+        refuse(where + ".attributes." + key, "expected an unsigned number or a text");
+      }
+      interface.attributes[parseNumber(key, where + ".attributes")] = value;
+    }
+  }
+  return interface;
+}
+
+tProfile::tFault parseFault(const json& entry, const std::string& where) {
+  if (!entry.is_object() || !entry.contains("request")) refuse(where, "expected an object with \"request\"");
+  tProfile::tFault fault;
+  fault.request = parseNumber(entry.at("request"), where + ".request");
+  if (entry.contains("count")) fault.count = parseNumber(entry.at("count"), where + ".count");
+  if (entry.contains("errno")) fault.error = static_cast<int>(parseNumber(entry.at("errno"), where + ".errno"));
+  if (entry.contains("status")) {
+    if (!entry.at("status").is_number_integer()) refuse(where + ".status", "expected an integer");
+    fault.status = entry.at("status").get<std::int32_t>();
+  }
+  if (fault.error == 0 && fault.status == 0) refuse(where, "needs \"errno\" or \"status\"");
+  return fault;
+}
+
+std::filesystem::path boardPath(const std::string& board) {
+  if (board.find('/') != std::string::npos || board.ends_with(".json")) return board;
+  return std::filesystem::path(KESTREL_SIM_SMBIOS_BOARDS_DIR) / (board + ".json");
+}
+
+void applyInterface(tSimulator& simulator, const tProfile::tInterface& entry, bool createFiles) {
+  tDeviceNode& node = simulator.addInterface(entry.name, entry.suffix, entry.driver, createFiles);
+  if (entry.interfacePath && createFiles) simulator.setInterfacePathContent(node, *entry.interfacePath);
+  auto* model = dynamic_cast<tHostControllerFamilyModel*>(node.model.get());
+  if (model == nullptr) return;
+  for (const auto& [id, value] : entry.attributes) {
+    if (value.is_string()) {
+      model->attributes().setText(id, value.get<std::string>());
+    } else {
+      model->attributes().setU32(id, value.get<std::uint32_t>());
+    }
+  }
+}
+
+}  // namespace
+
+tProfile tProfile::fromJson(const json& document) {
+  if (!document.is_object()) refuse("(top)", "expected an object");
+  tProfile profile = defaults();
+  profile.board = text(document, "board", "board", profile.board);
+  if (document.contains("smbiosDump")) {
+    if (!document.at("smbiosDump").is_boolean()) refuse("smbiosDump", "expected true or false");
+    profile.smbiosDump = document.at("smbiosDump").get<bool>();
+  }
+  if (document.contains("interfaces")) {
+    if (!document.at("interfaces").is_array()) refuse("interfaces", "expected an array");
+    profile.interfaces.clear();
+    for (std::size_t i = 0; i < document.at("interfaces").size(); ++i) {
+      profile.interfaces.push_back(
+          parseInterface(document.at("interfaces").at(i), "interfaces[" + std::to_string(i) + "]"));
+    }
+  }
+  if (document.contains("topographyName")) profile.topographyName = text(document, "topographyName", "", "");
+  if (document.contains("tools")) {
+    if (!document.at("tools").is_object()) refuse("tools", "expected an object");
+    for (const auto& [name, script] : document.at("tools").items()) {
+      if (!script.is_string()) refuse("tools." + name, "expected the script text");
+      profile.tools[name] = script.get<std::string>();
+    }
+  }
+  if (document.contains("faults")) {
+    if (!document.at("faults").is_array()) refuse("faults", "expected an array");
+    for (std::size_t i = 0; i < document.at("faults").size(); ++i) {
+      profile.faults.push_back(parseFault(document.at("faults").at(i), "faults[" + std::to_string(i) + "]"));
+    }
+  }
+  return profile;
+}
+
+tProfile tProfile::fromFile(const std::filesystem::path& path) {
+  std::ifstream file(path);
+  if (!file) throw std::invalid_argument("profile: cannot read " + path.string());
+  try {
+    return fromJson(json::parse(file));
+  } catch (const json::exception& error) {
+    throw std::invalid_argument("profile: " + path.string() + ": " + error.what());
+  }
+}
+
+tProfile tProfile::defaults() {
+  tProfile profile;
+  for (const char* name : kDefaultInterfaces) profile.interfaces.push_back(tInterface{name, "0", "kestrel", {}, {}});
+  return profile;
+}
+
+void tProfile::apply(tSimulator& simulator, bool createFiles) const {
+  for (const tInterface& entry : interfaces) applyInterface(simulator, entry, createFiles);
+  if (!board.empty()) {
+    const auto loaded = nSMBIOS::tSmBiosBoard::fromFile(boardPath(board));
+    const auto table = loaded.tableBytes();
+    for (const tDeviceNode* node : simulator.interfaces()) {
+      if (auto* model = dynamic_cast<tHostControllerModel*>(node->model.get())) {
+        model->setSmBios(loaded.identification, table);
+      }
+    }
+    if (smbiosDump && createFiles) simulator.writeSmBiosDump(nSMBIOS::smBiosDumpFileBytes(loaded.identification, table));
+  }
+  if (topographyName) {
+    for (const tDeviceNode* node : simulator.interfaces()) {
+      if (auto* model = dynamic_cast<tTriggerRouterModel*>(node->model.get())) model->setTopographyName(*topographyName);
+    }
+  }
+  if (createFiles) {
+    for (const auto& [name, script] : tools) simulator.installTool(name, script);
+  }
+  for (const tFault& fault : faults) simulator.failRequests(fault.request, fault.count, {fault.error, fault.status});
+}
+
+}  // namespace nKESTRELSIM

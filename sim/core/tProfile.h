@@ -1,0 +1,59 @@
+// A simulated system described in JSON, for whole programs run under
+// kestrel-sim (docs/simulator.md describes the format):
+//
+//   { "board": "default",
+//     "smbiosDump": true,
+//     "interfaces": [ { "name": "hostController_hostController", "suffix": "0",
+//                       "attributes": { "0x20013100": 7, "0x18000000": "text" } } ],
+//     "topographyName": "pxiContTriggerRouter",
+//     "tools": { "zesafemodeversion": "#!/bin/sh\necho 1.0.0f0\n" },
+//     "faults": [ { "request": "0xC0207B0B", "count": 1, "errno": 5 } ] }
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace nKESTRELSIM {
+
+class tSimulator;
+
+struct tProfile {
+  struct tInterface {
+    std::string name;
+    std::string suffix = "0";
+    std::string driver = "kestrel";
+    std::optional<std::string> interfacePath;  // raw interfacePath content instead of the node
+    std::map<std::uint32_t, nlohmann::json> attributes;
+  };
+  struct tFault {
+    std::uint32_t request = 0;
+    unsigned count = 1;
+    int error = 0;
+    std::int32_t status = 0;
+  };
+
+  std::string board = "default";  // a shipped board's name, a board file, or "" for no SMBIOS table
+  bool smbiosDump = true;
+  std::vector<tInterface> interfaces;
+  std::optional<std::string> topographyName;
+  std::map<std::string, std::string> tools;
+  std::vector<tFault> faults;
+
+  // Throws std::invalid_argument naming the offending member.
+  static tProfile fromJson(const nlohmann::json& document);
+  static tProfile fromFile(const std::filesystem::path& path);
+  // The four interfaces of a controller with the default board.
+  static tProfile defaults();
+
+  // Builds the system in the started simulator; `createFiles` false when
+  // another process of the same run created the sandbox's files already.
+  void apply(tSimulator& simulator, bool createFiles) const;
+};
+
+}  // namespace nKESTRELSIM

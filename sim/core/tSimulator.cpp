@@ -1,0 +1,607 @@
+#include "tSimulator.h"
+
+#include <linux/netlink.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "platform/driverWireFormat.h"
+#include "realLibc.h"
+#include "tHostControllerModel.h"
+#include "tMartenModel.h"
+#include "tReentryGuard.h"
+#include "tTriggerRouterModel.h"
+#include "tWatchdogModel.h"
+#include "userMemory.h"
+
+namespace nKESTRELSIM {
+
+using namespace nKESTREL1400::nDriverWire;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::atomic<tSimulator*> gActive{nullptr};
+
+constexpr const char* kSimulatedPrefixes[] = {"/proc/driver/ze/", "/usr/local/zecorp/bin/", "/run/zesvc/",
+                                              "/dev/zesim/"};
+constexpr const char* kToolsDirectory = "/usr/local/zecorp/bin";
+constexpr const char* kSmBiosDumpPath = "/run/zesvc/smbios/smbiosdmp";
+constexpr const char* kSudoPrefix = "sudo --non-interactive ";
+constexpr std::uint16_t kGenericNetlinkFamily = 0x1A;
+constexpr int kNodePages = 3;
+
+bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+void writeFile(const fs::path& path, const void* data, std::size_t size) {
+  fs::create_directories(path.parent_path());
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  if (!file) throw std::runtime_error("kestrel-sim: cannot write " + path.string());
+}
+
+// Page i of a device node holds the byte i, so a mapping shows its region.
+void createNodeFile(const fs::path& path) {
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  std::vector<char> bytes(page * kNodePages);
+  for (int i = 0; i < kNodePages; ++i) std::memset(bytes.data() + page * static_cast<std::size_t>(i), i, page);
+  writeFile(path, bytes.data(), bytes.size());
+}
+
+std::string safeName(std::string text) {
+  for (char& c : text) {
+    if (c == '/' || c == '\\') c = '_';
+  }
+  return text;
+}
+
+bool isTransferRequest(unsigned long request) {
+  const unsigned long type = (request >> 8) & 0xFF;
+  const unsigned long size = (request >> 16) & 0x3FFF;
+  return size == sizeof(tTransferDescriptor) && (type == kHostControllerType || type == kTriggerRouterType);
+}
+
+}  // namespace
+
+// Notifications a model sends reach the registrations made on its node.
+class tSimulator::tNodeEvents : public iDriverEvents {
+ public:
+  tNodeEvents(tSimulator& simulator, const tDeviceNode* node) : simulator_(simulator), node_(node) {}
+  void notify(std::uint32_t notificationId, std::span<const std::uint8_t> data) override {
+    simulator_.deliver(node_, notificationId, kEventNotify, data);
+  }
+  void endNotifications(std::uint32_t notificationId) override {
+    simulator_.deliver(node_, notificationId, kEventEnd, {});
+  }
+
+ private:
+  tSimulator& simulator_;
+  const tDeviceNode* node_;
+};
+
+tSimulator& tSimulator::instance() {
+  static tSimulator* simulator = new tSimulator();  // outlives every static destructor
+  return *simulator;
+}
+
+tSimulator* tSimulator::active() noexcept { return gActive.load(std::memory_order_acquire); }
+
+bool tSimulator::isStarted() const noexcept { return active() == this; }
+
+void tSimulator::start(const std::string& root) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  gActive.store(nullptr, std::memory_order_release);
+  hub_.clear();
+  openDevices_.clear();
+  registrations_.clear();
+  nodes_.clear();
+  faults_.clear();
+  log_.clear();
+  commands_.clear();
+  if (ownsRoot_ && !root_.empty()) fs::remove_all(root_);
+  if (root.empty()) {
+    std::string pattern = (fs::temp_directory_path() / "kestrel-sim.XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("kestrel-sim: cannot create a sandbox");
+    root_ = pattern;
+    ownsRoot_ = true;
+  } else {
+    root_ = root;
+    ownsRoot_ = false;
+    fs::create_directories(root_);
+  }
+  gActive.store(this, std::memory_order_release);
+}
+
+void tSimulator::stop() {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  gActive.store(nullptr, std::memory_order_release);
+  hub_.clear();
+  openDevices_.clear();
+  registrations_.clear();
+  nodes_.clear();
+  faults_.clear();
+  if (ownsRoot_ && !root_.empty()) {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  root_.clear();
+  ownsRoot_ = false;
+}
+
+std::string tSimulator::sandboxPath(const std::string& path) const {
+  if (root_.empty()) return {};
+  for (const char* prefix : kSimulatedPrefixes) {
+    if (startsWith(path, prefix)) return root_ + path;
+  }
+  return {};
+}
+
+// --- Device interfaces -----------------------------------------------------
+
+tDeviceNode& tSimulator::addInterface(const std::string& interfaceName, const std::string& suffix,
+                                      const std::string& driver, bool createFiles) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  auto node = std::make_unique<tDeviceNode>();
+  node->interfaceName = interfaceName;
+  node->suffix = suffix;
+  node->driver = driver;
+  node->directory = "/proc/driver/ze/" + driver + "/deviceInterfaces/" + interfaceName + "\\" + suffix;
+  node->devicePath = "/dev/zesim/" + safeName(driver) + "/" + safeName(interfaceName + "-" + suffix);
+  node->model = makeModel(interfaceName);
+  if (createFiles) {
+    const std::string& content = node->devicePath;
+    writeFile(root_ + node->directory + "/interfacePath", content.data(), content.size());
+    createNodeFile(root_ + node->devicePath);
+  }
+  nodes_.push_back(std::move(node));
+  return *nodes_.back();
+}
+
+std::string tSimulator::addDirectory(const std::string& directoryName, const std::string& driver) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  const std::string directory = "/proc/driver/ze/" + driver + "/deviceInterfaces/" + directoryName;
+  fs::create_directories(root_ + directory);
+  return directory;
+}
+
+void tSimulator::setInterfacePathContent(const tDeviceNode& node, const std::string& content) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  writeFile(root_ + node.directory + "/interfacePath", content.data(), content.size());
+}
+
+std::vector<const tDeviceNode*> tSimulator::interfaces() const {
+  std::lock_guard lock(lock_);
+  std::vector<const tDeviceNode*> result;
+  for (const auto& node : nodes_) result.push_back(node.get());
+  return result;
+}
+
+tDriverModel& tSimulator::modelOf(const std::string& interfaceName, std::size_t index) const {
+  std::lock_guard lock(lock_);
+  for (const auto& node : nodes_) {
+    if (node->interfaceName != interfaceName || !node->model) continue;
+    if (index-- == 0) return *node->model;
+  }
+  throw std::out_of_range("kestrel-sim: no instance of " + interfaceName);
+}
+
+tHostControllerModel& tSimulator::hostController(std::size_t index) {
+  return static_cast<tHostControllerModel&>(modelOf("hostController_hostController", index));
+}
+tMartenModel& tSimulator::marten(std::size_t index) {
+  return static_cast<tMartenModel&>(modelOf("hostController_hostMarten", index));
+}
+tWatchdogModel& tSimulator::watchdog(std::size_t index) {
+  return static_cast<tWatchdogModel&>(modelOf("hostController_hostControllerWatchdog", index));
+}
+tTriggerRouterModel& tSimulator::triggerRouter(std::size_t index) {
+  return static_cast<tTriggerRouterModel&>(modelOf("hostController_hostControllerTriggerRouter", index));
+}
+
+tDeviceNode* tSimulator::nodeAt(const std::string& devicePath) const {
+  for (const auto& node : nodes_) {
+    if (node->devicePath == devicePath) return node.get();
+  }
+  return nullptr;
+}
+
+tDeviceNode* tSimulator::openNodeOf(int descriptor) const {
+  const auto found = openDevices_.find(descriptor);
+  return found == openDevices_.end() ? nullptr : found->second.node;
+}
+
+// --- Files -------------------------------------------------------------------
+
+void tSimulator::writeSmBiosDump(const std::vector<std::uint8_t>& bytes) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  writeFile(root_ + kSmBiosDumpPath, bytes.data(), bytes.size());
+}
+
+void tSimulator::installTool(const std::string& name, const std::string& script) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  const std::string path = root_ + kToolsDirectory + "/" + name;
+  writeFile(path, script.data(), script.size());
+  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+}
+
+std::vector<std::string> tSimulator::commands() const {
+  std::lock_guard lock(lock_);
+  return commands_;
+}
+
+std::string tSimulator::rewriteCommand(const std::string& command) const {
+  std::string result = startsWith(command, kSudoPrefix) ? command.substr(std::strlen(kSudoPrefix)) : command;
+  const std::string directory = kToolsDirectory;
+  for (std::size_t at = result.find(directory); at != std::string::npos;
+       at = result.find(directory, at + root_.size() + directory.size())) {
+    result.insert(at, root_);
+  }
+  return result;
+}
+
+// --- Faults and log ------------------------------------------------------------
+
+void tSimulator::failRequests(std::uint32_t code, unsigned count, tRequestFault fault) {
+  std::lock_guard lock(lock_);
+  faults_.addRequestFault(code, count, fault);
+}
+
+void tSimulator::failCalls(tCall call, unsigned count, int value) {
+  std::lock_guard lock(lock_);
+  faults_.addCallFault(call, count, value);
+}
+
+bool tSimulator::faulted(tCall call) {
+  const auto fault = faults_.takeCallFault(call);
+  if (fault) errno = *fault;
+  return fault.has_value();
+}
+
+std::vector<tLoggedRequest> tSimulator::requests() const {
+  std::lock_guard lock(lock_);
+  return log_;
+}
+
+std::vector<tLoggedRequest> tSimulator::requests(std::uint32_t code) const {
+  std::lock_guard lock(lock_);
+  std::vector<tLoggedRequest> result;
+  for (const auto& entry : log_) {
+    if (entry.code == code) result.push_back(entry);
+  }
+  return result;
+}
+
+void tSimulator::clearRequests() {
+  std::lock_guard lock(lock_);
+  log_.clear();
+}
+
+// --- Notifications ---------------------------------------------------------------
+
+std::vector<tRegistration> tSimulator::registrations() const {
+  std::lock_guard lock(lock_);
+  return registrations_;
+}
+
+std::vector<std::uint32_t> tSimulator::ports() const {
+  std::lock_guard lock(lock_);
+  return hub_.ports();
+}
+
+std::vector<std::uint8_t> tSimulator::buildMessage(std::uint64_t cookie, std::uint16_t eventType,
+                                                   std::span<const std::uint8_t> data) {
+  tDriverMessage message{};
+  const std::size_t dataLength = std::min<std::size_t>(data.size(), kMaxEventData);
+  message.length = static_cast<std::uint32_t>(kMessageHeaderSize + dataLength);
+  message.type = kGenericNetlinkFamily;
+  message.header[0] = 1;  // command
+  message.header[1] = 1;  // version
+  message.eventType = eventType;
+  message.cookie = cookie;
+  message.dataLength = static_cast<std::uint32_t>(dataLength);
+  if (dataLength != 0) std::memcpy(message.data, data.data(), dataLength);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&message);
+  return {bytes, bytes + message.length};
+}
+
+std::size_t tSimulator::deliver(const tDeviceNode* node, std::uint32_t notificationId, std::uint16_t eventType,
+                                std::span<const std::uint8_t> data) {
+  std::size_t delivered = 0;
+  for (const auto& registration : registrations_) {
+    if (registration.notificationId != notificationId) continue;
+    if (node != nullptr && openNodeOf(registration.descriptor) != node) continue;
+    const auto message = buildMessage(registration.cookie, eventType, data);
+    if (hub_.send(registration.portId, message)) ++delivered;
+  }
+  return delivered;
+}
+
+std::size_t tSimulator::sendNotification(std::uint32_t notificationId, std::span<const std::uint8_t> data) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  return deliver(nullptr, notificationId, kEventNotify, data);
+}
+
+std::size_t tSimulator::sendEnd(std::uint32_t notificationId) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  return deliver(nullptr, notificationId, kEventEnd, {});
+}
+
+bool tSimulator::sendRaw(std::uint32_t portId, std::span<const std::uint8_t> bytes) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  return hub_.send(portId, bytes);
+}
+
+void tSimulator::expireWatchdog(std::size_t index) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  tWatchdogModel& model = watchdog(index);
+  for (const auto& node : nodes_) {
+    if (node->model.get() != &model) continue;
+    tNodeEvents events(*this, node.get());
+    model.expire(events);
+  }
+}
+
+bool tSimulator::demoteRoute(std::uint32_t ticket, std::size_t index) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  tTriggerRouterModel& model = triggerRouter(index);
+  for (const auto& node : nodes_) {
+    if (node->model.get() != &model) continue;
+    tNodeEvents events(*this, node.get());
+    return model.demote(ticket, events);
+  }
+  return false;
+}
+
+// --- Interposed calls --------------------------------------------------------------
+
+int tSimulator::openPath(const char* path, int flags, mode_t mode) {
+  std::lock_guard lock(lock_);
+  const std::string sandbox = path == nullptr ? std::string() : sandboxPath(path);
+  if (sandbox.empty()) return nRealLibc::open(path, flags, mode);
+  if (faulted(tCall::kOpen)) return -1;
+  const int descriptor = nRealLibc::open(sandbox.c_str(), flags, mode);
+  if (descriptor == -1) return -1;
+  if (tDeviceNode* node = nodeAt(path)) openDevices_[descriptor] = tOpenDevice{node};
+  return descriptor;
+}
+
+FILE* tSimulator::fopenPath(const char* path, const char* mode) {
+  std::lock_guard lock(lock_);
+  const std::string sandbox = path == nullptr ? std::string() : sandboxPath(path);
+  if (sandbox.empty()) return nRealLibc::fopen(path, mode);
+  if (faulted(tCall::kFopen)) return nullptr;
+  return nRealLibc::fopen(sandbox.c_str(), mode);
+}
+
+int tSimulator::closeDescriptor(int descriptor) {
+  {
+    std::lock_guard lock(lock_);
+    if (openDevices_.count(descriptor) != 0) {
+      endRegistrations(descriptor, 0, true);
+      openDevices_.erase(descriptor);
+    }
+    hub_.release(descriptor);
+  }
+  return nRealLibc::close(descriptor);
+}
+
+int tSimulator::ioctlDescriptor(int descriptor, unsigned long request, void* argument) {
+  std::lock_guard lock(lock_);
+  tDeviceNode* node = openNodeOf(descriptor);
+  if (node == nullptr) return nRealLibc::ioctl(descriptor, request, argument);
+  if (request == kRegisterNotification) return registerNotification(descriptor, *node, argument);
+  if (request == kUnregisterNotification) {
+    return unregisterNotification(descriptor, *node, reinterpret_cast<std::uint64_t>(argument));
+  }
+  return transfer(*node, request, argument);
+}
+
+int tSimulator::transfer(tDeviceNode& node, unsigned long request, void* argument) {
+  tLoggedRequest entry{node.interfaceName, node.directory, static_cast<std::uint32_t>(request), {}, 0, 0, 0};
+  auto fail = [&](int error) {
+    entry.error = error;
+    log_.push_back(entry);
+    errno = error;
+    return -1;
+  };
+  if (!isTransferRequest(request)) return fail(ENOTTY);
+  if (argument == nullptr) return fail(EFAULT);
+  auto& descriptor = *static_cast<tTransferDescriptor*>(argument);
+  tDriverRequest driverRequest;
+  driverRequest.code = entry.code;
+  driverRequest.input = copyFromUser(descriptor.inputAddress, descriptor.inputSize);
+  driverRequest.output.assign(descriptor.outputSize, 0);
+  entry.input = driverRequest.input;
+  entry.outputSize = descriptor.outputSize;
+  const auto fault = faults_.takeRequestFault(entry.code);
+  if (fault && fault->error != 0) return fail(fault->error);
+  tNodeEvents events(*this, &node);
+  if (node.model) {
+    node.model->handle(driverRequest, events);
+  } else {
+    driverRequest.error = ENOTTY;
+  }
+  if (driverRequest.error != 0) return fail(driverRequest.error);
+  if (fault && driverRequest.output.size() >= sizeof(std::int32_t)) {
+    std::memcpy(driverRequest.output.data() + driverRequest.output.size() - sizeof(std::int32_t), &fault->status,
+                sizeof(std::int32_t));
+  }
+  copyToUser(descriptor.outputAddress, driverRequest.output.data(), driverRequest.output.size());
+  descriptor.result = driverRequest.result;
+  log_.push_back(entry);
+  return 0;
+}
+
+int tSimulator::registerNotification(int descriptor, tDeviceNode& node, const void* argument) {
+  tLoggedRequest entry{node.interfaceName, node.directory, kRegisterNotification, {}, 0, 0, 0};
+  tNotificationRegistration record{};
+  if (argument != nullptr) {
+    std::memcpy(&record, argument, sizeof record);
+    entry.input = copyFromUser(reinterpret_cast<std::uint64_t>(argument), sizeof record);
+  }
+  const auto fault = faults_.takeRequestFault(kRegisterNotification);
+  entry.error = argument == nullptr ? EFAULT : (fault ? fault->error : 0);
+  log_.push_back(entry);
+  if (entry.error != 0) {
+    errno = entry.error;
+    return -1;
+  }
+  registrations_.push_back({node.interfaceName, descriptor, record.cookie, record.portId, record.notificationId});
+  return 0;
+}
+
+// The driver ends a registration with the end message.
+int tSimulator::unregisterNotification(int descriptor, tDeviceNode& node, std::uint64_t notificationId) {
+  log_.push_back({node.interfaceName, node.directory, kUnregisterNotification, {}, 0, notificationId, 0});
+  endRegistrations(descriptor, static_cast<std::uint32_t>(notificationId), false);
+  return 0;
+}
+
+void tSimulator::endRegistrations(int descriptor, std::uint32_t notificationId, bool everyId) {
+  std::erase_if(registrations_, [&](const tRegistration& registration) {
+    if (registration.descriptor != descriptor) return false;
+    if (!everyId && registration.notificationId != notificationId) return false;
+    hub_.send(registration.portId, buildMessage(registration.cookie, kEventEnd, {}));
+    return true;
+  });
+}
+
+int tSimulator::createSocket(int domain, int type, int protocol) {
+  std::lock_guard lock(lock_);
+  if (domain != AF_NETLINK || protocol != NETLINK_GENERIC) return nRealLibc::socket(domain, type, protocol);
+  if (faulted(tCall::kSocket)) return -1;
+  return hub_.create(type);
+}
+
+int tSimulator::bindSocket(int descriptor, const sockaddr* address, socklen_t size) {
+  std::lock_guard lock(lock_);
+  if (!hub_.owns(descriptor)) return nRealLibc::bind(descriptor, address, size);
+  if (faulted(tCall::kBind)) return -1;
+  return hub_.bind(descriptor, address, size);
+}
+
+int tSimulator::socketName(int descriptor, sockaddr* address, socklen_t* size) {
+  std::lock_guard lock(lock_);
+  if (!hub_.owns(descriptor)) return nRealLibc::getsockname(descriptor, address, size);
+  if (faulted(tCall::kGetsockname)) return -1;
+  return hub_.getsockname(descriptor, address, size);
+}
+
+int tSimulator::getSocketOption(int descriptor, int level, int name, void* value, socklen_t* size) {
+  std::lock_guard lock(lock_);
+  if (hub_.owns(descriptor) && faulted(tCall::kGetsockopt)) return -1;
+  return nRealLibc::getsockopt(descriptor, level, name, value, size);
+}
+
+int tSimulator::setSocketOption(int descriptor, int level, int name, const void* value, socklen_t size) {
+  std::lock_guard lock(lock_);
+  if (hub_.owns(descriptor) && faulted(tCall::kSetsockopt)) return -1;
+  return nRealLibc::setsockopt(descriptor, level, name, value, size);
+}
+
+ssize_t tSimulator::receiveMessage(int descriptor, msghdr* message, int flags) {
+  {
+    std::lock_guard lock(lock_);
+    if (!hub_.owns(descriptor)) return nRealLibc::recvmsg(descriptor, message, flags);
+    if (faulted(tCall::kRecvmsg)) return -1;
+  }
+  // Blocks without the lock; the peer is unnamed, the source is the kernel.
+  void* name = message->msg_name;
+  const socklen_t nameSize = message->msg_namelen;
+  message->msg_name = nullptr;
+  message->msg_namelen = 0;
+  const ssize_t received = nRealLibc::recvmsg(descriptor, message, flags);
+  const int error = errno;
+  message->msg_name = name;
+  message->msg_namelen = nameSize;
+  if (received >= 0) tNetlinkHub::setKernelSource(message);
+  errno = error;
+  return received;
+}
+
+int tSimulator::pollDescriptors(pollfd* descriptors, nfds_t count, int timeoutMs) {
+  {
+    std::lock_guard lock(lock_);
+    bool simulated = false;
+    for (nfds_t i = 0; i < count; ++i) simulated = simulated || hub_.owns(descriptors[i].fd);
+    if (simulated && faulted(tCall::kPoll)) return -1;
+  }
+  return nRealLibc::poll(descriptors, count, timeoutMs);
+}
+
+int tSimulator::statPath(const char* path, struct stat* result) {
+  std::lock_guard lock(lock_);
+  const std::string sandbox = path == nullptr ? std::string() : sandboxPath(path);
+  if (sandbox.empty()) return nRealLibc::stat(path, result);
+  if (faulted(tCall::kStat)) return -1;
+  return nRealLibc::stat(sandbox.c_str(), result);
+}
+
+FILE* tSimulator::openPipe(const char* command, const char* mode) {
+  std::string rewritten;
+  {
+    std::lock_guard lock(lock_);
+    if (command == nullptr) return nRealLibc::popen(command, mode);
+    commands_.push_back(command);
+    if (faulted(tCall::kPopen)) return nullptr;
+    rewritten = rewriteCommand(command);
+  }
+  return nRealLibc::popen(rewritten.c_str(), mode);
+}
+
+int tSimulator::runCommand(const char* command) {
+  std::string rewritten;
+  {
+    std::lock_guard lock(lock_);
+    if (command == nullptr) return nRealLibc::system(command);
+    commands_.push_back(command);
+    if (const auto fault = faults_.takeCallFault(tCall::kSystem)) return *fault;
+    rewritten = rewriteCommand(command);
+  }
+  return nRealLibc::system(rewritten.c_str());
+}
+
+// Answered from the sandbox with the C library's glob; the sandbox root is
+// cut off the matches again (in place: each path only gets shorter).
+int tSimulator::globPattern(const char* pattern, int flags, int (*onError)(const char*, int), glob_t* result) {
+  std::string sandbox;
+  {
+    std::lock_guard lock(lock_);
+    sandbox = pattern == nullptr ? std::string() : sandboxPath(pattern);
+    if (sandbox.empty()) return nRealLibc::glob(pattern, flags, onError, result);
+    if (const auto fault = faults_.takeCallFault(tCall::kGlob)) return *fault;
+  }
+  const std::size_t first = (flags & GLOB_APPEND) != 0 ? result->gl_pathc : 0;
+  const int status = nRealLibc::glob(sandbox.c_str(), flags, onError, result);
+  if (status != 0 && status != GLOB_NOMATCH) return status;
+  const std::size_t offset = (flags & GLOB_DOOFFS) != 0 ? result->gl_offs : 0;
+  for (std::size_t i = first; i < result->gl_pathc; ++i) {
+    char* match = result->gl_pathv[offset + i];
+    if (std::strncmp(match, root_.c_str(), root_.size()) == 0) {
+      std::memmove(match, match + root_.size(), std::strlen(match) - root_.size() + 1);
+    }
+  }
+  return status;
+}
+
+}  // namespace nKESTRELSIM

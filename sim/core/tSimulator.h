@@ -1,0 +1,178 @@
+// The simulated controller of one process: a sandbox directory standing in
+// for the driver's files, the device interfaces with their models, the
+// emulated notification sockets, scripted faults and the request log.
+//
+// Tests drive it directly:
+//
+//   auto& sim = nKESTRELSIM::tSimulator::instance();
+//   sim.start();                                    // fresh sandbox, nothing in it
+//   sim.addInterface("hostController_hostController");
+//   sim.failRequests(kGetAttribute, 1, {.error = ENOTTY});
+//   ... run library code ...
+//   for (const auto& request : sim.requests()) ...  // code and raw input bytes
+//   sim.stop();
+//
+// Programs run under kestrel-sim get one started from a profile.
+#pragma once
+
+#include <glob.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tDeviceNode.h"
+#include "tFaultPlan.h"
+#include "tNetlinkHub.h"
+
+namespace nKESTRELSIM {
+
+class tHostControllerModel;
+class tMartenModel;
+class tTriggerRouterModel;
+class tWatchdogModel;
+
+// One request as the driver received it.
+struct tLoggedRequest {
+  std::string interfaceName;
+  std::string directory;
+  std::uint32_t code = 0;
+  std::vector<std::uint8_t> input;  // the input record (registration: the 16-byte record)
+  std::uint32_t outputSize = 0;
+  std::uint64_t argument = 0;  // unregistration: the notification id passed as the argument
+  int error = 0;               // errno the ioctl failed with, 0 when answered
+};
+
+struct tRegistration {
+  std::string interfaceName;
+  int descriptor = -1;
+  std::uint64_t cookie = 0;
+  std::uint32_t portId = 0;
+  std::uint32_t notificationId = 0;
+};
+
+class tSimulator {
+ public:
+  static tSimulator& instance();
+  // The started simulator, or null: what the interposed functions consult.
+  static tSimulator* active() noexcept;
+
+  // Starts with an empty sandbox: a new temporary directory when `root` is
+  // empty (removed again by stop()), else the given one (kept). Everything
+  // of an earlier start is forgotten.
+  void start(const std::string& root = "");
+  void stop();
+  bool isStarted() const noexcept;
+  const std::string& root() const noexcept { return root_; }
+  // Where a path the program uses lies in the sandbox ("" when the path
+  // is not simulated).
+  std::string sandboxPath(const std::string& path) const;
+
+  // --- Device interfaces ---------------------------------------------------
+  // Creates the directory <name>\<suffix> with its interfacePath file, the
+  // device node and the model. `createFiles` false only registers the
+  // instance (the files exist already, written by another process).
+  tDeviceNode& addInterface(const std::string& interfaceName, const std::string& suffix = "0",
+                            const std::string& driver = "kestrel", bool createFiles = true);
+  // A bare directory (no interfacePath file, no model).
+  std::string addDirectory(const std::string& directoryName, const std::string& driver = "kestrel");
+  // Replaces the interfacePath file's content byte for byte.
+  void setInterfacePathContent(const tDeviceNode& node, const std::string& content);
+  std::vector<const tDeviceNode*> interfaces() const;
+  // The model of the index-th instance of the interface (throws
+  // std::out_of_range when there is none).
+  tHostControllerModel& hostController(std::size_t index = 0);
+  tMartenModel& marten(std::size_t index = 0);
+  tWatchdogModel& watchdog(std::size_t index = 0);
+  tTriggerRouterModel& triggerRouter(std::size_t index = 0);
+
+  // --- Files the firmware tools and the SMBIOS provider look for -----------
+  void writeSmBiosDump(const std::vector<std::uint8_t>& bytes);
+  // An executable under /usr/local/zecorp/bin.
+  void installTool(const std::string& name, const std::string& script);
+  // Commands run through popen and system, as the program gave them.
+  std::vector<std::string> commands() const;
+
+  // --- Faults ----------------------------------------------------------------
+  void failRequests(std::uint32_t code, unsigned count, tRequestFault fault);
+  void failCalls(tCall call, unsigned count, int value);
+
+  // --- Request log -------------------------------------------------------------
+  std::vector<tLoggedRequest> requests() const;
+  std::vector<tLoggedRequest> requests(std::uint32_t code) const;
+  void clearRequests();
+
+  // --- Notifications -----------------------------------------------------------
+  std::vector<tRegistration> registrations() const;
+  std::vector<std::uint32_t> ports() const;
+  // A data (event type 1) or end (event type 2) message to every
+  // registration of the id; returns how many were delivered.
+  std::size_t sendNotification(std::uint32_t notificationId, std::span<const std::uint8_t> data);
+  std::size_t sendEnd(std::uint32_t notificationId);
+  // Any bytes, for malformed messages, to the socket bound to `portId`.
+  bool sendRaw(std::uint32_t portId, std::span<const std::uint8_t> bytes);
+  // The bytes of a well-formed driver message.
+  static std::vector<std::uint8_t> buildMessage(std::uint64_t cookie, std::uint16_t eventType,
+                                                std::span<const std::uint8_t> data);
+  // Lets the watchdog expire / demotes a route, delivering the notification.
+  void expireWatchdog(std::size_t index = 0);
+  bool demoteRoute(std::uint32_t ticket, std::size_t index = 0);
+
+  // --- Called by the interposed C library functions (under the reentry
+  // guard); each answers like the function it stands in for. -------------
+  int openPath(const char* path, int flags, mode_t mode);
+  FILE* fopenPath(const char* path, const char* mode);
+  int closeDescriptor(int descriptor);
+  int ioctlDescriptor(int descriptor, unsigned long request, void* argument);
+  int createSocket(int domain, int type, int protocol);
+  int bindSocket(int descriptor, const sockaddr* address, socklen_t size);
+  int socketName(int descriptor, sockaddr* address, socklen_t* size);
+  int getSocketOption(int descriptor, int level, int name, void* value, socklen_t* size);
+  int setSocketOption(int descriptor, int level, int name, const void* value, socklen_t size);
+  ssize_t receiveMessage(int descriptor, msghdr* message, int flags);
+  int pollDescriptors(pollfd* descriptors, nfds_t count, int timeoutMs);
+  int statPath(const char* path, struct stat* result);
+  FILE* openPipe(const char* command, const char* mode);
+  int runCommand(const char* command);
+  int globPattern(const char* pattern, int flags, int (*onError)(const char*, int), glob_t* result);
+
+ private:
+  class tNodeEvents;
+  struct tOpenDevice {
+    tDeviceNode* node = nullptr;
+  };
+
+  tSimulator() = default;
+  tDeviceNode* nodeAt(const std::string& devicePath) const;
+  tDeviceNode* openNodeOf(int descriptor) const;
+  tDriverModel& modelOf(const std::string& interfaceName, std::size_t index) const;
+  int transfer(tDeviceNode& node, unsigned long request, void* argument);
+  int registerNotification(int descriptor, tDeviceNode& node, const void* argument);
+  int unregisterNotification(int descriptor, tDeviceNode& node, std::uint64_t notificationId);
+  void endRegistrations(int descriptor, std::uint32_t notificationId, bool everyId);
+  std::size_t deliver(const tDeviceNode* node, std::uint32_t notificationId, std::uint16_t eventType,
+                      std::span<const std::uint8_t> data);
+  std::string rewriteCommand(const std::string& command) const;
+  bool faulted(tCall call);
+
+  mutable std::recursive_mutex lock_;
+  std::string root_;
+  bool ownsRoot_ = false;
+  std::vector<std::unique_ptr<tDeviceNode>> nodes_;
+  std::map<int, tOpenDevice> openDevices_;
+  std::vector<tRegistration> registrations_;
+  tNetlinkHub hub_;
+  tFaultPlan faults_;
+  std::vector<tLoggedRequest> log_;
+  std::vector<std::string> commands_;
+};
+
+}  // namespace nKESTRELSIM

@@ -1,0 +1,92 @@
+// kestrel-sim [--profile FILE] [--keep-sandbox] -- COMMAND [ARGS...]
+// Runs a program against a simulated controller: a fresh sandbox, the
+// profile's device interfaces, and libkestrel_sim.so preloaded.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tLaunchEnvironment.h"
+#include "tProfile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kLaunchFailure = 125;
+constexpr int kNotExecutable = 127;
+
+struct tOptions {
+  std::string profile;
+  bool keepSandbox = false;
+  std::vector<std::string> command;
+};
+
+std::string simulatorLibrary() {
+  if (const char* configured = std::getenv("KESTREL_SIM_LIBRARY")) return configured;
+  return KESTREL_SIM_LIBRARY_PATH;
+}
+
+std::string makeSandbox() {
+  std::string pattern = (fs::temp_directory_path() / "kestrel-sim.XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create the sandbox directory");
+  return pattern;
+}
+
+int runCommand(const tOptions& options, const std::string& sandbox) {
+  setenv("KESTREL_SIM_ROOT", sandbox.c_str(), 1);
+  if (options.profile.empty()) {
+    unsetenv("KESTREL_SIM_PROFILE");
+  } else {
+    setenv("KESTREL_SIM_PROFILE", fs::absolute(options.profile).c_str(), 1);
+  }
+  const std::string preload =
+      nKESTRELSIM::preloadFor(options.command.front(), simulatorLibrary(), std::getenv("LD_PRELOAD"));
+  setenv("LD_PRELOAD", preload.c_str(), 1);
+  const pid_t child = fork();
+  if (child == -1) throw std::runtime_error("cannot start the command");
+  if (child == 0) {
+    std::vector<char*> arguments;
+    for (const std::string& argument : options.command) arguments.push_back(const_cast<char*>(argument.c_str()));
+    arguments.push_back(nullptr);
+    execvp(arguments.front(), arguments.data());
+    std::cerr << "kestrel-sim: cannot run " << options.command.front() << "\n";
+    _exit(kNotExecutable);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) == -1) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tOptions options;
+  CLI::App app{"Runs a program against a simulated controller"};
+  app.add_option("--profile", options.profile, "JSON profile of the simulated system")->check(CLI::ExistingFile);
+  app.add_flag("--keep-sandbox", options.keepSandbox, "keep the sandbox directory and print its path");
+  app.add_option("command", options.command, "the program and its arguments (after --)")->required();
+  CLI11_PARSE(app, argc, argv);
+
+  try {
+    if (!options.profile.empty()) nKESTRELSIM::tProfile::fromFile(options.profile);
+    const std::string sandbox = makeSandbox();
+    const int result = runCommand(options, sandbox);
+    if (options.keepSandbox) {
+      std::cerr << "kestrel-sim: sandbox kept in " << sandbox << "\n";
+    } else {
+      std::error_code ignored;
+      fs::remove_all(sandbox, ignored);
+    }
+    return result;
+  } catch (const std::exception& error) {
+    std::cerr << "kestrel-sim: " << error.what() << "\n";
+    return kLaunchFailure;
+  }
+}

@@ -1,0 +1,61 @@
+#include "tLaunchEnvironment.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace nKESTRELSIM {
+namespace {
+
+constexpr const char* kRuntimes[] = {"libasan.so", "libtsan.so", "libubsan.so", "liblsan.so"};
+
+std::string shellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace
+
+std::string resolveProgram(const std::string& program) {
+  if (program.find('/') != std::string::npos) return program;
+  const char* path = std::getenv("PATH");
+  std::stringstream directories(path != nullptr ? path : "/usr/bin:/bin");
+  std::string directory;
+  while (std::getline(directories, directory, ':')) {
+    const std::string candidate = (directory.empty() ? "." : directory) + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return program;
+}
+
+std::vector<std::string> sanitizerRuntimes(const std::string& program) {
+  std::vector<std::string> runtimes;
+  const std::string command = "ldd " + shellQuoted(resolveProgram(program)) + " 2>/dev/null";
+  FILE* listing = popen(command.c_str(), "r");
+  if (listing == nullptr) return runtimes;
+  char line[4096];
+  while (std::fgets(line, sizeof line, listing) != nullptr) {
+    const std::string entry(line);
+    for (const char* runtime : kRuntimes) {
+      const auto arrow = entry.find("=> ");
+      if (entry.find(runtime) == std::string::npos || arrow == std::string::npos) continue;
+      const auto end = entry.find(" (", arrow);
+      runtimes.push_back(entry.substr(arrow + 3, end == std::string::npos ? std::string::npos : end - arrow - 3));
+    }
+  }
+  pclose(listing);
+  return runtimes;
+}
+
+std::string preloadFor(const std::string& program, const std::string& simulatorLibrary, const char* existing) {
+  std::string preload;
+  for (const std::string& runtime : sanitizerRuntimes(program)) preload += runtime + ":";
+  preload += simulatorLibrary;
+  if (existing != nullptr && existing[0] != '\0') preload += std::string(":") + existing;
+  return preload;
+}
+
+}  // namespace nKESTRELSIM

@@ -1,0 +1,22 @@
+// The environment a program runs in under kestrel-sim: the sandbox, the
+// profile and the preloaded simulator library.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace nKESTRELSIM {
+
+// The LD_PRELOAD value for `program`: a sanitizer runtime the program
+// needs comes first (it insists on being the first library), then the
+// simulator, then whatever LD_PRELOAD held already.
+std::string preloadFor(const std::string& program, const std::string& simulatorLibrary, const char* existing);
+
+// Sanitizer runtimes among the program's shared libraries, resolved paths
+// as the dynamic loader lists them (ldd).
+std::vector<std::string> sanitizerRuntimes(const std::string& program);
+
+// The program's path: as given when it holds a slash, else searched in PATH.
+std::string resolveProgram(const std::string& program);
+
+}  // namespace nKESTRELSIM

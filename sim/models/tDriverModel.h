@@ -1,0 +1,22 @@
+// Base of the simulated driver's device models: one model per device
+// interface instance, answering its requests with state of its own.
+#pragma once
+
+#include <string>
+
+#include "iDriverEvents.h"
+#include "tDriverRequest.h"
+
+namespace nKESTRELSIM {
+
+class tDriverModel {
+ public:
+  virtual ~tDriverModel() = default;
+  // Answers one request: fills request.output (its last field is the
+  // driver's status) or sets request.error. Unknown codes fail with ENOTTY.
+  virtual void handle(tDriverRequest& request, iDriverEvents& events) = 0;
+  // The device interface this model serves, e.g. "hostController_hostController".
+  virtual std::string interfaceName() const = 0;
+};
+
+}  // namespace nKESTRELSIM

@@ -1,0 +1,32 @@
+// The companion chip ("hostController_hostMarten"): attributes (its
+// firmware version, its record of the BIOS version) and images received.
+#pragma once
+
+#include <vector>
+
+#include "tHostControllerFamilyModel.h"
+#include "tReceivedImages.h"
+
+namespace nKESTRELSIM {
+
+class tMartenModel : public tHostControllerFamilyModel {
+ public:
+  static constexpr std::uint32_t kFirmwareVersion = 0x10200400;
+  static constexpr std::uint32_t kBiosVersionRecord = 0x10000400;
+
+  tMartenModel();
+
+  std::string interfaceName() const override { return "hostController_hostMarten"; }
+
+  const std::vector<tFirmwareImage>& receivedImages() const noexcept { return images_; }
+  void setFirmwareStatus(std::int32_t status) noexcept { firmwareStatus_ = status; }
+
+ protected:
+  bool handleOwn(tDriverRequest& request, iDriverEvents& events) override;
+
+ private:
+  std::vector<tFirmwareImage> images_;
+  std::int32_t firmwareStatus_ = 0;
+};
+
+}  // namespace nKESTRELSIM

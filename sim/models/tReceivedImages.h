@@ -1,0 +1,16 @@
+// Firmware images a simulated device received through updateFirmware.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace nKESTRELSIM {
+
+using tFirmwareImage = std::vector<std::uint8_t>;
+
+// Receives one image from an updateFirmware request (tBufferInput) and
+// answers the driver status `status`.
+struct tDriverRequest;
+void receiveFirmwareImage(tDriverRequest& request, std::vector<tFirmwareImage>& images, std::int32_t status);
+
+}  // namespace nKESTRELSIM

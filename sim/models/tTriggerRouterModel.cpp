@@ -1,0 +1,229 @@
+#include "tTriggerRouterModel.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "kestrel/kestrel.h"
+#include "platform/driverWireFormat.h"
+#include "userMemory.h"
+
+namespace nKESTRELSIM {
+
+using namespace nKESTREL1400::nDriverWire;
+
+namespace {
+
+bool isTerminal(std::uint32_t id) { return id >= 1 && id <= tTriggerRouterModel::kTerminalCount; }
+
+template <class Entry>
+std::vector<Entry> readEntries(std::uint64_t address, std::uint32_t count) {
+  std::vector<Entry> entries(count);
+  const auto bytes = copyFromUser(address, count * sizeof(Entry));
+  if (!bytes.empty()) std::memcpy(entries.data(), bytes.data(), bytes.size());
+  return entries;
+}
+
+template <class Entry>
+void writeEntries(std::uint64_t address, const std::vector<Entry>& entries, std::uint32_t capacity) {
+  const std::size_t count = std::min<std::size_t>(entries.size(), capacity);
+  copyToUser(address, entries.data(), count * sizeof(Entry));
+}
+
+// The cheapest valid seed that is not the destination itself.
+int bestSeed(const std::vector<tRouteSeed>& seeds, std::uint32_t destination) {
+  int best = -1;
+  for (std::size_t i = 0; i < seeds.size(); ++i) {
+    const tRouteSeed& seed = seeds[i];
+    if (!isTerminal(seed.terminalId) || seed.terminalId == destination) continue;
+    if (best < 0 || seed.cost < seeds[static_cast<std::size_t>(best)].cost) best = static_cast<int>(i);
+  }
+  return best;
+}
+
+}  // namespace
+
+void tTriggerRouterModel::handle(tDriverRequest& request, iDriverEvents& /*events*/) {
+  switch (request.code) {
+    case kGetRouterInfo: return getRouterInfo(request);
+    case kCalculateRoute: return calculateRoute(request);
+    case kDestroyRoute:
+    case kProgramRoute:
+    case kUnreserveRoute:
+    case kUnprogramRoute: return changeState(request);
+    case kReserveRoute: return reserveRoute(request);
+    case kGetRouteTerminalPath: return getRouteTerminalPath(request);
+    case kGetTopographyName: return getTopographyName(request);
+    case kResetTerminal: return resetTerminal(request);
+    case kCalculateResetTerminal: return calculateResetTerminal(request);
+    default: request.error = ENOTTY;
+  }
+}
+
+void tTriggerRouterModel::getRouterInfo(tDriverRequest& request) {
+  tStatusInput input{};
+  if (request.readInput(input)) request.writeOutput(tValueOutput{kRouterInfo, 0});
+}
+
+// One segment per destination from the cheapest seed (cost + 1). A
+// destination no seed reaches fails the request with -52005. The count is
+// answered in full; segments beyond the caller's room are not written.
+void tTriggerRouterModel::calculateRoute(tDriverRequest& request) {
+  tCalculateRouteInput input{};
+  if (!request.readInput(input)) return;
+  const auto seeds = readEntries<tRouteSeed>(input.seedsAddress, input.seedsCount);
+  const auto destinations = readEntries<std::uint32_t>(input.destinationsAddress, input.destinationsCount);
+  const std::uint32_t ticket = nextTicket_;
+  tRoute route{input.sessionId, 0, {}, input.options, tRouteState::kCalculated};
+  std::vector<tRouteSegment> segments;
+  for (const std::uint32_t destination : destinations) {
+    const int seed = isTerminal(destination) ? bestSeed(seeds, destination) : -1;
+    if (seed < 0) {
+      request.writeOutput(tCalculateRouteOutput{0, 0, brioerr_invalidParameter});
+      return;
+    }
+    const tRouteSeed& from = seeds[static_cast<std::size_t>(seed)];
+    segments.push_back(tRouteSegment{ticket, destination, from.cost + 1, static_cast<std::uint32_t>(seed),
+                                     from.inversionNeeded, {}});
+    route.seedTerminal = from.terminalId;
+    route.destinations.push_back(destination);
+  }
+  if (segments.empty()) {
+    request.writeOutput(tCalculateRouteOutput{0, 0, brioerr_invalidParameter});
+    return;
+  }
+  writeEntries(input.resultsAddress, segments, input.resultsCount);
+  routes_[ticket] = route;
+  ++nextTicket_;
+  request.writeOutput(tCalculateRouteOutput{ticket, static_cast<std::uint32_t>(segments.size()), 0});
+}
+
+// destroy, program, unreserve and unprogram: each needs the route in the
+// state it leaves; anything else is refused with -52005.
+void tTriggerRouterModel::changeState(tDriverRequest& request) {
+  tTicketInput input{};
+  if (!request.readInput(input)) return;
+  const auto found = routes_.find(input.ticket);
+  std::int32_t status = brioerr_invalidParameter;
+  if (found != routes_.end()) {
+    tRouteState& state = found->second.state;
+    if (request.code == kDestroyRoute) {
+      routes_.erase(found);
+      status = 0;
+    } else if (request.code == kProgramRoute && state == tRouteState::kReserved) {
+      state = tRouteState::kProgrammed;
+      status = 0;
+    } else if (request.code == kUnprogramRoute && state == tRouteState::kProgrammed) {
+      state = tRouteState::kReserved;
+      status = 0;
+    } else if (request.code == kUnreserveRoute && state == tRouteState::kReserved) {
+      state = tRouteState::kCalculated;
+      status = 0;
+    }
+  }
+  request.writeOutput(tStatusOutput{status});
+}
+
+std::vector<std::uint32_t> tTriggerRouterModel::conflictingTickets(const tRoute& route, std::uint32_t ticket) const {
+  std::vector<std::uint32_t> conflicts;
+  for (const auto& [otherTicket, other] : routes_) {
+    if (otherTicket == ticket || other.sessionId == route.sessionId || other.state == tRouteState::kCalculated) {
+      continue;
+    }
+    const bool shares = std::any_of(route.destinations.begin(), route.destinations.end(), [&](std::uint32_t line) {
+      return std::find(other.destinations.begin(), other.destinations.end(), line) != other.destinations.end();
+    });
+    if (shares) conflicts.push_back(otherTicket);
+  }
+  return conflicts;
+}
+
+// Another session's reservation on a shared destination is a conflict:
+// the conflicts are answered (count in full) with -89137.
+void tTriggerRouterModel::reserveRoute(tDriverRequest& request) {
+  tTicketArrayInput input{};
+  if (!request.readInput(input)) return;
+  const auto found = routes_.find(input.ticket);
+  if (found == routes_.end() || found->second.state != tRouteState::kCalculated) {
+    request.writeOutput(tValueOutput{0, brioerr_invalidParameter});
+    return;
+  }
+  const auto tickets = conflictingTickets(found->second, input.ticket);
+  if (!tickets.empty()) {
+    std::vector<tReservationConflict> conflicts;
+    for (const std::uint32_t ticket : tickets) conflicts.push_back({routes_.at(ticket).sessionId, ticket, 0});
+    writeEntries(input.address, conflicts, input.count);
+    request.writeOutput(tValueOutput{static_cast<std::uint32_t>(conflicts.size()), quillerr_reservationConflict});
+    return;
+  }
+  found->second.state = tRouteState::kReserved;
+  request.writeOutput(tValueOutput{0, 0});
+}
+
+// The path is the seed terminal followed by the destinations; a path that
+// does not fit answers its length with -52019.
+void tTriggerRouterModel::getRouteTerminalPath(tDriverRequest& request) {
+  tTicketArrayInput input{};
+  if (!request.readInput(input)) return;
+  const auto found = routes_.find(input.ticket);
+  if (found == routes_.end()) {
+    request.writeOutput(tValueOutput{0, brioerr_invalidParameter});
+    return;
+  }
+  std::vector<std::uint32_t> path{found->second.seedTerminal};
+  path.insert(path.end(), found->second.destinations.begin(), found->second.destinations.end());
+  const auto count = static_cast<std::uint32_t>(path.size());
+  if (count > input.count) {
+    request.writeOutput(tValueOutput{count, brioerr_noBuffers});
+    return;
+  }
+  writeEntries(input.address, path, input.count);
+  request.writeOutput(tValueOutput{count, 0});
+}
+
+void tTriggerRouterModel::getTopographyName(tDriverRequest& request) {
+  tBufferInput input{};
+  if (!request.readInput(input)) return;
+  const std::size_t needed = topographyName_.size() + 1;
+  if (needed > input.size) {
+    request.writeOutput(tStatusOutput{brioerr_noBuffers});
+    return;
+  }
+  copyToUser(input.address, topographyName_.c_str(), needed);
+  request.writeOutput(tStatusOutput{0});
+}
+
+void tTriggerRouterModel::resetTerminal(tDriverRequest& request) {
+  tResetTerminalInput input{};
+  if (!request.readInput(input)) return;
+  if (!isTerminal(input.terminal) || input.floating > 1) {
+    request.writeOutput(tStatusOutput{brioerr_invalidParameter});
+    return;
+  }
+  resets_[input.terminal] = input.floating;
+  request.writeOutput(tStatusOutput{0});
+}
+
+// The terminal that drives the line after a reset: FLOAT when floating,
+// the terminal itself otherwise.
+void tTriggerRouterModel::calculateResetTerminal(tDriverRequest& request) {
+  tCalculateResetTerminalInput input{};
+  if (!request.readInput(input)) return;
+  if (!isTerminal(input.terminal)) {
+    request.writeOutput(tValueOutput{0, brioerr_invalidParameter});
+    return;
+  }
+  request.writeOutput(tValueOutput{input.floating != 0 ? kFloatTerminal : input.terminal, 0});
+}
+
+bool tTriggerRouterModel::demote(std::uint32_t ticket, iDriverEvents& events) {
+  const auto found = routes_.find(ticket);
+  if (found == routes_.end()) return false;
+  found->second.state = tRouteState::kCalculated;
+  std::uint8_t data[sizeof ticket];
+  std::memcpy(data, &ticket, sizeof ticket);
+  events.notify(kDemotionNotificationId, data);
+  return true;
+}
+
+}  // namespace nKESTRELSIM

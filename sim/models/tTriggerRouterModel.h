@@ -1,0 +1,61 @@
+// The trigger router ("hostController_hostControllerTriggerRouter"):
+// routes by ticket through calculated, reserved and programmed, with
+// reservation conflicts between sessions and demotion notifications.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tDriverModel.h"
+
+namespace nKESTRELSIM {
+
+class tTriggerRouterModel : public tDriverModel {
+ public:
+  enum class tRouteState { kCalculated, kReserved, kProgrammed };
+  struct tRoute {
+    std::uint64_t sessionId = 0;
+    std::uint32_t seedTerminal = 0;
+    std::vector<std::uint32_t> destinations;
+    std::uint32_t options = 0;
+    tRouteState state = tRouteState::kCalculated;
+  };
+  // Terminal ids 1 to 11 of the topography (FLOAT, TRIG_SMB, WD_Terminal,
+  // PXI_Trig0 to PXI_Trig7).
+  static constexpr std::uint32_t kTerminalCount = 11;
+  static constexpr std::uint32_t kFloatTerminal = 1;
+  static constexpr std::uint32_t kRouterInfo = 0x00010000 | kTerminalCount;
+
+  std::string interfaceName() const override { return "hostController_hostControllerTriggerRouter"; }
+  void handle(tDriverRequest& request, iDriverEvents& events) override;
+
+  void setTopographyName(std::string name) { topographyName_ = std::move(name); }
+  const std::string& topographyName() const noexcept { return topographyName_; }
+  const std::map<std::uint32_t, tRoute>& routes() const noexcept { return routes_; }
+  // Reset mode last requested per terminal (1 floating, 0 default).
+  const std::map<std::uint32_t, std::uint32_t>& terminalResets() const noexcept { return resets_; }
+
+  // Demotes a reserved or programmed route back to calculated and delivers
+  // a demotion notification (data: the ticket). False for an unknown ticket.
+  bool demote(std::uint32_t ticket, iDriverEvents& events);
+
+ private:
+  void calculateRoute(tDriverRequest& request);
+  void changeState(tDriverRequest& request);
+  void reserveRoute(tDriverRequest& request);
+  void getRouteTerminalPath(tDriverRequest& request);
+  void getTopographyName(tDriverRequest& request);
+  void resetTerminal(tDriverRequest& request);
+  void calculateResetTerminal(tDriverRequest& request);
+  void getRouterInfo(tDriverRequest& request);
+  std::vector<std::uint32_t> conflictingTickets(const tRoute& route, std::uint32_t ticket) const;
+
+  std::string topographyName_ = "pxiContTriggerRouter";
+  std::map<std::uint32_t, tRoute> routes_;
+  std::map<std::uint32_t, std::uint32_t> resets_;
+  std::uint32_t nextTicket_ = 1;
+};
+
+}  // namespace nKESTRELSIM
