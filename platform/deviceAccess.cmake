@@ -8,5 +8,6 @@ target_sources(kestrel_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tDeviceInterfaceProxy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tIONotification.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tIONotificationReader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tNotificationRegistry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tThreadedIONotificationReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/triggerRouterPath.cpp)

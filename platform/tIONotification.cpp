@@ -15,7 +15,10 @@ constexpr std::uint32_t kRefusedLine = 245;
 
 }  // namespace
 
-tIONotification::~tIONotification() { disable(); }
+tIONotification::~tIONotification() {
+  disable();
+  if (reader_ != nullptr) reader_->registry().remove(this);
+}
 
 void tIONotification::enable(tIONotificationReader& reader, tDeviceInterfaceProxy& proxy,
                              std::uint32_t notificationId, tStatus& status) noexcept {
@@ -23,7 +26,8 @@ void tIONotification::enable(tIONotificationReader& reader, tDeviceInterfaceProx
   proxy_ = &proxy;
   notificationId_ = notificationId;
   std::atomic_thread_fence(std::memory_order_seq_cst);
-  if (!reader.addRegistration(this)) {
+  if (reader_ != nullptr && reader_ != &reader) reader_->registry().remove(this);
+  if (!reader.registry().add(this)) {
     status.setCode(brioerr_memoryFull, kComponent, kFile, kRefusedLine);
     return;
   }
@@ -32,10 +36,7 @@ void tIONotification::enable(tIONotificationReader& reader, tDeviceInterfaceProx
                                                 notificationId};
   if (::ioctl(proxy.descriptor(), nDriverWire::kRegisterNotification, &record) == -1) {
     status.setCode(brioerr_systemError, kComponent, kFile, kRefusedLine);
-    if (!registered_) {
-      reader.removeRegistration(this);
-      reader_ = nullptr;
-    }
+    if (!registered_) reader.registry().remove(this);
     return;
   }
   registered_ = true;
@@ -45,9 +46,8 @@ void tIONotification::disable() noexcept {
   if (registered_ && proxy_ != nullptr && proxy_->isOpen()) {
     ::ioctl(proxy_->descriptor(), nDriverWire::kUnregisterNotification, static_cast<unsigned long>(notificationId_));
   }
+  if (registered_ && reader_ != nullptr) reader_->registry().markEnding(this);
   registered_ = false;
-  if (reader_ != nullptr) reader_->removeRegistration(this);
-  reader_ = nullptr;
 }
 
 }  // namespace nKESTREL1400::nBRIO000

@@ -22,9 +22,13 @@ class tIONotification {
   virtual void enable(tIONotificationReader& reader, tDeviceInterfaceProxy& proxy, std::uint32_t notificationId,
                       tStatus& status) noexcept;
   // Ends the registration: the driver is told only while the proxy is open.
+  // The reader still hands out this notification with the driver's end
+  // message, until this notification is destroyed.
   virtual void disable() noexcept;
 
   bool isRegistered() const noexcept { return registered_; }
+  // The reader goes away before this notification.
+  void forgetReader() noexcept { reader_ = nullptr; }
   std::uint32_t notificationId() const noexcept { return notificationId_; }
 
  private:

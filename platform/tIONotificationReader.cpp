@@ -15,6 +15,7 @@
 #include "platform/driverMessageDecoder.h"
 #include "platform/driverWireFormat.h"
 #include "platform/errnoToStatus.h"
+#include "platform/tIONotification.h"
 
 namespace nKESTREL1400::nBRIO000 {
 namespace {
@@ -47,6 +48,7 @@ tIONotificationReader::tIONotificationReader(std::uint64_t queueDepth, tStatus& 
 }
 
 tIONotificationReader::~tIONotificationReader() {
+  for (tIONotification* notification : registry_.takeAll()) notification->forgetReader();
   closeIfOpen(wakeWrite_);
   closeIfOpen(wakeRead_);
   closeIfOpen(socket_);
@@ -167,13 +169,14 @@ tIONotification* tIONotificationReader::receive(tKind& kind, void* data, std::ui
   }
   // The cookie comes from outside the process: act on it only when it names
   // a notification registered with this reader.
-  if (!isRegistered(message.cookie)) {
+  tIONotification* notification = registry_.find(message.cookie, kind == kEnd);
+  if (notification == nullptr) {
     discarded = true;
     return nullptr;
   }
   size = message.dataLength;
   if (size != 0) std::memcpy(data, message.data, size);
-  return reinterpret_cast<tIONotification*>(message.cookie);
+  return notification;
 }
 
 void tIONotificationReader::cancel(tStatus& status) noexcept {
@@ -184,32 +187,13 @@ void tIONotificationReader::cancel(tStatus& status) noexcept {
   if (written != 1) raise(status, brioerr_ioFailure, 216);
 }
 
-void tIONotificationReader::pauseUnlessWoken(int timeoutMs) const noexcept {
+bool tIONotificationReader::waitForWakeUp(int timeoutMs) noexcept {
   pollfd wake{wakeRead_, POLLIN, 0};
-  poll(&wake, 1, timeoutMs);
-}
-
-bool tIONotificationReader::addRegistration(tIONotification* notification) noexcept {
-  std::lock_guard guard(registrationLock_);
-  if (std::find(registrations_.begin(), registrations_.end(), notification) != registrations_.end()) return true;
-  try {
-    registrations_.push_back(notification);
-  } catch (...) {
-    return false;
-  }
+  if (poll(&wake, 1, timeoutMs) != 1 || (wake.revents & POLLIN) == 0) return false;
+  tKind kind = kCancelled;
+  std::uint32_t size = 0;
+  consumeWakeUp(kind, size);
   return true;
-}
-
-void tIONotificationReader::removeRegistration(tIONotification* notification) noexcept {
-  std::lock_guard guard(registrationLock_);
-  std::erase(registrations_, notification);
-}
-
-bool tIONotificationReader::isRegistered(std::uint64_t cookie) noexcept {
-  std::lock_guard guard(registrationLock_);
-  return std::any_of(registrations_.begin(), registrations_.end(), [cookie](const tIONotification* candidate) {
-    return reinterpret_cast<std::uint64_t>(candidate) == cookie;
-  });
 }
 
 }  // namespace nKESTREL1400::nBRIO000

@@ -3,9 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
-#include <vector>
 
+#include "platform/tNotificationRegistry.h"
 #include "platform/tStatus.h"
 
 namespace nKESTREL1400::nBRIO000 {
@@ -36,15 +35,14 @@ class tIONotificationReader {
   std::uint32_t portId() const noexcept { return portId_; }
   int socketDescriptor() const noexcept { return socket_; }
 
-  // Registration bookkeeping of tIONotification: only cookies of
-  // notifications added here are acted on.
-  bool addRegistration(tIONotification* notification) noexcept;
-  void removeRegistration(tIONotification* notification) noexcept;
+  // The notifications registered with this reader (tIONotification keeps
+  // it up to date): only their cookies are handed out.
+  tNotificationRegistry& registry() noexcept { return registry_; }
 
  protected:
-  // Waits until the wake-up pipe is readable or `timeoutMs` passed, without
-  // consuming the wake-up byte.
-  void pauseUnlessWoken(int timeoutMs) const noexcept;
+  // Waits up to `timeoutMs` for a wake-up only; true (the wake-up byte
+  // consumed) when one came.
+  bool waitForWakeUp(int timeoutMs) noexcept;
 
  private:
   void createPipe(tStatus& status) noexcept;
@@ -53,14 +51,12 @@ class tIONotificationReader {
   tIONotification* receive(tKind& kind, void* data, std::uint32_t& size, tStatus& status,
                            bool& discarded) noexcept;
   void consumeWakeUp(tKind& kind, std::uint32_t& size) noexcept;
-  bool isRegistered(std::uint64_t cookie) noexcept;
 
   int socket_ = -1;
   std::uint32_t portId_ = 0;
   int wakeRead_ = -1;
   int wakeWrite_ = -1;
-  std::mutex registrationLock_;
-  std::vector<tIONotification*> registrations_;
+  tNotificationRegistry registry_;
 };
 
 }  // namespace nKESTREL1400::nBRIO000

@@ -99,7 +99,7 @@ void* tThreadedIONotificationReader::readerLoop(void* argument) noexcept {
       continue;
     }
     pauseMs = pauseMs == 0 ? 1 : std::min(pauseMs * 2, kLongestFailurePauseMs);
-    reader->pauseUnlessWoken(pauseMs);
+    if (reader->waitForWakeUp(pauseMs)) return nullptr;
   }
 }
 

@@ -27,7 +27,9 @@ class tThreadedIONotificationReader : public tIONotificationReader {
 
   // A wait that keeps failing would call the handler again at once; the
   // loop pauses after each failure instead, doubling from 1 ms up to this
-  // bound, and a wake-up still ends it at once.
+  // bound. A wake-up during a pause ends the thread at once (a failing
+  // socket is served before the wake-up pipe, so the pause is where a
+  // failing reader learns that it should end).
   static constexpr int kLongestFailurePauseMs = 500;
 
  private:
