@@ -1,0 +1,86 @@
+// The simulator's file system side: sandboxed paths, glob, tools and
+// commands.
+#include <fcntl.h>
+#include <glob.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "simulatedController.h"
+
+namespace {
+
+using nKESTRELSIM::tCall;
+
+class Sandbox : public SimulatedController {};
+
+std::string readAll(FILE* file) {
+  std::string text;
+  char buffer[256];
+  while (file != nullptr && std::fgets(buffer, sizeof buffer, file) != nullptr) text += buffer;
+  return text;
+}
+
+TEST_F(Sandbox, SystemPathsLeadIntoTheSandbox) {
+  sim().writeSmBiosDump({1, 2, 3});
+  struct stat info {};
+  ASSERT_EQ(stat("/run/zesvc/smbios/smbiosdmp", &info), 0);
+  EXPECT_EQ(info.st_size, 3);
+  const int descriptor = open("/run/zesvc/smbios/smbiosdmp", O_RDONLY);
+  ASSERT_NE(descriptor, -1);
+  close(descriptor);
+  EXPECT_EQ(sim().sandboxPath("/etc/passwd"), "");
+
+  sim().failCalls(tCall::kStat, 1, EACCES);
+  EXPECT_EQ(stat("/run/zesvc/smbios/smbiosdmp", &info), -1);
+  EXPECT_EQ(errno, EACCES);
+}
+
+TEST_F(Sandbox, GlobAnswersWithTheProgramsPaths) {
+  sim().addInterface("hostController_hostController", "b");
+  sim().addInterface("hostController_hostController", "a");
+  glob_t matches{};
+  ASSERT_EQ(glob("/proc/driver/ze/*/deviceInterfaces/hostController_hostController\\\\*", GLOB_ONLYDIR, nullptr,
+                 &matches),
+            0);
+  ASSERT_EQ(matches.gl_pathc, 2u);
+  EXPECT_STREQ(matches.gl_pathv[0], "/proc/driver/ze/kestrel/deviceInterfaces/hostController_hostController\\a");
+  EXPECT_STREQ(matches.gl_pathv[1], "/proc/driver/ze/kestrel/deviceInterfaces/hostController_hostController\\b");
+  globfree(&matches);
+
+  // Only directories: the interfacePath files do not match.
+  ASSERT_EQ(glob("/proc/driver/ze/*/deviceInterfaces/*/*", GLOB_ONLYDIR, nullptr, &matches), GLOB_NOMATCH);
+  globfree(&matches);
+}
+
+TEST_F(Sandbox, ToolsRunFromTheSandboxWithoutSudo) {
+  sim().installTool("zesafemodeversion", "#!/bin/sh\necho 1.2.0f4\n");
+  sim().installTool("zeinstallsafemode", "#!/bin/sh\n[ \"$2\" = -f ] && exit 0\nexit 1\n");
+  FILE* pipe = popen("/usr/local/zecorp/bin/zesafemodeversion", "r");
+  EXPECT_EQ(readAll(pipe), "1.2.0f4\n");
+  pclose(pipe);
+
+  const std::string install = "sudo --non-interactive /usr/local/zecorp/bin/zeinstallsafemode /tmp/safemode1 -f";
+  EXPECT_EQ(system(install.c_str()), 0);
+  const auto commands = sim().commands();
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_EQ(commands[1], install);
+
+  sim().failCalls(tCall::kSystem, 1, 256);
+  EXPECT_EQ(system(install.c_str()), 256);
+}
+
+TEST_F(Sandbox, RestartForgetsEverything) {
+  sim().addInterface("hostController_hostController");
+  const std::string firstRoot = sim().root();
+  sim().start();
+  EXPECT_TRUE(sim().interfaces().empty());
+  EXPECT_NE(sim().root(), firstRoot);
+  struct stat info {};
+  EXPECT_NE(::stat(firstRoot.c_str(), &info), 0);
+}
+
+}  // namespace
