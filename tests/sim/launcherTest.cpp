@@ -1,0 +1,69 @@
+// kestrel-sim runs programs against a simulated controller.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct tRun {
+  int exitCode;
+  std::string output;
+};
+
+tRun run(const std::string& arguments) {
+  const std::string command = std::string(KESTREL_SIM_LAUNCHER) + " " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  tRun result{-1, {}};
+  char buffer[512];
+  while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
+  const int status = pipe == nullptr ? -1 : pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string writeProfile(const std::string& name, const std::string& text) {
+  const std::string path = ::testing::TempDir() + name;
+  std::ofstream(path) << text;
+  return path;
+}
+
+TEST(Launcher, RunsAnyProgram) {
+  const tRun env = run("-- env");
+  EXPECT_EQ(env.exitCode, 0);
+  EXPECT_NE(env.output.find("KESTREL_SIM_ROOT="), std::string::npos);
+
+  EXPECT_EQ(run("-- sh -c 'exit 3'").exitCode, 3);
+  const tRun dump = run("-- sh -c 'cat /run/zesvc/smbios/smbiosdmp | wc -c'");
+  EXPECT_EQ(dump.exitCode, 0);
+  EXPECT_GT(std::stoi(dump.output), 0);
+}
+
+TEST(Launcher, LibraryClientsSeeTheSimulatedController) {
+  const tRun probe = run(std::string("-- ") + KESTREL_SIM_PROBE);
+  EXPECT_EQ(probe.exitCode, 0) << probe.output;
+  EXPECT_EQ(probe.output, "/dev/zesim/kestrel/hostController_hostControllerTriggerRouter-0\n");
+}
+
+TEST(Launcher, ProfileChoosesTheInterfaces) {
+  const std::string profile = writeProfile("routerOnly.json", R"({
+    "interfaces": [ { "name": "hostController_hostControllerTriggerRouter", "suffix": "7", "driver": "zz" } ] })");
+  const tRun probe = run("--profile " + profile + " -- " + KESTREL_SIM_PROBE);
+  EXPECT_EQ(probe.output, "/dev/zesim/zz/hostController_hostControllerTriggerRouter-7\n");
+
+  const std::string none = writeProfile("empty.json", R"({ "interfaces": [], "board": "" })");
+  const tRun absent = run("--profile " + none + " -- " + KESTREL_SIM_PROBE);
+  EXPECT_EQ(absent.exitCode, 1);
+  EXPECT_EQ(absent.output, "error -26932\n");
+}
+
+TEST(Launcher, RefusesABadProfile) {
+  const std::string profile = writeProfile("bad.json", R"({ "interfaces": [ { "suffix": "0" } ] })");
+  const tRun refused = run("--profile " + profile + " -- true");
+  EXPECT_EQ(refused.exitCode, 125);
+  EXPECT_NE(refused.output.find("interfaces[0].name"), std::string::npos) << refused.output;
+}
+
+}  // namespace
