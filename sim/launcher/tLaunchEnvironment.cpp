@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -51,8 +52,13 @@ std::vector<std::string> sanitizerRuntimes(const std::string& program) {
 }
 
 std::string preloadFor(const std::string& program, const std::string& simulatorLibrary, const char* existing) {
+  // The simulator itself may be built with a sanitizer, too.
+  std::vector<std::string> runtimes = sanitizerRuntimes(program);
+  for (const std::string& runtime : sanitizerRuntimes(simulatorLibrary)) {
+    if (std::find(runtimes.begin(), runtimes.end(), runtime) == runtimes.end()) runtimes.push_back(runtime);
+  }
   std::string preload;
-  for (const std::string& runtime : sanitizerRuntimes(program)) preload += runtime + ":";
+  for (const std::string& runtime : runtimes) preload += runtime + ":";
   preload += simulatorLibrary;
   if (existing != nullptr && existing[0] != '\0') preload += std::string(":") + existing;
   return preload;
