@@ -98,15 +98,7 @@ bool tSimulator::isStarted() const noexcept { return active() == this; }
 void tSimulator::start(const std::string& root) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
-  gActive.store(nullptr, std::memory_order_release);
-  hub_.clear();
-  openDevices_.clear();
-  registrations_.clear();
-  nodes_.clear();
-  faults_.clear();
-  log_.clear();
-  commands_.clear();
-  if (ownsRoot_ && !root_.empty()) fs::remove_all(root_);
+  forgetEverything();
   if (root.empty()) {
     std::string pattern = (fs::temp_directory_path() / "kestrel-sim.XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("kestrel-sim: cannot create a sandbox");
@@ -123,12 +115,18 @@ void tSimulator::start(const std::string& root) {
 void tSimulator::stop() {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
+  forgetEverything();
+}
+
+void tSimulator::forgetEverything() {
   gActive.store(nullptr, std::memory_order_release);
   hub_.clear();
   openDevices_.clear();
   registrations_.clear();
   nodes_.clear();
   faults_.clear();
+  log_.clear();
+  commands_.clear();
   if (ownsRoot_ && !root_.empty()) {
     std::error_code ignored;
     fs::remove_all(root_, ignored);

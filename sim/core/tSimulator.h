@@ -151,6 +151,9 @@ class tSimulator {
   };
 
   tSimulator() = default;
+  // Stops and forgets every device, socket, fault and log entry; removes a
+  // sandbox of its own making.
+  void forgetEverything();
   tDeviceNode* nodeAt(const std::string& devicePath) const;
   tDeviceNode* openNodeOf(int descriptor) const;
   tDriverModel& modelOf(const std::string& interfaceName, std::size_t index) const;
