@@ -13,6 +13,16 @@ namespace {
 constexpr const char* kFile = "tIONotification";
 constexpr std::uint32_t kRefusedLine = 245;
 
+// Makes both fields visible before the cookie can reach a reader thread
+// (the registry's lock orders them for the reader as well).
+void storeFence() noexcept {
+#if defined(__x86_64__)
+  __builtin_ia32_sfence();
+#else
+  std::atomic_thread_fence(std::memory_order_release);
+#endif
+}
+
 }  // namespace
 
 tIONotification::~tIONotification() {
@@ -25,7 +35,7 @@ void tIONotification::enable(tIONotificationReader& reader, tDeviceInterfaceProx
   if (status.isError()) return;
   proxy_ = &proxy;
   notificationId_ = notificationId;
-  std::atomic_thread_fence(std::memory_order_seq_cst);
+  storeFence();
   if (reader_ != nullptr && reader_ != &reader) reader_->registry().remove(this);
   if (!reader.registry().add(this)) {
     status.setCode(brioerr_memoryFull, kComponent, kFile, kRefusedLine);
