@@ -10,6 +10,7 @@ namespace {
 
 constexpr const char* kFile = "tDeviceInterfaceIterator";
 constexpr std::size_t kPatternSize = 4096;
+constexpr std::uint32_t kNoMatchLine = 110;  // getInterfacePath without a current match
 // The interface name, one literal backslash, any suffix.
 constexpr const char* kPatternFormat = "/proc/driver/ze/*/deviceInterfaces/%s\\\\*";
 
@@ -29,6 +30,10 @@ tDeviceInterfaceIterator::tDeviceInterfaceIterator(const char* interfaceName, tS
 tDeviceInterfaceIterator::~tDeviceInterfaceIterator() { globfree(&matches_); }
 
 void tDeviceInterfaceIterator::getInterfacePath(tDeviceInterfacePath& path, tStatus& status) const noexcept {
+  if (isEnd()) {
+    status.setCode(brioerr_deviceNotFound, kComponent, kFile, kNoMatchLine);
+    return;
+  }
   char filePath[kPatternSize];
   std::snprintf(filePath, sizeof filePath, "%s/interfacePath", *cursor_);
   if (status.isError()) return;

@@ -19,10 +19,13 @@ class tDeviceInterfaceIterator {
   tDeviceInterfaceIterator& operator=(const tDeviceInterfaceIterator&) = delete;
 
   bool isEnd() const noexcept { return cursor_ == nullptr || *cursor_ == nullptr; }
-  // Call only when isEnd() is false.
-  void next() noexcept { ++cursor_; }
+  // Advances to the next match; does nothing at the end.
+  void next() noexcept {
+    if (!isEnd()) ++cursor_;
+  }
   // Reads the current match's interfacePath file. On failure `path` is left
-  // as it was; nothing is read when the status already holds an error.
+  // as it was; nothing is read when the status already holds an error. At
+  // the end there is no file to read: -52006.
   void getInterfacePath(tDeviceInterfacePath& path, tStatus& status) const noexcept;
 
  private:

@@ -36,6 +36,12 @@ TEST_F(DeviceDiscovery, NoMatchIsAnEmptyResultNotAnError) {
   tDeviceInterfaceIterator iterator(kController, status);
   EXPECT_TRUE(iterator.isEnd());
   EXPECT_EQ(status.getCode(), 0);
+  // Reading or opening past the end fails instead of reading freed memory.
+  iterator.next();
+  nKESTREL1400::nBRIO000::tDeviceInterfaceProxy proxy;
+  nKESTREL1400::openInterface(iterator, proxy, status);
+  EXPECT_EQ(status.getCode(), brioerr_deviceNotFound);
+  EXPECT_FALSE(proxy.isOpen());
 }
 
 TEST_F(DeviceDiscovery, TwoInstancesComeInSortedPathOrder) {

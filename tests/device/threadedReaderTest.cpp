@@ -1,5 +1,7 @@
 // The reader thread: handler calls on the thread "kestrel", joining at
 // destruction, no spinning on persistent failures.
+#include <pthread.h>
+#include <sched.h>
 #include <sys/prctl.h>
 
 #include <atomic>
@@ -29,12 +31,19 @@ struct tHandlerLog {
   std::atomic<tIONotification*> last{nullptr};
   std::atomic<int> firstByte{-1};
   char threadName[16] = {};
+  int policy = -1;
+  int priority = -1;
 };
 tHandlerLog* gHandlerLog = nullptr;
 
 void recordingHandler(std::int32_t kind, tIONotification* notification, void* data, std::uint32_t size,
                       tStatus& status) {
-  if (gHandlerLog->calls++ == 0) prctl(PR_GET_NAME, gHandlerLog->threadName);
+  if (gHandlerLog->calls++ == 0) {
+    prctl(PR_GET_NAME, gHandlerLog->threadName);
+    sched_param parameters{};
+    pthread_getschedparam(pthread_self(), &gHandlerLog->policy, &parameters);
+    gHandlerLog->priority = parameters.sched_priority;
+  }
   if (status.isError()) ++gHandlerLog->failures;
   if (kind == tIONotificationReader::kNotify && notification != nullptr && size > 0) {
     gHandlerLog->firstByte = static_cast<std::uint8_t*>(data)[0];
@@ -72,6 +81,8 @@ TEST_F(ThreadedReader, HandsNotificationsToTheHandlerOnItsThread) {
     EXPECT_TRUE(eventually([&] { return log.firstByte == 42; }));
     EXPECT_EQ(log.last.load(), &notification);
     EXPECT_STREQ(log.threadName, "kestrel");
+    EXPECT_EQ(log.policy, SCHED_OTHER);
+    EXPECT_EQ(log.priority, 0);
     notification.disable();
   }
   // The destructor woke and joined the thread: no handler call after it.
