@@ -24,8 +24,11 @@ namespace {
 
 tSimulator* simulatorOutside() noexcept { return tReentryGuard::isOutside() ? tSimulator::active() : nullptr; }
 
+// The mode argument is there only with O_CREAT or O_TMPFILE (which
+// includes the O_DIRECTORY bit, so it is tested as a whole).
 mode_t modeArgument(int flags, va_list& arguments) {
-  return (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
+  const bool hasMode = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
+  return hasMode ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
 }
 
 int openAny(const char* path, int flags, mode_t mode) {

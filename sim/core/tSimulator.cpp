@@ -464,6 +464,10 @@ int tSimulator::registerNotification(int descriptor, tDeviceNode& node, const vo
     errno = entry.error;
     return -1;
   }
+  // Registering an id again on the same descriptor replaces the registration.
+  std::erase_if(registrations_, [&](const tRegistration& registration) {
+    return registration.descriptor == descriptor && registration.notificationId == record.notificationId;
+  });
   registrations_.push_back({node.interfaceName, descriptor, record.cookie, record.portId, record.notificationId});
   return 0;
 }
