@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "tHostControllerFamilyModel.h"
-#include "tReceivedImages.h"
+#include "receiveFirmwareImage.h"
+#include "tSmBiosSource.h"
 
 namespace nKESTRELSIM {
 
@@ -18,9 +19,11 @@ class tHostControllerModel : public tHostControllerFamilyModel {
 
   // The table getSmBiosData delivers (empty: none) and the identification
   // text delivered beside it (with its NUL).
-  void setSmBios(std::string identification, std::vector<std::uint8_t> table);
-  const std::vector<std::uint8_t>& smBiosTable() const noexcept { return table_; }
-  const std::string& smBiosIdentification() const noexcept { return identification_; }
+  void setSmBios(std::string identification, std::vector<std::uint8_t> table) {
+    smBios_.set(std::move(identification), std::move(table));
+  }
+  const std::vector<std::uint8_t>& smBiosTable() const noexcept { return smBios_.table(); }
+  tSmBiosSource& smBios() noexcept { return smBios_; }
 
   const std::vector<tFirmwareImage>& receivedImages() const noexcept { return images_; }
   // Driver status answered to the next updateFirmware requests (0 accepts).
@@ -30,10 +33,7 @@ class tHostControllerModel : public tHostControllerFamilyModel {
   bool handleOwn(tDriverRequest& request, iDriverEvents& events) override;
 
  private:
-  void getSmBiosData(tDriverRequest& request);
-
-  std::string identification_;
-  std::vector<std::uint8_t> table_;
+  tSmBiosSource smBios_;
   std::vector<tFirmwareImage> images_;
   std::int32_t firmwareStatus_ = 0;
 };

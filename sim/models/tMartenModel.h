@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tHostControllerFamilyModel.h"
-#include "tReceivedImages.h"
+#include "receiveFirmwareImage.h"
 
 namespace nKESTRELSIM {
 

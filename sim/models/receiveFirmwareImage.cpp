@@ -1,4 +1,4 @@
-#include "tReceivedImages.h"
+#include "receiveFirmwareImage.h"
 
 #include "platform/driverWireFormat.h"
 #include "tDriverRequest.h"
