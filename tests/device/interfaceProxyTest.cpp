@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 #include <functional>
+#include <string>
 
 #include "codegen/tInterfaceProxy_hostController.h"
 #include "codegen/tInterfaceProxy_hostControllerWatchdog.h"
@@ -23,6 +25,18 @@ using nKESTREL1400::nDriverWire::tRouteSegment;
 namespace {
 
 constexpr std::int32_t kWarning = 7;
+
+// The protection of the mapping that starts at `address`, from /proc/self/maps.
+std::string protectionOf(const void* address) {
+  std::ifstream maps("/proc/self/maps");
+  const auto start = reinterpret_cast<std::uintptr_t>(address);
+  for (std::string line; std::getline(maps, line);) {
+    if (std::stoull(line.substr(0, line.find('-')), nullptr, 16) == start) {
+      return line.substr(line.find(' ') + 1, 4);
+    }
+  }
+  return "";
+}
 
 template <class Proxy>
 void openOn(Proxy& proxy, const nKESTRELSIM::tDeviceNode& node) {
@@ -315,12 +329,14 @@ TEST_F(InterfaceProxies, MapUsesTheLowSixteenBitsOfTheRegion) {
   ASSERT_NE(bytes, nullptr);
   EXPECT_EQ(status.getCode(), 0);
   EXPECT_EQ(bytes[0], 1);  // region 1 of the device
+  EXPECT_EQ(protectionOf(const_cast<std::uint8_t*>(bytes)), "r--s");
   EXPECT_EQ(mapping.length, static_cast<std::uint64_t>(page));
   controller.unmap(mapping);
   EXPECT_EQ(mapping.address, nullptr);
 
   void* writable = controller.map(0, page, 1, mapping, status);
   ASSERT_NE(writable, nullptr);
+  EXPECT_EQ(protectionOf(writable), "rw-s");
   static_cast<std::uint8_t*>(writable)[0] = 0x5A;  // read-write mapping
   controller.unmap(mapping);
 
