@@ -64,14 +64,48 @@ tProfile::tInterface parseInterface(const json& entry, const std::string& where)
   return interface;
 }
 
+constexpr std::pair<const char*, tCall> kCallNames[] = {
+    {"open", tCall::kOpen},
+    {"fopen", tCall::kFopen},
+    {"socket", tCall::kSocket},
+    {"bind", tCall::kBind},
+    {"getsockname", tCall::kGetsockname},
+    {"getsockopt", tCall::kGetsockopt},
+    {"setsockopt", tCall::kSetsockopt},
+    {"recvmsg", tCall::kRecvmsg},
+    {"poll", tCall::kPoll},
+    {"glob", tCall::kGlob},
+    {"stat", tCall::kStat},
+    {"popen", tCall::kPopen},
+    {"system", tCall::kSystem},
+};
+
+tCall parseCall(const json& value, const std::string& where) {
+  if (value.is_string()) {
+    for (const auto& [name, call] : kCallNames) {
+      if (value.get<std::string>() == name) return call;
+    }
+  }
+  refuse(where, "expected one of open, fopen, socket, bind, getsockname, getsockopt, setsockopt, recvmsg, poll, "
+                "glob, stat, popen, system");
+}
+
 tProfile::tFault parseFault(const json& entry, const std::string& where) {
-  if (!entry.is_object() || !entry.contains("request")) refuse(where, "expected an object with \"request\"");
+  if (!entry.is_object() || entry.contains("request") == entry.contains("call")) {
+    refuse(where, "expected an object with either \"request\" or \"call\"");
+  }
   tProfile::tFault fault;
-  fault.request = parseNumber(entry.at("request"), where + ".request");
+  if (entry.contains("call")) {
+    fault.call = parseCall(entry.at("call"), where + ".call");
+  } else {
+    fault.request = parseNumber(entry.at("request"), where + ".request");
+  }
   if (entry.contains("count")) fault.count = parseNumber(entry.at("count"), where + ".count");
   if (entry.contains("errno")) fault.error = static_cast<int>(parseNumber(entry.at("errno"), where + ".errno"));
   if (entry.contains("status")) {
-    if (!entry.at("status").is_number_integer()) refuse(where + ".status", "expected an integer");
+    if (!entry.at("status").is_number_integer() || fault.call) {
+      refuse(where + ".status", "expected an integer, for a request");
+    }
     fault.status = entry.at("status").get<std::int32_t>();
   }
   if (fault.error == 0 && fault.status == 0) refuse(where, "needs \"errno\" or \"status\"");
@@ -168,7 +202,13 @@ void tProfile::apply(tSimulator& simulator, bool createFiles) const {
   if (createFiles) {
     for (const auto& [name, script] : tools) simulator.installTool(name, script);
   }
-  for (const tFault& fault : faults) simulator.failRequests(fault.request, fault.count, {fault.error, fault.status});
+  for (const tFault& fault : faults) {
+    if (fault.call) {
+      simulator.failCalls(*fault.call, fault.count, fault.error);
+    } else {
+      simulator.failRequests(fault.request, fault.count, {fault.error, fault.status});
+    }
+  }
 }
 
 }  // namespace nKESTRELSIM

@@ -7,7 +7,8 @@
 //                       "attributes": { "0x20013100": 7, "0x18000000": "text" } } ],
 //     "topographyName": "pxiContTriggerRouter",
 //     "tools": { "zesafemodeversion": "#!/bin/sh\necho 1.0.0f0\n" },
-//     "faults": [ { "request": "0xC0207B0B", "count": 1, "errno": 5 } ] }
+//     "faults": [ { "request": "0xC0207B0B", "count": 1, "errno": 5 },
+//                 { "call": "recvmsg", "count": 2, "errno": 5 } ] }
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,8 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "tFaultPlan.h"
 
 namespace nKESTRELSIM {
 
@@ -31,7 +34,9 @@ struct tProfile {
     std::optional<std::string> interfacePath;  // raw interfacePath content instead of the node
     std::map<std::uint32_t, nlohmann::json> attributes;
   };
+  // A request fault (by code), or a fault of a C library call.
   struct tFault {
+    std::optional<tCall> call;
     std::uint32_t request = 0;
     unsigned count = 1;
     int error = 0;

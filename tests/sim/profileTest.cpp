@@ -1,4 +1,6 @@
 // Profiles: what they build in the simulator, and what they refuse.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <stdexcept>
 
@@ -31,13 +33,16 @@ TEST_F(Profiles, MembersReachTheModels) {
       { "name": "hostController_hostControllerTriggerRouter" } ],
     "topographyName": "otherRouter",
     "tools": { "zesafemodeversion": "#!/bin/sh\necho 0.0.0f0\n" },
-    "faults": [ { "request": "0xC0207B0B", "count": 2, "errno": 5 } ] })"));
+    "faults": [ { "request": "0xC0207B0B", "count": 2, "errno": 5 },
+                { "call": "stat", "errno": 13 } ] })"));
   profile.apply(sim(), true);
   EXPECT_EQ(sim().hostController().attributes().u32(0x20013100), 7u);
   EXPECT_EQ(sim().hostController().attributes().text(0x18000000), "hello");
   EXPECT_TRUE(sim().hostController().smBiosTable().empty());
   EXPECT_EQ(sim().triggerRouter().topographyName(), "otherRouter");
   struct stat info {};
+  EXPECT_EQ(::stat("/usr/local/zecorp/bin/zesafemodeversion", &info), -1);  // the scripted fault
+  EXPECT_EQ(errno, EACCES);
   EXPECT_EQ(::stat("/usr/local/zecorp/bin/zesafemodeversion", &info), 0);
 }
 
@@ -48,6 +53,8 @@ TEST_F(Profiles, MalformedMembersAreNamed) {
       {R"({"interfaces": [{"name": "x", "attributes": {"zz": 1}}]})", "interfaces[0].attributes"},
       {R"({"interfaces": [{"name": "x", "attributes": {"0x1": -1}}]})", "interfaces[0].attributes.0x1"},
       {R"({"faults": [{"request": "0xC0207B0B"}]})", "faults[0]"},
+      {R"({"faults": [{"call": "read", "errno": 5}]})", "faults[0].call"},
+      {R"({"faults": [{"call": "poll", "request": 1, "errno": 5}]})", "faults[0]"},
       {R"({"smbiosDump": 1})", "smbiosDump"},
   };
   for (const auto& [text, member] : refused) {
