@@ -89,12 +89,21 @@ TEST_F(IONotifications, TimeoutAndCancel) {
   EXPECT_EQ(waitOn(reader, 0).status.getCode(), brioerr_systemError);
 }
 
-// Each malformed message is passed over; the valid one behind it arrives.
-TEST_F(IONotifications, MalformedMessagesAreSkipped) {
+// A reader with the watchdog notification registered.
+class RegisteredNotification : public IONotifications {
+ protected:
+  void SetUp() override {
+    IONotifications::SetUp();
+    notification.enable(reader, proxy, kWatchdogId, status);
+    ASSERT_EQ(status.getCode(), 0);
+  }
   tStatus status;
-  tIONotificationReader reader(0, status);
+  tIONotificationReader reader{0, status};
   tIONotification notification;
-  notification.enable(reader, proxy, kWatchdogId, status);
+};
+
+// Each malformed message is passed over; the valid one behind it arrives.
+TEST_F(RegisteredNotification, MalformedMessagesAreSkipped) {
   const auto valid = message(notification, 1, {9});
 
   auto netlinkError = valid;
@@ -124,11 +133,7 @@ TEST_F(IONotifications, MalformedMessagesAreSkipped) {
   EXPECT_EQ(waitOn(reader, 50).status.getCode(), brioerr_timeout);
 }
 
-TEST_F(IONotifications, EventTypeAndDataLengthChecks) {
-  tStatus status;
-  tIONotificationReader reader(0, status);
-  tIONotification notification;
-  notification.enable(reader, proxy, kWatchdogId, status);
+TEST_F(RegisteredNotification, EventTypeAndDataLengthChecks) {
 
   sendRaw(reader, message(notification, 3));
   auto waited = waitOn(reader);
@@ -155,11 +160,7 @@ TEST_F(IONotifications, EventTypeAndDataLengthChecks) {
   EXPECT_EQ(waited.status.line, 160u);
 }
 
-TEST_F(IONotifications, DisableEndsTheRegistrationWithTheEndMessage) {
-  tStatus status;
-  tIONotificationReader reader(0, status);
-  tIONotification notification;
-  notification.enable(reader, proxy, kWatchdogId, status);
+TEST_F(RegisteredNotification, DisableEndsTheRegistrationWithTheEndMessage) {
   notification.disable();
   EXPECT_FALSE(notification.isRegistered());
   const auto unregistered = sim().requests(0xFF01);

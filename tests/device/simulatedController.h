@@ -11,10 +11,12 @@
 #include "platform/tStatus.h"
 #include "tSimulator.h"
 
+// Started in the constructor, so that members of derived fixtures already
+// meet the simulator; stopped after they are gone.
 class SimulatedController : public ::testing::Test {
  protected:
-  void SetUp() override { sim().start(); }
-  void TearDown() override { sim().stop(); }
+  SimulatedController() { sim().start(); }
+  ~SimulatedController() override { sim().stop(); }
 
   static nKESTRELSIM::tSimulator& sim() { return nKESTRELSIM::tSimulator::instance(); }
 };
