@@ -182,6 +182,14 @@ TEST_F(RegisteredNotification, DisableEndsTheRegistrationWithTheEndMessage) {
   EXPECT_TRUE(sim().requests(0xFF01).empty());
 }
 
+TEST_F(RegisteredNotification, ClosingTheDeviceEndsItsRegistrations) {
+  proxy.close();
+  const auto waited = waitOn(reader);
+  EXPECT_EQ(waited.kind, tKind::kEnd);
+  EXPECT_EQ(waited.notification, &notification);
+  EXPECT_TRUE(sim().registrations().empty());
+}
+
 TEST_F(IONotifications, RefusedRegistration) {
   tStatus status;
   tIONotificationReader reader(0, status);
