@@ -49,6 +49,8 @@ constexpr tAttribute kCatalog[] = {
      "companion firmware version when the companion exists, else the BIOS version"},
     {"smbios-bios-version", KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_SMBIOS, instance, false,
      "BIOS version from SMBIOS"},
+    {"companion-firmware-version", KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION, none, false,
+     "firmware version of the companion chip"},
     {"board-text", KESTREL_ATTR_BOARD_TEXT, instance, false, "board text"},
     {"board-text-1", KESTREL_ATTR_BOARD_TEXT_1, instance, false, "board text 1"},
     {"board-text-2", KESTREL_ATTR_BOARD_TEXT_2, instance, false, "board text 2"},

@@ -57,7 +57,7 @@ std::vector<std::vector<tField>> memoryModules(const tControllerClient& controll
         textField(controller, "manufacturer", "manufacturer", KESTREL_ATTR_MEMORY_MANUFACTURER + i),
         textField(controller, "partNumber", "part number", KESTREL_ATTR_MEMORY_PART_NUMBER + i),
         textField(controller, "serialNumber", "serial number", KESTREL_ATTR_MEMORY_SERIAL_NUMBER + i),
-        numberField(controller, "size", "size", KESTREL_ATTR_MEMORY_SIZE + i),
+        numberField(controller, "size", "size", KESTREL_ATTR_MEMORY_SIZE + i, " MB"),
         numberField(controller, "speed", "speed", KESTREL_ATTR_MEMORY_SPEED + i, " MT/s"),
         numberField(controller, "type", "type", KESTREL_ATTR_MEMORY_TYPE + i),
     });
@@ -96,8 +96,10 @@ int runInfo(const tControllerClient& controller, bool json) {
   std::vector<tField> companionFields = {
       {"present", "present", 0, companion ? "yes" : "no", companion},
   };
-  if (companion) companionFields.push_back(textField(controller, "firmwareVersion", "firmware version",
-                                                     KESTREL_ATTR_BIOS_VERSION));
+  if (companion) {
+    companionFields.push_back(textField(controller, "firmwareVersion", "firmware version",
+                                        KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION));
+  }
   std::vector<tField> processor = {
       textField(controller, "manufacturer", "manufacturer", KESTREL_ATTR_PROCESSOR_MANUFACTURER),
       textField(controller, "version", "version", KESTREL_ATTR_PROCESSOR_VERSION),

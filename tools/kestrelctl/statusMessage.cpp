@@ -17,8 +17,9 @@ std::string describeStatus(std::int32_t code) {
 std::string adviceFor(std::int32_t code) {
   switch (code) {
     case kestrelerr_deviceNotAvailable:
-      return "Is the controller's kernel driver loaded? Without hardware, run the command under the simulated "
-             "controller: kestrel-sim -- kestrelctl ...";
+      return "The controller's device interfaces are missing or the board is not a supported controller: is the "
+             "kernel driver loaded? Without hardware, run the command under the simulated controller: "
+             "kestrel-sim -- kestrelctl ...";
     case kestrelerr_attributeNotSupported:
       return "The board does not offer this attribute or index; 'kestrelctl list' shows the attributes.";
     case kestrelerr_stringTooLong:

@@ -1,0 +1,90 @@
+// kestrelctl under the simulated controller, as a user runs it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace {
+
+struct Outcome {
+  int exitCode;
+  std::string output;  // standard output and standard error
+};
+
+Outcome kestrelctl(const std::string& profile, const std::string& arguments) {
+  const std::string command = std::string(KESTREL_SIM_LAUNCHER) + " --profile " + KESTREL_SIM_PROFILES + "/" +
+                              profile + ".json -- " + KESTRELCTL + " " + arguments + " 2>&1";
+  Outcome run{-1, ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  std::array<char, 4096> chunk{};
+  while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) run.output += chunk.data();
+  const int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(kestrelctl, InfoShowsTheDefaultBoard) {
+  const Outcome run = kestrelctl("default", "info");
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  for (const char* part : {"KC-8840 Embedded Controller", "Memory modules (2 populated)", "DIMM2",
+                           "firmware version       1.2.0f3", "hostController_hostControllerTriggerRouter"}) {
+    EXPECT_TRUE(contains(run.output, part)) << part << "\n" << run.output;
+  }
+}
+
+TEST(kestrelctl, InfoAsJson) {
+  const Outcome run = kestrelctl("noCompanion", "--json info");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const auto document = nlohmann::json::parse(run.output);
+  EXPECT_EQ(document["board"]["model"], 1);
+  EXPECT_EQ(document["companion"]["present"], false);
+  EXPECT_EQ(document["memoryModules"].size(), 2u);
+  EXPECT_EQ(document["memoryModules"][1]["locator"], "DIMM2");
+}
+
+TEST(kestrelctl, RefusedBoardsFailWithTheCodesName) {
+  for (const char* profile : {"modelRefused", "unsupportedVersion"}) {
+    const Outcome run = kestrelctl(profile, "info");
+    EXPECT_EQ(run.exitCode, 1) << profile;
+    EXPECT_TRUE(contains(run.output, "kestrelerr_deviceNotAvailable (-26932)")) << run.output;
+  }
+}
+
+TEST(kestrelctl, GetByNameIdAndIndex) {
+  EXPECT_EQ(kestrelctl("default", "get product-name").output, "KC-8840 Embedded Controller\n");
+  EXPECT_EQ(kestrelctl("default", "get 0x2000CB00").output, "2\n");
+  EXPECT_EQ(kestrelctl("default", "get memory-locator --index 1").output, "DIMM2\n");
+  const Outcome json = kestrelctl("default", "--json get memory-size --index 1");
+  const auto document = nlohmann::json::parse(json.output);
+  EXPECT_EQ(document["value"], 8192);
+  EXPECT_EQ(document["attribute"], "memory-size");
+
+  const Outcome missing = kestrelctl("default", "get memory-size --index 2");
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_TRUE(contains(missing.output, "kestrelerr_attributeNotSupported")) << missing.output;
+}
+
+TEST(kestrelctl, SetWritesTheDevice) {
+  EXPECT_EQ(kestrelctl("default", "set user-text 'bench 4'").exitCode, 0);
+  const Outcome tooLong = kestrelctl("default", "set user-text " + std::string(300, 'x'));
+  EXPECT_EQ(tooLong.exitCode, 1);
+  EXPECT_TRUE(contains(tooLong.output, "kestrelerr_stringTooLong")) << tooLong.output;
+  EXPECT_EQ(kestrelctl("default", "set device-value-1 seven").exitCode, 2);
+}
+
+TEST(kestrelctl, UsageErrors) {
+  EXPECT_EQ(kestrelctl("default", "get no-such-attribute").exitCode, 2);
+  EXPECT_EQ(kestrelctl("default", "get product-name --index 300").exitCode, 2);
+  EXPECT_NE(kestrelctl("default", "").exitCode, 0);
+  const Outcome list = kestrelctl("default", "list");
+  EXPECT_EQ(list.exitCode, 0);
+  EXPECT_TRUE(contains(list.output, "trigger-router-path")) << list.output;
+}
+
+}  // namespace
