@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +19,7 @@
 #include "tHostControllerModel.h"
 #include "tMartenModel.h"
 #include "tReentryGuard.h"
+#include "tSimulatedClock.h"
 #include "tTriggerRouterModel.h"
 #include "tWatchdogModel.h"
 #include "userMemory.h"
@@ -120,6 +123,7 @@ void tSimulator::stop() {
 
 void tSimulator::forgetEverything() {
   gActive.store(nullptr, std::memory_order_release);
+  tSimulatedClock::instance().useRealTime();
   hub_.clear();
   openDevices_.clear();
   registrations_.clear();
@@ -358,6 +362,35 @@ void tSimulator::expireWatchdog(std::size_t index) {
   }
 }
 
+void tSimulator::useManualClock() { tSimulatedClock::instance().useManualTime(); }
+
+void tSimulator::advanceClock(std::chrono::nanoseconds step) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  tSimulatedClock::instance().advance(step);
+  expireDueWatchdogs();
+}
+
+void tSimulator::expireDueWatchdogs() {
+  for (const auto& node : nodes_) {
+    auto* model = dynamic_cast<tWatchdogModel*>(node->model.get());
+    if (model == nullptr) continue;
+    tNodeEvents events(*this, node.get());
+    model->expireIfDue(events);
+  }
+}
+
+std::optional<std::chrono::steady_clock::time_point> tSimulator::nextRealDeadline() const {
+  std::optional<std::chrono::steady_clock::time_point> next;
+  if (tSimulatedClock::instance().isManual()) return next;
+  for (const auto& node : nodes_) {
+    const auto* model = dynamic_cast<const tWatchdogModel*>(node->model.get());
+    const auto deadline = model == nullptr ? std::nullopt : model->deadline();
+    if (deadline && (!next || *deadline < *next)) next = deadline;
+  }
+  return next;
+}
+
 bool tSimulator::demoteRoute(std::uint32_t ticket, std::size_t index) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
@@ -542,13 +575,40 @@ ssize_t tSimulator::receiveMessage(int descriptor, msghdr* message, int flags) {
 }
 
 int tSimulator::pollDescriptors(pollfd* descriptors, nfds_t count, int timeoutMs) {
+  bool simulated = false;
   {
     std::lock_guard lock(lock_);
-    bool simulated = false;
     for (nfds_t i = 0; i < count; ++i) simulated = simulated || hub_.owns(descriptors[i].fd);
     if (simulated && faulted(tCall::kPoll)) return -1;
   }
-  return nRealLibc::poll(descriptors, count, timeoutMs);
+  if (!simulated) return nRealLibc::poll(descriptors, count, timeoutMs);
+  return pollUntilDeadlines(descriptors, count, timeoutMs);
+}
+
+// A poll on a simulated socket ends at each watchdog deadline, lets the
+// timer expire and goes on: the expiry reaches a waiting program on time,
+// without a thread of the simulator's own.
+int tSimulator::pollUntilDeadlines(pollfd* descriptors, nfds_t count, int timeoutMs) {
+  using namespace std::chrono;
+  const auto begin = steady_clock::now();
+  for (;;) {
+    std::optional<steady_clock::time_point> deadline;
+    {
+      std::lock_guard lock(lock_);
+      expireDueWatchdogs();
+      deadline = nextRealDeadline();
+    }
+    const auto now = steady_clock::now();
+    const long long elapsed = duration_cast<milliseconds>(now - begin).count();
+    long long slice = timeoutMs < 0 ? -1 : std::max<long long>(timeoutMs - elapsed, 0);
+    if (deadline) {
+      const long long untilDeadline = std::max<long long>(ceil<milliseconds>(*deadline - now).count(), 0);
+      slice = slice < 0 ? untilDeadline : std::min(slice, untilDeadline);
+    }
+    const int ready = nRealLibc::poll(descriptors, count, static_cast<int>(std::min<long long>(slice, INT_MAX)));
+    if (ready != 0 || !deadline) return ready;
+    if (timeoutMs >= 0 && steady_clock::now() - begin >= milliseconds(timeoutMs)) return 0;
+  }
 }
 
 int tSimulator::statPath(const char* path, struct stat* result) {

@@ -20,11 +20,13 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -126,6 +128,14 @@ class tSimulator {
   void expireWatchdog(std::size_t index = 0);
   bool demoteRoute(std::uint32_t ticket, std::size_t index = 0);
 
+  // --- Time --------------------------------------------------------------------
+  // Watchdog timers run on real time; a test may switch to manual time,
+  // which moves only by advanceClock() (start() and stop() switch back).
+  void useManualClock();
+  // Moves manual time forward and lets every watchdog whose countdown has
+  // run out expire.
+  void advanceClock(std::chrono::nanoseconds step);
+
   // --- Called by the interposed C library functions (under the reentry
   // guard); each answers like the function it stands in for. -------------
   int openPath(const char* path, int flags, mode_t mode);
@@ -164,6 +174,11 @@ class tSimulator {
   std::size_t deliver(const tDeviceNode* node, std::uint32_t notificationId, std::uint16_t eventType,
                       std::span<const std::uint8_t> data);
   std::string rewriteCommand(const std::string& command) const;
+  // Under the lock: expiries that are due; the next watchdog deadline on
+  // real time (none on manual time, which does not move by itself).
+  void expireDueWatchdogs();
+  std::optional<std::chrono::steady_clock::time_point> nextRealDeadline() const;
+  int pollUntilDeadlines(pollfd* descriptors, nfds_t count, int timeoutMs);
   bool faulted(tCall call);
 
   mutable std::recursive_mutex lock_;

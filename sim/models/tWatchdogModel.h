@@ -1,39 +1,68 @@
 // The watchdog timer ("hostController_hostControllerWatchdog"): stopped,
-// running or expired; notifications go to registrations of id 0x70.
+// running or expired. Start arms the countdown with the timeout attribute,
+// a pet reloads it, stop disarms it. When the countdown runs out the timer
+// expires and the expiry action's event byte goes to the registrations of
+// id 0x70. Time is the simulated clock's (tSimulatedClock).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "tHostControllerFamilyModel.h"
+#include "tSimulatedClock.h"
 
 namespace nKESTRELSIM {
 
 class tWatchdogModel : public tHostControllerFamilyModel {
  public:
-  enum class tState { kStopped, kRunning, kExpired };
-  // Notification bytes this model delivers.
-  static constexpr std::uint8_t kExpiredEvent = 1;
-  static constexpr std::uint8_t kCancelledEvent = 2;
+  enum class tState : std::uint32_t { kStopped = 0, kRunning = 1, kExpired = 2 };
+  enum class tExpiryAction : std::uint32_t { kNotify = 0, kReset = 1, kTrigger = 2 };
+
+  // U32 attributes of the simulated watchdog.
+  static constexpr std::uint32_t kTimeoutAttribute = 0x20070100;       // milliseconds, at least 1
+  static constexpr std::uint32_t kExpiryActionAttribute = 0x20070200;  // a tExpiryAction
+  static constexpr std::uint32_t kStateAttribute = 0x20070300;         // a tState, read-only
+  static constexpr std::uint32_t kRemainingAttribute = 0x20070400;     // milliseconds left, read-only
+  static constexpr std::uint32_t kDefaultTimeoutMs = 5000;
+
+  // Notification bytes. 3 is never sent: a wait reports 3 once the
+  // notifications have ended, and the two must not be confused.
+  static constexpr std::uint8_t kExpiredEvent = 1;         // expired, action kNotify
+  static constexpr std::uint8_t kCancelledEvent = 2;       // a wait was cancelled
+  static constexpr std::uint8_t kExpiredResetEvent = 4;    // expired, the controller was reset
+  static constexpr std::uint8_t kExpiredTriggerEvent = 5;  // expired, the watchdog trigger line fired
 
   tWatchdogModel();
 
   std::string interfaceName() const override { return "hostController_hostControllerWatchdog"; }
+  void handle(tDriverRequest& request, iDriverEvents& events) override;
 
   tState state() const noexcept { return state_; }
   std::uint32_t petCount() const noexcept { return pets_; }
-  // Lets a running timer expire now: state kExpired and a notification with
-  // kExpiredEvent. Does nothing unless running.
+  std::uint32_t expiryCount() const noexcept { return expiries_; }
+  // When a running timer expires; nothing unless running.
+  std::optional<tSimulatedClock::tTimePoint> deadline() const noexcept;
+  // Lets a running timer expire now, whatever its deadline.
   void expire(iDriverEvents& events);
+  // Expires a running timer whose deadline has passed; true when it did.
+  bool expireIfDue(iDriverEvents& events);
 
  protected:
   bool handleOwn(tDriverRequest& request, iDriverEvents& events) override;
 
  private:
-  // Answers the status of a request that carries only statusIn.
+  void arm();
+  std::uint32_t timeoutMs() const;
+  // A write the device refuses: a value out of range, or not 4 bytes.
+  bool refusesWrite(tDriverRequest& request) const;
+  // The read-only attributes as they are now.
+  void publishState();
   void answer(tDriverRequest& request, std::int32_t status);
 
   tState state_ = tState::kStopped;
+  tSimulatedClock::tTimePoint deadline_{};
   std::uint32_t pets_ = 0;
+  std::uint32_t expiries_ = 0;
 };
 
 }  // namespace nKESTRELSIM
