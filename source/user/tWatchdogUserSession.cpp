@@ -43,7 +43,8 @@ tWatchdogUserSession* tWatchdogUserSession::openSession(tStatusReport& status) n
   }
   session->construct(status);
   if (status.code < 0) {
-    session->shutDown();
+    // Nothing was started: destruction ends the registration and closes
+    // the interface, and no stop request reaches the driver.
     session->release();
     return nullptr;
   }
