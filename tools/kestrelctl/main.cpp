@@ -6,6 +6,7 @@
 #include "tools/kestrelctl/controllerClient.h"
 #include "tools/kestrelctl/infoCommand.h"
 #include "tools/kestrelctl/statusMessage.h"
+#include "tools/kestrelctl/watchdogCommandLine.h"
 
 namespace {
 
@@ -44,11 +45,13 @@ int main(int argc, char** argv) {
   set->add_option("value", request.value, "the value: a number, or a text of at most 255 bytes")->required();
   set->add_option("--index", request.index, "instance or entry number (0-255)");
   auto* list = app.add_subcommand("list", "list the attribute names");
+  kestrelctl::tWatchdogCommandLine watchdog(app);
 
   CLI11_PARSE(app, argc, argv);
   request.json = json;
 
   if (list->parsed()) return kestrelctl::runList(json);
+  if (watchdog.parsed()) return watchdog.run(json);
   if (info->parsed()) return withController([&](auto& controller) { return kestrelctl::runInfo(controller, json); });
   if (get->parsed() || set->parsed()) {
     const auto attribute = kestrelctl::resolveAttribute(request);
