@@ -1,5 +1,4 @@
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,16 +48,15 @@ bool readInteger(const char* text, int base, long long& out) {
   return end != text;
 }
 
-// Fraction or exponent text as scanf's "%lg" reads it in the current locale,
-// truncated toward zero.
-bool readTruncated(char* text, double& out) {
+// Fraction or exponent text as scanf's "%lg" reads it in the current locale.
+bool readFloating(char* text, double& out) {
   if (localeUsesDecimalComma()) {
     if (char* dot = std::strchr(text, '.')) *dot = ',';
   }
   char* end = nullptr;
   const double value = std::strtod(text, &end);
   if (end == text) return false;
-  out = std::trunc(value);
+  out = value;
   return true;
 }
 
@@ -71,10 +69,11 @@ bool convert(const jsonz_value& number, int integerBase, double low, double high
     if (!readInteger(buffer, integerBase, out)) return false;
     return static_cast<double>(out) >= low && static_cast<double>(out) <= high;
   }
-  double truncated = 0;
-  if (!readTruncated(buffer, truncated)) return false;
-  if (!(truncated >= low && truncated <= high)) return false;
-  out = static_cast<long long>(truncated);
+  double value = 0;
+  if (!readFloating(buffer, value)) return false;
+  // Truncated toward zero (the cast) it must lie in [low, high]; NaN fails.
+  if (!(value > low - 1 && value < high + 1)) return false;
+  out = static_cast<long long>(value);
   return true;
 }
 
