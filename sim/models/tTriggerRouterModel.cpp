@@ -126,14 +126,15 @@ void tTriggerRouterModel::changeState(tDriverRequest& request) {
 
 std::vector<std::uint32_t> tTriggerRouterModel::conflictingTickets(const tRoute& route, std::uint32_t ticket) const {
   std::vector<std::uint32_t> conflicts;
-  for (const auto& [otherTicket, other] : routes_) {
-    if (otherTicket == ticket || other.sessionId == route.sessionId || other.state == tRouteState::kCalculated) {
+  for (const auto& entry : routes_) {
+    const tRoute& other = entry.second;
+    if (entry.first == ticket || other.sessionId == route.sessionId || other.state == tRouteState::kCalculated) {
       continue;
     }
     const bool shares = std::any_of(route.destinations.begin(), route.destinations.end(), [&](std::uint32_t line) {
       return std::find(other.destinations.begin(), other.destinations.end(), line) != other.destinations.end();
     });
-    if (shares) conflicts.push_back(otherTicket);
+    if (shares) conflicts.push_back(entry.first);
   }
   return conflicts;
 }

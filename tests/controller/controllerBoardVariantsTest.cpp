@@ -29,11 +29,11 @@ TEST_F(BoardVariants, ShippedRefusedBoardsDoNotOpen) {
 
 TEST_F(BoardVariants, VersionBytesDecideSupport) {
   const std::pair<int, int> refused[] = {{1, 2}, {2, 3}};
-  for (const auto& [major, minor] : refused) {
+  for (const auto& version : refused) {
     IN_OWN_PROCESS({
       startChanged([&](nlohmann::json& board) {
-        structure(board, 150)["fields"]["versionMajor"] = major;
-        structure(board, 150)["fields"]["versionMinor"] = minor;
+        structure(board, 150)["fields"]["versionMajor"] = version.first;
+        structure(board, 150)["fields"]["versionMinor"] = version.second;
       });
       EXPECT_EQ(open(), kestrelerr_deviceNotAvailable);
     });
