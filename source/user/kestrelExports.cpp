@@ -88,10 +88,12 @@ KESTREL_API int32_t KESTREL_getAttributeUTF8(tKestrelHandle handle, uint32_t att
   }
   if (handle != kControllerHandle) return kestrelerr_invalidHandle;
   if (length == nullptr) return brioerr_invalidParameter;
-  uint64_t capacity = buffer == nullptr ? 0 : *length;
+  // A null buffer has no room, whatever the length says.
+  const uint64_t given = buffer == nullptr ? 0 : *length;
+  uint64_t capacity = given;
   const int32_t code = onController(
       [&](auto& session, auto& report) { session.getAttributeUTF8(attribute, buffer, capacity, report); });
-  if (buffer != nullptr || code == kestrelerr_bufferTooSmall) *length = capacity;
+  if (capacity != given) *length = capacity;
   return code;
 }
 
