@@ -1,5 +1,6 @@
 #include "source/user/tControllerUserSession.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -166,29 +167,27 @@ void tControllerUserSession::loadSmbiosTable(tStatusReport& report) noexcept {
   }
   // One byte more than asked for keeps the identification text terminated
   // whatever the driver writes.
-  auto* ident = static_cast<char*>(allocateBytes(std::size_t{identSize} + 1, local));
-  auto* table = static_cast<std::uint8_t*>(allocateBytes(tableSize, local));
-  if (local.isError()) {
-    std::free(ident);
-    std::free(table);
-    closeProxies();
-    local.copyToReport(report);
-    return;
+  const std::size_t identCapacity = std::size_t{identSize} + 1;
+  const std::uint32_t tableCapacity = tableSize;
+  std::unique_ptr<char, decltype(&std::free)> ident(static_cast<char*>(allocateBytes(identCapacity, local)),
+                                                    &std::free);
+  std::unique_ptr<std::uint8_t, decltype(&std::free)> table(
+      static_cast<std::uint8_t*>(allocateBytes(tableCapacity, local)), &std::free);
+  if (local.isNotError()) {
+    std::memset(ident.get(), 0, identCapacity);
+    hostControllerProxy_.getSmBiosData(ident.get(), identSize, table.get(), tableSize, local);
   }
-  std::memset(ident, 0, std::size_t{identSize} + 1);
-  hostControllerProxy_.getSmBiosData(ident, identSize, table, tableSize, local);
   if (local.isError()) {
-    std::free(ident);
-    std::free(table);
     closeProxies();
     local.copyToReport(report);
     return;
   }
   local.copyToReport(report);
-  const std::int32_t loaded = smBiosLoad(ident, table, &tableSize);
+  // A driver answering a larger table than it was given room for has not
+  // written the rest.
+  tableSize = std::min(tableSize, tableCapacity);
+  const std::int32_t loaded = smBiosLoad(ident.get(), table.get(), &tableSize);
   if (loaded != 0) setCode(report, loaded, kSmbiosLoad);
-  std::free(ident);
-  std::free(table);
   if (report.code < 0) closeProxies();
 }
 
