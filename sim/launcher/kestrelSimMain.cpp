@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <filesystem>
@@ -38,6 +40,25 @@ std::string makeSandbox() {
   return pattern;
 }
 
+volatile sig_atomic_t gChild = 0;
+
+void forward(int signalNumber) {
+  if (gChild > 0) kill(static_cast<pid_t>(gChild), signalNumber);
+}
+
+// A termination request sent to the launcher alone reaches the program too.
+// Ctrl-C and Ctrl-\ reach the whole process group from the terminal, so the
+// launcher only lets them pass and waits for the program to end.
+void forwardSignalsTo(pid_t child) {
+  gChild = child;
+  struct sigaction action {};
+  action.sa_handler = &forward;
+  sigemptyset(&action.sa_mask);
+  for (const int signalNumber : {SIGTERM, SIGHUP}) sigaction(signalNumber, &action, nullptr);
+  signal(SIGINT, SIG_IGN);
+  signal(SIGQUIT, SIG_IGN);
+}
+
 int runCommand(const tOptions& options, const std::string& sandbox) {
   setenv("KESTREL_SIM_ROOT", sandbox.c_str(), 1);
   if (options.profile.empty()) {
@@ -58,6 +79,7 @@ int runCommand(const tOptions& options, const std::string& sandbox) {
     std::cerr << "kestrel-sim: cannot run " << options.command.front() << "\n";
     _exit(kNotExecutable);
   }
+  forwardSignalsTo(child);
   int status = 0;
   while (waitpid(child, &status, 0) == -1) {
   }

@@ -1,7 +1,9 @@
 // kestrel-sim runs programs against a simulated controller.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -64,6 +66,40 @@ TEST(Launcher, RefusesABadProfile) {
   const tRun refused = run("--profile " + profile + " -- true");
   EXPECT_EQ(refused.exitCode, 125);
   EXPECT_NE(refused.output.find("interfaces[0].name"), std::string::npos) << refused.output;
+}
+
+}  // namespace
+
+namespace {
+
+// Whether a child of `parent` runs `program`, waiting up to ten seconds.
+bool programRuns(pid_t parent, const std::string& program) {
+  const std::string children = "/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children";
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    pid_t child = 0;
+    if (std::ifstream(children) >> child) {
+      std::string name;
+      if (std::ifstream("/proc/" + std::to_string(child) + "/comm") >> name && name == program) return true;
+    }
+    usleep(10 * 1000);
+  }
+  return false;
+}
+
+TEST(Launcher, PassesATerminationRequestToTheProgram) {
+  const pid_t launcher = fork();
+  ASSERT_NE(launcher, -1);
+  if (launcher == 0) {
+    execl(KESTREL_SIM_LAUNCHER, KESTREL_SIM_LAUNCHER, "--", "sleep", "30", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Wait until the program runs, then ask only the launcher to stop.
+  ASSERT_TRUE(programRuns(launcher, "sleep"));
+  ASSERT_EQ(kill(launcher, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(launcher, &status, 0), launcher);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << "the program ended by the forwarded signal";
 }
 
 }  // namespace

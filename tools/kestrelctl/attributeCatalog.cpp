@@ -2,8 +2,9 @@
 
 #include <kestrel/kestrel.h>
 
-#include <charconv>
 #include <cstdio>
+
+#include "tools/kestrelctl/numberText.h"
 
 namespace kestrelctl {
 namespace {
@@ -72,18 +73,6 @@ constexpr tAttribute kCatalog[] = {
     {"trigger-router-path", kTriggerRouterPathAttribute, none, false, "device path of the trigger router"},
 };
 
-std::optional<std::uint32_t> parseNumber(std::string_view text) {
-  int base = 10;
-  if (text.starts_with("0x") || text.starts_with("0X")) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (error != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;
-  return value;
-}
-
 }  // namespace
 
 std::span<const tAttribute> attributeCatalog() { return kCatalog; }
@@ -92,7 +81,7 @@ std::optional<tAttribute> findAttribute(std::string_view nameOrId) {
   for (const auto& attribute : kCatalog) {
     if (nameOrId == attribute.name) return attribute;
   }
-  const auto id = parseNumber(nameOrId);
+  const auto id = parseU32(nameOrId);
   if (!id) return std::nullopt;
   for (const auto& attribute : kCatalog) {
     if (attribute.id == *id) return attribute;

@@ -1,10 +1,10 @@
 #include "tools/kestrelctl/attributeCommands.h"
 
-#include <charconv>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "tools/kestrelctl/attributeCatalog.h"
+#include "tools/kestrelctl/numberText.h"
 #include "tools/kestrelctl/statusMessage.h"
 
 namespace kestrelctl {
@@ -31,19 +31,6 @@ std::optional<tAttribute> resolveAttribute(const tAttributeRequest& request) {
 }
 
 namespace {
-
-std::optional<std::uint32_t> parseU32(const std::string& text) {
-  std::string_view digits = text;
-  int base = 10;
-  if (digits.starts_with("0x") || digits.starts_with("0X")) {
-    digits.remove_prefix(2);
-    base = 16;
-  }
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-  if (digits.empty() || error != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
-  return value;
-}
 
 void printValue(const tAttribute& attribute, const nlohmann::json& value, bool json) {
   if (json) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "tools/kestrelctl/numberText.h"
 #include "tools/kestrelctl/statusMessage.h"
 #include "tools/kestrelctl/watchdogClient.h"
 #include "tools/kestrelctl/watchdogSignals.h"
@@ -160,7 +161,7 @@ int runAttribute(const tWatchdogClient& watchdog, tWatchdogCommand command, cons
     }
     return 0;
   }
-  const auto value = parseNumber(request.value);
+  const auto value = parseU32(request.value);
   if (!value) {
     std::fprintf(stderr, "kestrelctl: '%s' is not an unsigned 32-bit number\n", request.value.c_str());
     return kUsage;

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "tools/kestrelctl/numberText.h"
+
 namespace kestrelctl {
 namespace {
 
@@ -38,25 +40,13 @@ constexpr std::array kUnits{tUnit{"ms", 1}, tUnit{"s", 1000}, tUnit{"m", 60'000}
 
 }  // namespace
 
-std::optional<std::uint32_t> parseNumber(std::string_view text) {
-  int base = 10;
-  if (text.starts_with("0x") || text.starts_with("0X")) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
 std::span<const tWatchdogAttribute> watchdogAttributes() { return kAttributes; }
 
 std::optional<tWatchdogAttribute> findWatchdogAttribute(std::string_view nameOrId) {
   for (const auto& attribute : kAttributes) {
     if (nameOrId == attribute.name) return attribute;
   }
-  const auto id = parseNumber(nameOrId);
+  const auto id = parseU32(nameOrId);
   if (!id) return std::nullopt;
   for (const auto& attribute : kAttributes) {
     if (*id == attribute.id) return attribute;

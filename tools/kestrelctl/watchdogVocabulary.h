@@ -30,8 +30,6 @@ std::optional<tWatchdogAttribute> findWatchdogAttribute(std::string_view nameOrI
 // What a notification value says: "expired", "notifications ended", ...
 std::string describeNotification(std::int32_t value);
 
-// An unsigned 32-bit number in decimal or 0x... hex.
-std::optional<std::uint32_t> parseNumber(std::string_view text);
 
 // "2s", "1500ms", "1m", "1h"; a bare number is seconds.
 std::optional<std::chrono::milliseconds> parseDuration(std::string_view text);
