@@ -1,32 +1,13 @@
-// A pet allocates nothing: operator new is counted while pets run, against
+// A pet allocates nothing: allocations are counted while pets run, against
 // the same number of bare requests that the simulated driver answers alike.
 // Only in builds without a sanitizer, whose runtime owns the allocator.
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "allocationCounter.h"
 #include "platform/driverWireFormat.h"
 #include "watchdogFixture.h"
-
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-void* operator new(std::size_t size) {
-  ++gAllocations;
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  ++gAllocations;
-  return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -40,9 +21,9 @@ class WatchdogAllocation : public WatchdogTest {
   static long allocationsOf(const Work& work) {
     for (int i = 0; i < kPets; ++i) work();  // warm up: the request log grows
     sim().clearRequests();
-    const long before = gAllocations;
-    for (int i = 0; i < kPets; ++i) work();
-    return gAllocations - before;
+    return kestrelTest::allocationsOf([&] {
+      for (int i = 0; i < kPets; ++i) work();
+    });
   }
 };
 
