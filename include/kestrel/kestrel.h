@@ -2,8 +2,10 @@
  * kestrel.h - controller and watchdog interface of libkestrel.so.1
  *
  * Every function returns a signed 32-bit status code: 0 success, negative an
- * error, positive a warning (callers test for negative values). The status
- * codes are listed below as KESTREL_STATUS_* values.
+ * error, positive a warning (callers test for negative values). The codes are
+ * the values of enum tKestrelStatus below (KESTREL_STATUS_SUCCESS and the
+ * kestrelerr_*, brioerr_*, zepalerr_*, quillerr_* and smbioserr_* names);
+ * kestrel_status.h gives each code's name and meaning as text.
  *
  * Thread safety: every function may be called from any thread at any time.
  * Opening and closing are serialised inside the library. Operations run
@@ -33,6 +35,12 @@ extern "C" {
 #else
 #define KESTREL_API
 #endif
+
+/* The version of this interface: 1.4.0. */
+#define KESTREL_VERSION_MAJOR 1
+#define KESTREL_VERSION_MINOR 4
+#define KESTREL_VERSION_PATCH 0
+#define KESTREL_VERSION ((KESTREL_VERSION_MAJOR << 16) | (KESTREL_VERSION_MINOR << 8) | KESTREL_VERSION_PATCH)
 
 /* Handles are fixed pointer-sized values: one names the controller, the other
  * the watchdog timer. Every open writes the same constant. */
@@ -165,10 +173,14 @@ KESTREL_API int32_t KESTREL_getAttributeDBL(tKestrelHandle handle, uint32_t attr
 
 /*
  * Text attributes. *length holds the buffer's capacity in bytes. A text that
- * does not fit gives kestrelerr_bufferTooSmall and *length receives the size
- * needed including the NUL; pass a null buffer (capacity taken as 0) to ask
- * for the size first. kTriggerRouterPathAttribute is answered without a
- * session and accepts any handle value. Texts written are at most 255 bytes.
+ * does not fit gives kestrelerr_bufferTooSmall (-26930) and *length receives
+ * the size needed including the NUL. To ask for the size first, pass a null
+ * buffer (capacity taken as 0): that call answers -26930 too, a negative code
+ * that is expected here, not a failure. The one exception is
+ * kTriggerRouterPathAttribute: a null buffer with a *length large enough for
+ * the path succeeds and writes nothing. kTriggerRouterPathAttribute is
+ * answered without a session and accepts any handle value. Texts written are
+ * at most 255 bytes.
  */
 KESTREL_API int32_t KESTREL_getAttributeUTF8(tKestrelHandle handle, uint32_t attribute, char* buffer,
                                              uint64_t* length);
@@ -191,6 +203,30 @@ KESTREL_API int32_t KESTREL_updateFirmware2(tKestrelHandle handle, const uint8_t
  * cancel and the attribute functions run while another thread waits; cancel
  * ends a wait in progress through the driver.
  */
+/*
+ * The watchdog's attributes (KESTREL_getAttributeU32 / KESTREL_setAttributeU32
+ * with the watchdog handle) and the values its notifications carry. They are
+ * the driver's: the library passes them through.
+ */
+#define KESTREL_WATCHDOG_ATTR_TIMEOUT 0x20070100u       /* ms from a start or pet to the expiry */
+#define KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION 0x20070200u /* KESTREL_WATCHDOG_EXPIRY_* */
+#define KESTREL_WATCHDOG_ATTR_STATE 0x20070300u         /* KESTREL_WATCHDOG_STATE_*, read-only */
+#define KESTREL_WATCHDOG_ATTR_REMAINING 0x20070400u     /* ms left while running, read-only */
+
+#define KESTREL_WATCHDOG_EXPIRY_NOTIFY 0u  /* an expiry only notifies */
+#define KESTREL_WATCHDOG_EXPIRY_RESET 1u   /* an expiry resets the controller */
+#define KESTREL_WATCHDOG_EXPIRY_TRIGGER 2u /* an expiry fires the watchdog trigger line */
+
+#define KESTREL_WATCHDOG_STATE_STOPPED 0u
+#define KESTREL_WATCHDOG_STATE_RUNNING 1u
+#define KESTREL_WATCHDOG_STATE_EXPIRED 2u
+
+#define KESTREL_WATCHDOG_NOTIFY_EXPIRED 1         /* the timer expired */
+#define KESTREL_WATCHDOG_NOTIFY_CANCELLED 2       /* the wait was cancelled */
+#define KESTREL_WATCHDOG_NOTIFY_ENDED 3           /* notifications ended (from the library) */
+#define KESTREL_WATCHDOG_NOTIFY_EXPIRED_RESET 4   /* expired, the controller resets */
+#define KESTREL_WATCHDOG_NOTIFY_EXPIRED_TRIGGER 5 /* expired, the watchdog trigger fired */
+
 KESTREL_API int32_t KESTREL_openWatchdog(tKestrelHandle* handle);
 KESTREL_API void KESTREL_closeWatchdog(tKestrelHandle handle);
 KESTREL_API int32_t KESTREL_startWatchdogTimer(tKestrelHandle handle);

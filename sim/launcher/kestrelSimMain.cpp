@@ -94,7 +94,16 @@ int main(int argc, char** argv) {
   app.add_option("--profile", options.profile, "JSON profile of the simulated system")->check(CLI::ExistingFile);
   app.add_flag("--keep-sandbox", options.keepSandbox, "keep the sandbox directory and print its path");
   app.add_option("command", options.command, "the program and its arguments (after --)")->required();
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& done) {
+    return app.exit(done);  // --help
+  } catch (const CLI::ParseError& error) {
+    // The launcher's own failures share one exit status, apart from the program's.
+    std::cerr << "kestrel-sim: " << error.what() << "\nkestrel-sim: usage: kestrel-sim [--profile FILE] "
+                 "[--keep-sandbox] -- COMMAND [ARGS...]\n";
+    return kLaunchFailure;
+  }
 
   try {
     if (!options.profile.empty()) nKESTRELSIM::tProfile::fromFile(options.profile);

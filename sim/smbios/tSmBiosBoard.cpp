@@ -99,7 +99,7 @@ void applyNamedField(tSmBiosStructure& structure, const std::string& name, const
   }
 }
 
-// "byte", "word", "dword", "qword" and "string": fields by offset.
+// "byte", "word", "dword", "qword", "string" and "stringHex": fields by offset.
 void applyOffsetFields(tSmBiosStructure& structure, const std::string& kind, const json& fields,
                        const std::string& where) {
   if (!fields.is_object()) fail(where, "expected an object of offsets");
@@ -108,6 +108,10 @@ void applyOffsetFields(tSmBiosStructure& structure, const std::string& kind, con
     const std::string at = where + "." + key;
     if (kind == "string") {
       structure.setString(offset, text(value, at));
+    } else if (kind == "stringHex") {
+      // Bytes that JSON text cannot carry, such as Latin-1 from old firmware.
+      const std::vector<std::uint8_t> bytes = hexBytes(text(value, at), at);
+      structure.setString(offset, std::string(bytes.begin(), bytes.end()));
     } else if (kind == "byte") {
       structure.setByte(offset, static_cast<std::uint8_t>(number(value, at, UINT8_MAX)));
     } else if (kind == "word") {
@@ -147,7 +151,8 @@ tSmBiosStructure readStructure(const json& entry, const std::string& where) {
     if (key == "fields") {
       if (!value.is_object()) fail(at, "expected an object of named fields");
       for (const auto& [name, fieldValue] : value.items()) applyNamedField(structure, name, fieldValue, at + "." + name);
-    } else if (key == "byte" || key == "word" || key == "dword" || key == "qword" || key == "string") {
+    } else if (key == "byte" || key == "word" || key == "dword" || key == "qword" || key == "string" ||
+               key == "stringHex") {
       applyOffsetFields(structure, key, value, at);
     } else if (key != "type" && key != "handle" && key != "length" && key != "formatted" && key != "stringSet" &&
                key != "comment") {

@@ -33,7 +33,7 @@ TEST(kestrelctl, InfoShowsTheDefaultBoard) {
   const Outcome run = kestrelctl("default", "info");
   EXPECT_EQ(run.exitCode, 0) << run.output;
   for (const char* part : {"KC-8840 Embedded Controller", "Memory modules (2 populated)", "DIMM2",
-                           "firmware version       1.2.0f3", "hostController_hostControllerTriggerRouter"}) {
+                           "BIOS version record  1.2.0f3", "hostController_hostControllerTriggerRouter"}) {
     EXPECT_TRUE(contains(run.output, part)) << part << "\n" << run.output;
   }
 }

@@ -1,4 +1,5 @@
-// Every controller attribute by name, for the command line.
+// Every attribute kestrelctl knows by name: the controller's and the
+// watchdog's, with what each value is and whether it can be read or written.
 #pragma once
 
 #include <cstdint>
@@ -14,22 +15,34 @@ enum class tValueType { u32, text };
 // How the low eight bits of an attribute id are used.
 enum class tIndexKind { none, instance, populated, entry };
 
+// Which session answers the attribute.
+enum class tTarget { controller, watchdog };
+
+// Names for the values of an enumerated attribute.
+enum class tEnumeration { none, memoryType, expansionInterface, busType, watchdogState, expiryAction };
+
 struct tAttribute {
   const char* name;
   std::uint32_t id;
   tIndexKind index;
+  bool readable;
   bool writable;
   const char* description;
+  tTarget target = tTarget::controller;
+  tEnumeration enumeration = tEnumeration::none;
 
   tValueType type() const { return (id >> 28) == 1 ? tValueType::text : tValueType::u32; }
 };
 
 std::span<const tAttribute> attributeCatalog();
 
-// A name from the catalog, or an id written in decimal or as 0x... hex.
-// Ids outside the catalog are passed through as they are.
-std::optional<tAttribute> findAttribute(std::string_view nameOrId);
+// A name of the catalog, or a number: an id in decimal or 0x... hex. An id
+// outside the catalog is passed through as it is (readable and writable).
+std::optional<tAttribute> findAttribute(std::string_view nameOrId, tTarget target = tTarget::controller);
 
-std::string attributeLabel(std::uint32_t id);
+// The name of a value of an enumerated attribute, or "" when it has none.
+std::string valueName(tEnumeration enumeration, std::uint32_t value);
+
+const char* indexLabel(tIndexKind kind);
 
 }  // namespace kestrelctl

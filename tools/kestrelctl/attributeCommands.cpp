@@ -2,74 +2,110 @@
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
 
-#include "tools/kestrelctl/attributeCatalog.h"
 #include "tools/kestrelctl/numberText.h"
+#include "tools/kestrelctl/output.h"
 #include "tools/kestrelctl/statusMessage.h"
+#include "tools/kestrelctl/tableText.h"
 
 namespace kestrelctl {
 namespace {
 
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
+bool refuse(const std::string& message) {
+  printUsageError(message);
+  return false;
+}
+
+bool indexAllowed(const tAttributeRequest& request, const tAttribute& attribute, std::uint32_t& index) {
+  if (!request.index) return true;
+  if (parseU32(request.attribute)) {
+    return refuse("--index goes with an attribute name; an id carries its index in its low 8 bits");
+  }
+  if (attribute.index == tIndexKind::none) return refuse(std::string(attribute.name) + " takes no --index");
+  const auto parsed = parseU32(*request.index);
+  if (!parsed || *parsed > 0xFF) {
+    return refuse("--index '" + *request.index + "' is not a number from 0 to 255");
+  }
+  index = *parsed;
+  return true;
+}
+
+bool accessAllowed(const tAttribute& attribute, tAccess access) {
+  if (access == tAccess::write && !attribute.writable) {
+    return refuse(std::string(attribute.name) + " is read-only; 'kestrelctl list' marks the writable attributes");
+  }
+  if (access == tAccess::read && !attribute.readable) {
+    return refuse(std::string(attribute.name) + " can only be written; " + attribute.description);
+  }
+  return true;
+}
+
+nlohmann::json attributeJson(const tAttribute& attribute) {
+  return {{"attribute", attribute.name[0] != '\0' ? nlohmann::json(attribute.name) : nlohmann::json()},
+          {"id", hexId(attribute.id)},
+          {"index", attribute.id & 0xFFu}};
+}
 
 }  // namespace
 
-std::optional<tAttribute> resolveAttribute(const tAttributeRequest& request) {
+std::optional<tAttribute> resolveAttribute(const tAttributeRequest& request, tAccess access) {
   auto attribute = findAttribute(request.attribute);
   if (!attribute) {
-    std::fprintf(stderr, "kestrelctl: unknown attribute '%s'; 'kestrelctl list' shows the names, or give an id\n",
-                 request.attribute.c_str());
+    refuse("unknown attribute '" + request.attribute + "'; 'kestrelctl list' shows the names, or give an id");
     return std::nullopt;
   }
-  if (request.index > 0xFF) {
-    std::fprintf(stderr, "kestrelctl: index %u is out of range (0-255)\n", request.index);
-    return std::nullopt;
-  }
-  attribute->id |= request.index;
+  std::uint32_t index = 0;
+  if (!indexAllowed(request, *attribute, index) || !accessAllowed(*attribute, access)) return std::nullopt;
+  attribute->id += index;
   return attribute;
 }
 
-namespace {
+std::optional<std::uint32_t> parseValue(const tAttributeRequest& request) {
+  const auto value = parseU32(request.value);
+  if (!value) refuse("'" + request.value + "' is not an unsigned 32-bit number");
+  return value;
+}
 
-void printValue(const tAttribute& attribute, const nlohmann::json& value, bool json) {
-  if (json) {
-    const nlohmann::json document = {{"attribute", attributeLabel(attribute.id & ~0xFFu)},
-                                     {"id", attribute.id},
-                                     {"index", attribute.id & 0xFFu},
-                                     {"value", value}};
-    std::printf("%s\n", document.dump().c_str());
-  } else if (value.is_string()) {
-    std::printf("%s\n", value.get<std::string>().c_str());
+void printU32Value(const tAttribute& attribute, std::uint32_t value) {
+  const std::string name = valueName(attribute.enumeration, value);
+  if (outputOptions().json) {
+    auto document = attributeJson(attribute);
+    document["value"] = value;
+    if (attribute.enumeration != tEnumeration::none) {
+      document["meaning"] = name.empty() ? nlohmann::json() : nlohmann::json(name);
+    }
+    printJson(document);
+  } else if (name.empty()) {
+    std::printf("%u\n", value);
   } else {
-    std::printf("%s\n", value.dump().c_str());
+    std::printf("%u (%s)\n", value, name.c_str());
   }
 }
 
-const char* indexLabel(tIndexKind kind) {
-  switch (kind) {
-    case tIndexKind::instance: return "instance";
-    case tIndexKind::populated: return "module";
-    case tIndexKind::entry: return "entry";
-    case tIndexKind::none: break;
+void printTextValue(const tAttribute& attribute, const std::string& value) {
+  if (outputOptions().json) {
+    auto document = attributeJson(attribute);
+    document["value"] = value;
+    printJson(document);
+  } else {
+    std::printf("%s\n", printable(value).c_str());
   }
-  return "-";
 }
-
-}  // namespace
 
 int runGet(const tControllerClient& controller, const tAttributeRequest& request, const tAttribute& attribute) {
   const std::string what = "get " + request.attribute;
   if (attribute.type() == tValueType::text) {
     const auto result = controller.readText(attribute.id);
-    if (!result.ok()) return printFailure(what, result.code), kFailure;
-    printValue(attribute, result.value, request.json);
+    if (!result.ok()) return printFailure(what, result.code);
+    printTextValue(attribute, result.value);
   } else {
     const auto result = controller.readU32(attribute.id);
-    if (!result.ok()) return printFailure(what, result.code), kFailure;
-    printValue(attribute, result.value, request.json);
+    if (!result.ok()) return printFailure(what, result.code);
+    printU32Value(attribute, result.value);
   }
-  return 0;
+  return kSuccess;
 }
 
 int runSet(const tControllerClient& controller, const tAttributeRequest& request, const tAttribute& attribute) {
@@ -78,36 +114,41 @@ int runSet(const tControllerClient& controller, const tAttributeRequest& request
   if (attribute.type() == tValueType::text) {
     code = controller.writeText(attribute.id, request.value);
   } else {
-    const auto value = parseU32(request.value);
-    if (!value) {
-      std::fprintf(stderr, "kestrelctl: '%s' is not an unsigned 32-bit number\n", request.value.c_str());
-      return kUsage;
-    }
-    code = controller.writeU32(attribute.id, *value);
+    code = controller.writeU32(attribute.id, *parseU32(request.value));
   }
-  if (code < 0) return printFailure(what, code), kFailure;
-  if (request.json) std::printf("%s\n", nlohmann::json({{"id", attribute.id}, {"status", code}}).dump().c_str());
-  return 0;
+  if (code < 0) return printFailure(what, code);
+  if (outputOptions().json) {
+    auto document = attributeJson(attribute);
+    document["status"] = code;
+    printJson(document);
+  }
+  return kSuccess;
 }
 
-int runList(bool json) {
+int runList() {
   nlohmann::json document = nlohmann::json::array();
+  tTableText table({"NAME", "ID", "TYPE", "INDEX", "ACCESS", "DESCRIPTION"});
   for (const auto& attribute : attributeCatalog()) {
     const char* type = attribute.type() == tValueType::text ? "text" : "u32";
-    if (json) {
-      document.push_back({{"name", attribute.name},
-                          {"id", attribute.id},
-                          {"type", type},
-                          {"index", indexLabel(attribute.index)},
-                          {"writable", attribute.writable},
-                          {"description", attribute.description}});
-    } else {
-      std::printf("%-26s 0x%08X %-4s %-8s %s%s\n", attribute.name, attribute.id, type, indexLabel(attribute.index),
-                  attribute.description, attribute.writable ? " (writable)" : "");
-    }
+    const char* access = attribute.writable ? (attribute.readable ? "rw" : "w") : "r";
+    const char* target = attribute.target == tTarget::watchdog ? "watchdog" : "controller";
+    document.push_back({{"name", attribute.name},
+                        {"id", hexId(attribute.id)},
+                        {"type", type},
+                        {"index", attribute.index == tIndexKind::none ? nlohmann::json() : indexLabel(attribute.index)},
+                        {"readable", attribute.readable},
+                        {"writable", attribute.writable},
+                        {"session", target},
+                        {"description", attribute.description}});
+    table.addRow({attribute.name, hexId(attribute.id), type, indexLabel(attribute.index), access,
+                  attribute.description});
   }
-  if (json) std::printf("%s\n", document.dump(2).c_str());
-  return 0;
+  if (outputOptions().json) {
+    printJson(document, true);
+  } else {
+    table.print(outputOptions().headings);
+  }
+  return kSuccess;
 }
 
 }  // namespace kestrelctl

@@ -10,19 +10,30 @@
 namespace kestrelctl {
 
 struct tAttributeRequest {
-  std::string attribute;  // a catalog name or an id
-  std::uint32_t index = 0;
-  std::string value;      // for set
-  bool json = false;
+  std::string attribute;                // a catalog name or an id
+  std::optional<std::string> index;     // --index, as given
+  std::string value;                    // for set
 };
 
-// The attribute a request names, with its index applied; prints why not and
-// yields nothing when the name or index is not valid.
-std::optional<tAttribute> resolveAttribute(const tAttributeRequest& request);
+enum class tAccess { read, write };
+
+// The attribute a request names, with its index applied; prints why not
+// (a usage error) and yields nothing when the request is not valid: an
+// unknown name, an index the attribute does not take or that is not a number
+// from 0 to 255, an index beside an explicit id, an attribute that cannot be
+// read or written as asked.
+std::optional<tAttribute> resolveAttribute(const tAttributeRequest& request, tAccess access);
+
+// A value as the user gave it, checked before any session opens.
+std::optional<std::uint32_t> parseValue(const tAttributeRequest& request);
+
+// The value printed as text or JSON.
+void printU32Value(const tAttribute& attribute, std::uint32_t value);
+void printTextValue(const tAttribute& attribute, const std::string& value);
 
 int runGet(const tControllerClient& controller, const tAttributeRequest& request, const tAttribute& attribute);
 int runSet(const tControllerClient& controller, const tAttributeRequest& request, const tAttribute& attribute);
 // Lists the catalog. Needs no controller.
-int runList(bool json);
+int runList();
 
 }  // namespace kestrelctl

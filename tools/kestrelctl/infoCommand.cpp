@@ -1,11 +1,16 @@
 #include "tools/kestrelctl/infoCommand.h"
 
+#include <kestrel/kestrel_status.h>
+
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "platform/statusCodeTable.h"
+#include "tools/kestrelctl/attributeCatalog.h"
+#include "tools/kestrelctl/memorySize.h"
+#include "tools/kestrelctl/output.h"
+#include "tools/kestrelctl/tableText.h"
 
 namespace kestrelctl {
 namespace {
@@ -33,20 +38,49 @@ tField numberField(const tControllerClient& controller, const char* key, const c
           result.ok() ? nlohmann::json(result.value) : nlohmann::json()};
 }
 
-std::string shown(const tField& field) {
-  if (field.code >= 0) return field.text;
-  return std::string("n/a (") + nKESTREL1400::statusCodeName(field.code) + ")";
+tField memorySizeField(const tControllerClient& controller, std::uint32_t module) {
+  const auto result = controller.readU32(KESTREL_ATTR_MEMORY_SIZE + module);
+  if (!result.ok()) return {"sizeMiB", "size", result.code, "", nullptr};
+  const tMemorySize size = decodeMemorySize(static_cast<std::uint16_t>(result.value));
+  nlohmann::json mib;
+  if (size.kib) mib = *size.kib % 1024 == 0 ? nlohmann::json(*size.kib / 1024) : nlohmann::json(*size.kib / 1024.0);
+  return {"sizeMiB", "size", result.code, size.text, mib};
 }
 
+tField memoryTypeField(const tControllerClient& controller, std::uint32_t module) {
+  const auto result = controller.readU32(KESTREL_ATTR_MEMORY_TYPE + module);
+  const std::string name = valueName(tEnumeration::memoryType, result.value);
+  return {"type", "type", result.code, name.empty() ? std::to_string(result.value) : name,
+          result.ok() ? nlohmann::json(name.empty() ? std::to_string(result.value) : name) : nlohmann::json()};
+}
+
+std::string reason(std::int32_t code) {
+  return std::string(kestrelStatusName(code)) + ": " + kestrelStatusMeaning(code);
+}
+
+std::string shown(const tField& field) {
+  if (field.code >= 0) return field.text;
+  return std::string("n/a (") + kestrelStatusName(field.code) + ")";
+}
+
+// The values by key; a value that could not be read is null, and its reason
+// is under "unavailable".
 nlohmann::json toJson(const std::vector<tField>& fields) {
   nlohmann::json object = nlohmann::json::object();
-  for (const auto& field : fields) object[field.key] = field.value;
+  nlohmann::json unavailable = nlohmann::json::object();
+  for (const auto& field : fields) {
+    object[field.key] = field.value;
+    if (field.code < 0) unavailable[field.key] = reason(field.code);
+  }
+  if (!unavailable.empty()) object["unavailable"] = unavailable;
   return object;
 }
 
 void printSection(const char* title, const std::vector<tField>& fields) {
   std::printf("%s\n", title);
-  for (const auto& field : fields) std::printf("  %-22s %s\n", field.label, shown(field).c_str());
+  tTableText table({"", ""});
+  for (const auto& field : fields) table.addRow({field.label, shown(field)});
+  table.print(false, 2);
 }
 
 std::vector<std::vector<tField>> memoryModules(const tControllerClient& controller, std::uint32_t count) {
@@ -57,9 +91,9 @@ std::vector<std::vector<tField>> memoryModules(const tControllerClient& controll
         textField(controller, "manufacturer", "manufacturer", KESTREL_ATTR_MEMORY_MANUFACTURER + i),
         textField(controller, "partNumber", "part number", KESTREL_ATTR_MEMORY_PART_NUMBER + i),
         textField(controller, "serialNumber", "serial number", KESTREL_ATTR_MEMORY_SERIAL_NUMBER + i),
-        numberField(controller, "size", "size", KESTREL_ATTR_MEMORY_SIZE + i, " MB"),
+        memorySizeField(controller, i),
         numberField(controller, "speed", "speed", KESTREL_ATTR_MEMORY_SPEED + i, " MT/s"),
-        numberField(controller, "type", "type", KESTREL_ATTR_MEMORY_TYPE + i),
+        memoryTypeField(controller, i),
     });
   }
   return modules;
@@ -68,19 +102,20 @@ std::vector<std::vector<tField>> memoryModules(const tControllerClient& controll
 void printModules(const std::vector<std::vector<tField>>& modules) {
   std::printf("Memory modules (%zu populated)\n", modules.size());
   if (modules.empty()) return;
-  std::printf("  %-3s", "#");
-  for (const auto& field : modules.front()) std::printf(" %-16s", field.label);
-  std::printf("\n");
+  std::vector<std::string> headings{"#"};
+  for (const auto& field : modules.front()) headings.push_back(field.label);
+  tTableText table(headings);
   for (std::size_t i = 0; i < modules.size(); ++i) {
-    std::printf("  %-3zu", i);
-    for (const auto& field : modules[i]) std::printf(" %-16s", shown(field).c_str());
-    std::printf("\n");
+    std::vector<std::string> cells{std::to_string(i)};
+    for (const auto& field : modules[i]) cells.push_back(shown(field));
+    table.addRow(cells);
   }
+  table.print(outputOptions().headings, 2);
 }
 
 }  // namespace
 
-int runInfo(const tControllerClient& controller, bool json) {
+int runInfo(const tControllerClient& controller) {
   const auto interfaces = controller.readU32(KESTREL_ATTR_INTERFACES_PRESENT);
   const bool companion = interfaces.ok() && (interfaces.value & kCompanionPresent) != 0;
 
@@ -97,7 +132,7 @@ int runInfo(const tControllerClient& controller, bool json) {
       {"present", "present", 0, companion ? "yes" : "no", companion},
   };
   if (companion) {
-    companionFields.push_back(textField(controller, "firmwareVersion", "firmware version",
+    companionFields.push_back(textField(controller, "biosVersionRecord", "BIOS version record",
                                         KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION));
   }
   std::vector<tField> processor = {
@@ -110,22 +145,22 @@ int runInfo(const tControllerClient& controller, bool json) {
   const auto modules = memoryModules(controller, count.ok() ? count.value : 0);
   const tField router = textField(controller, "triggerRouterPath", "trigger router", kTriggerRouterPathAttribute);
 
-  if (json) {
+  if (outputOptions().json) {
     nlohmann::json document = {{"board", toJson(board)},
                                {"companion", toJson(companionFields)},
                                {"processor", toJson(processor)},
                                {"memoryModules", nlohmann::json::array()},
                                {"triggerRouterPath", router.value}};
     for (const auto& module : modules) document["memoryModules"].push_back(toJson(module));
-    std::printf("%s\n", document.dump(2).c_str());
-    return 0;
+    printJson(document, true);
+    return kSuccess;
   }
   printSection("Controller", board);
   printSection("Companion chip", companionFields);
   printSection("Processor", processor);
   printModules(modules);
   printSection("Trigger routing", {router});
-  return 0;
+  return kSuccess;
 }
 
 }  // namespace kestrelctl

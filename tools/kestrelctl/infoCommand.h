@@ -5,7 +5,7 @@
 namespace kestrelctl {
 
 // Prints the board's identity, processor, memory modules, companion chip and
-// trigger-router path. Returns the exit status.
-int runInfo(const tControllerClient& controller, bool json);
+// trigger-router path (as JSON under --json). Returns the exit status.
+int runInfo(const tControllerClient& controller);
 
 }  // namespace kestrelctl

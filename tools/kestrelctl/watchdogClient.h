@@ -1,5 +1,6 @@
 // The watchdog as kestrelctl sees it: an open watchdog session for the
-// lifetime of the object. Closing it stops the timer.
+// lifetime of the object. Closing it stops the timer, so a command that is to
+// leave the timer running ends with leaveOpen().
 #pragma once
 
 #include <kestrel/kestrel.h>
@@ -19,6 +20,9 @@ class tWatchdogClient {
 
   // Opens the watchdog session; the code of the open.
   std::int32_t open();
+  // Ends the program without closing the session: the library's close
+  // stops the timer, and a running timer is to outlive this command.
+  void leaveOpen() { open_ = false; }
 
   std::int32_t start() const { return KESTREL_startWatchdogTimer(handle_); }
   std::int32_t stop() const { return KESTREL_stopWatchdogTimer(handle_); }

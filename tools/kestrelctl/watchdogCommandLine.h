@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,18 +16,25 @@ class tWatchdogCommandLine {
   explicit tWatchdogCommandLine(CLI::App& app);
 
   bool parsed() const { return watchdog_->parsed(); }
-  // Runs the command that was parsed; `json` is kestrelctl's --json.
-  int run(bool json);
+  // Checks the values and runs the command that was parsed.
+  int run();
 
  private:
   void addTimerCommands();
   void addAttributeCommands();
+  // Fills the request from the options; false after a usage error.
+  bool checkOptions(tWatchdogCommand command);
 
   CLI::App* watchdog_;
   tWatchdogRequest request_;
   std::string duration_;
+  std::string within_;
+  std::string value_;
   std::uint32_t timeoutMs_ = 0;
   std::vector<CLI::Option*> timeoutOptions_;
+  CLI::Option* forOption_ = nullptr;
+  CLI::Option* withinOption_ = nullptr;
+  CLI::Option* waitTimeout_ = nullptr;
 };
 
 }  // namespace kestrelctl

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "tools/kestrelctl/numberText.h"
+#include "tools/kestrelctl/attributeCommands.h"
+#include "tools/kestrelctl/output.h"
 #include "tools/kestrelctl/statusMessage.h"
 #include "tools/kestrelctl/watchdogClient.h"
 #include "tools/kestrelctl/watchdogSignals.h"
@@ -14,37 +15,25 @@
 namespace kestrelctl {
 namespace {
 
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
-
 using tClock = std::chrono::steady_clock;
-
-void printJson(const nlohmann::json& document) { std::printf("%s\n", document.dump().c_str()); }
 
 // What to try next after a watchdog failure.
 std::string watchdogAdvice(std::int32_t code) {
   switch (code) {
     case brioerr_busy: return "The timer has expired; a start arms it again.";
     case kestrelerr_attributeNotSupported:
-      return "The watchdog refuses this attribute id or value; 'kestrelctl watchdog get --help' names the "
-             "attributes.";
+      return "The watchdog refuses this attribute id or value; the names are " + watchdogAttributeNames() + ".";
     default: return adviceFor(code);
   }
 }
 
-// Prints the failure with its code's name and yields kFailure.
-int fail(const std::string& what, std::int32_t code) {
-  std::fprintf(stderr, "kestrelctl: %s: %s\n", what.c_str(), describeStatus(code).c_str());
-  const std::string advice = watchdogAdvice(code);
-  if (!advice.empty()) std::fprintf(stderr, "  %s\n", advice.c_str());
-  return kFailure;
-}
+int fail(const std::string& what, std::int32_t code) { return printFailure(what, code, watchdogAdvice(code)); }
 
 // The timeout, when asked for, then the start.
 std::int32_t arm(const tWatchdogClient& watchdog, const tWatchdogRequest& request, std::string& what) {
   if (request.timeoutMs) {
     what = "set the timeout";
-    const std::int32_t code = watchdog.writeU32(kWatchdogTimeoutAttribute, *request.timeoutMs);
+    const std::int32_t code = watchdog.writeU32(KESTREL_WATCHDOG_ATTR_TIMEOUT, *request.timeoutMs);
     if (code < 0) return code;
   }
   what = "start the timer";
@@ -67,8 +56,8 @@ int runSimple(const tWatchdogClient& watchdog, tWatchdogCommand command, const t
     code = watchdog.stop();
   }
   if (code < 0) return fail(what, code);
-  if (request.json) printJson({{"command", name}, {"status", code}});
-  return 0;
+  if (outputOptions().json) printJson({{"command", name}, {"status", code}});
+  return kSuccess;
 }
 
 int runWait(const tWatchdogClient& watchdog, const tWatchdogRequest& request) {
@@ -79,19 +68,27 @@ int runWait(const tWatchdogClient& watchdog, const tWatchdogRequest& request) {
   }
   const tStopSignals signals;
   tResult<std::int32_t> result;
+  bool timedOut = false;
   {
-    // Ctrl-C cancels the wait through the driver.
-    const tStopSignals::tWatcher watcher(signals, [&watchdog] { watchdog.cancelWait(); });
+    // Ctrl-C, or the end of --within, cancels the wait through the driver.
+    const tStopSignals::tWatcher watcher(signals, [&watchdog] { watchdog.cancelWait(); }, request.within);
     result = watchdog.waitForNotification();
+    timedOut = watcher.timedOut();
   }
   if (!result.ok()) return fail("wait for a notification", result.code);
+  if (timedOut && result.value == KESTREL_WATCHDOG_NOTIFY_CANCELLED) {
+    std::fprintf(stderr, "kestrelctl: no watchdog notification within %lld ms\n",
+                 static_cast<long long>(request.within->count()));
+    if (outputOptions().json) printJson({{"notification", nullptr}, {"meaning", "no notification within the limit"}});
+    return kFailure;
+  }
   const std::string meaning = describeNotification(result.value);
-  if (request.json) {
+  if (outputOptions().json) {
     printJson({{"notification", result.value}, {"meaning", meaning}});
   } else {
     std::printf("%d %s\n", result.value, meaning.c_str());
   }
-  return 0;
+  return kSuccess;
 }
 
 struct tKeepaliveOutcome {
@@ -125,11 +122,25 @@ tKeepaliveOutcome keepAlive(const tWatchdogClient& watchdog, const tWatchdogRequ
   }
 }
 
-int runKeepalive(const tWatchdogClient& watchdog, const tWatchdogRequest& request) {
-  if (request.intervalMs == 0) {
-    std::fprintf(stderr, "kestrelctl: --interval must be at least 1 ms\n");
-    return kUsage;
+// The interval must leave the timer time to spare, or the first pet comes too late.
+int checkInterval(const tWatchdogClient& watchdog, const tWatchdogRequest& request) {
+  std::uint32_t timeout = 0;
+  if (request.timeoutMs) {
+    timeout = *request.timeoutMs;
+  } else {
+    const auto current = watchdog.readU32(KESTREL_WATCHDOG_ATTR_TIMEOUT);
+    if (!current.ok()) return fail("read the timeout", current.code);
+    timeout = current.value;
   }
+  if (request.intervalMs >= timeout) {
+    return printUsageError("--interval " + std::to_string(request.intervalMs) + " ms is not shorter than the timer's "
+                           "timeout of " + std::to_string(timeout) + " ms; the timer would expire between pets");
+  }
+  return kSuccess;
+}
+
+int runKeepalive(const tWatchdogClient& watchdog, const tWatchdogRequest& request) {
+  if (const int checked = checkInterval(watchdog, request); checked != kSuccess) return checked;
   const tStopSignals signals;
   std::string what;
   const std::int32_t armed = arm(watchdog, request, what);
@@ -141,59 +152,56 @@ int runKeepalive(const tWatchdogClient& watchdog, const tWatchdogRequest& reques
   if (stopped < 0) return fail("stop the timer", stopped);
   const double seconds = std::chrono::duration<double>(tClock::now() - begin).count();
   const char* reason = outcome.bySignal ? "signal" : "duration";
-  if (request.json) {
+  if (outputOptions().json) {
     printJson({{"pets", outcome.pets}, {"seconds", seconds}, {"stoppedBy", reason}});
   } else {
     std::printf("%u pets in %.1f s; timer stopped (%s)\n", outcome.pets, seconds, reason);
   }
-  return 0;
+  return kSuccess;
 }
 
-int runAttribute(const tWatchdogClient& watchdog, tWatchdogCommand command, const tWatchdogRequest& request,
-                 const tWatchdogAttribute& attribute) {
+int runAttribute(const tWatchdogClient& watchdog, tWatchdogCommand command, const tWatchdogRequest& request) {
+  const tAttribute& attribute = *request.attribute;
   if (command == tWatchdogCommand::get) {
     const auto result = watchdog.readU32(attribute.id);
-    if (!result.ok()) return fail("get " + request.attribute, result.code);
-    if (request.json) {
-      printJson({{"attribute", attribute.name}, {"id", attribute.id}, {"value", result.value}});
-    } else {
-      std::printf("%u\n", result.value);
-    }
-    return 0;
+    if (!result.ok()) return fail("get " + request.attributeText, result.code);
+    printU32Value(attribute, result.value);
+    return kSuccess;
   }
-  const auto value = parseU32(request.value);
-  if (!value) {
-    std::fprintf(stderr, "kestrelctl: '%s' is not an unsigned 32-bit number\n", request.value.c_str());
-    return kUsage;
+  const std::int32_t code = watchdog.writeU32(attribute.id, request.value);
+  if (code < 0) return fail("set " + request.attributeText, code);
+  if (outputOptions().json) printJson({{"attribute", attribute.name}, {"id", hexId(attribute.id)}, {"status", code}});
+  return kSuccess;
+}
+
+int dispatch(tWatchdogClient& watchdog, tWatchdogCommand command, const tWatchdogRequest& request) {
+  switch (command) {
+    case tWatchdogCommand::wait: return runWait(watchdog, request);
+    case tWatchdogCommand::keepalive: return runKeepalive(watchdog, request);
+    case tWatchdogCommand::get:
+    case tWatchdogCommand::set: return runAttribute(watchdog, command, request);
+    default: return runSimple(watchdog, command, request);
   }
-  const std::int32_t code = watchdog.writeU32(attribute.id, *value);
-  if (code < 0) return fail("set " + request.attribute, code);
-  if (request.json) printJson({{"attribute", attribute.name}, {"id", attribute.id}, {"status", code}});
-  return 0;
+}
+
+// Whether the command may close its session, which stops the timer.
+bool mayStopTheTimer(tWatchdogCommand command) {
+  return command == tWatchdogCommand::stop || command == tWatchdogCommand::keepalive;
 }
 
 }  // namespace
 
 int runWatchdogCommand(tWatchdogCommand command, const tWatchdogRequest& request) {
-  std::optional<tWatchdogAttribute> attribute;
-  if (command == tWatchdogCommand::get || command == tWatchdogCommand::set) {
-    attribute = findWatchdogAttribute(request.attribute);
-    if (!attribute) {
-      std::fprintf(stderr, "kestrelctl: unknown watchdog attribute '%s'; give a name (timeout, expiryAction, "
-                           "state, remaining) or an id\n", request.attribute.c_str());
-      return kUsage;
-    }
-  }
   tWatchdogClient watchdog;
   const std::int32_t opened = watchdog.open();
   if (opened < 0) return fail("open the watchdog", opened);
-  switch (command) {
-    case tWatchdogCommand::wait: return runWait(watchdog, request);
-    case tWatchdogCommand::keepalive: return runKeepalive(watchdog, request);
-    case tWatchdogCommand::get:
-    case tWatchdogCommand::set: return runAttribute(watchdog, command, request, *attribute);
-    default: return runSimple(watchdog, command, request);
+  const int status = dispatch(watchdog, command, request);
+  if (!mayStopTheTimer(command)) {
+    const auto state = watchdog.readU32(KESTREL_WATCHDOG_ATTR_STATE);
+    // When the state cannot be read, leaving the session open is the safe side.
+    if (!state.ok() || state.value == KESTREL_WATCHDOG_STATE_RUNNING) watchdog.leaveOpen();
   }
+  return status;
 }
 
 }  // namespace kestrelctl

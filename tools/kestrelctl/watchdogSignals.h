@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <thread>
 
 namespace kestrelctl {
@@ -27,14 +28,18 @@ class tStopSignals {
   // until the watcher is destroyed.
   class tWatcher {
    public:
-    tWatcher(const tStopSignals& signals, std::function<void()> onStop);
+    // With a `limit`, also calls `onStop` once the limit has passed.
+    tWatcher(const tStopSignals& signals, std::function<void()> onStop,
+             std::optional<std::chrono::milliseconds> limit = std::nullopt);
     ~tWatcher();
     tWatcher(const tWatcher&) = delete;
     tWatcher& operator=(const tWatcher&) = delete;
     bool stopped() const { return stopped_.load(); }
+    bool timedOut() const { return timedOut_.load(); }
 
    private:
     std::atomic<bool> stopped_{false};
+    std::atomic<bool> timedOut_{false};
     std::thread thread_;
   };
 

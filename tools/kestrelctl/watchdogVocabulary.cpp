@@ -3,19 +3,14 @@
 #include <array>
 #include <charconv>
 
+#include <kestrel/kestrel.h>
+
 #include "tools/kestrelctl/numberText.h"
 
 namespace kestrelctl {
 namespace {
 
-constexpr std::array kAttributes{
-    tWatchdogAttribute{"timeout", kWatchdogTimeoutAttribute, true,
-                       "milliseconds from a start or pet to the expiry (at least 1)"},
-    tWatchdogAttribute{"expiryAction", 0x20070200, true,
-                       "what an expiry does: 0 notify only, 1 reset the controller, 2 fire the watchdog trigger"},
-    tWatchdogAttribute{"state", 0x20070300, false, "0 stopped, 1 running, 2 expired"},
-    tWatchdogAttribute{"remaining", 0x20070400, false, "milliseconds left before a running timer expires"},
-};
+constexpr std::string_view kFullNamePrefix = "watchdog-";
 
 struct tNotificationMeaning {
   std::int32_t value;
@@ -23,11 +18,11 @@ struct tNotificationMeaning {
 };
 
 constexpr std::array kNotifications{
-    tNotificationMeaning{1, "expired"},
-    tNotificationMeaning{2, "wait cancelled"},
-    tNotificationMeaning{kNotificationsEnded, "notifications ended"},
-    tNotificationMeaning{4, "expired, controller reset"},
-    tNotificationMeaning{5, "expired, watchdog trigger fired"},
+    tNotificationMeaning{KESTREL_WATCHDOG_NOTIFY_EXPIRED, "expired"},
+    tNotificationMeaning{KESTREL_WATCHDOG_NOTIFY_CANCELLED, "wait cancelled"},
+    tNotificationMeaning{KESTREL_WATCHDOG_NOTIFY_ENDED, "notifications ended"},
+    tNotificationMeaning{KESTREL_WATCHDOG_NOTIFY_EXPIRED_RESET, "expired, controller reset"},
+    tNotificationMeaning{KESTREL_WATCHDOG_NOTIFY_EXPIRED_TRIGGER, "expired, watchdog trigger fired"},
 };
 
 struct tUnit {
@@ -40,18 +35,26 @@ constexpr std::array kUnits{tUnit{"ms", 1}, tUnit{"s", 1000}, tUnit{"m", 60'000}
 
 }  // namespace
 
-std::span<const tWatchdogAttribute> watchdogAttributes() { return kAttributes; }
-
-std::optional<tWatchdogAttribute> findWatchdogAttribute(std::string_view nameOrId) {
-  for (const auto& attribute : kAttributes) {
-    if (nameOrId == attribute.name) return attribute;
+std::optional<tAttribute> findWatchdogAttribute(std::string_view nameOrId) {
+  // Names of earlier releases.
+  if (nameOrId == "expiryAction") nameOrId = "expiry-action";
+  for (const auto& attribute : attributeCatalog()) {
+    if (attribute.target != tTarget::watchdog) continue;
+    const std::string_view name = attribute.name;
+    if (nameOrId == name || nameOrId == name.substr(kFullNamePrefix.size())) return attribute;
   }
   const auto id = parseU32(nameOrId);
   if (!id) return std::nullopt;
-  for (const auto& attribute : kAttributes) {
-    if (*id == attribute.id) return attribute;
+  return findAttribute(nameOrId, tTarget::watchdog);
+}
+
+std::string watchdogAttributeNames() {
+  std::string names;
+  for (const auto& attribute : attributeCatalog()) {
+    if (attribute.target != tTarget::watchdog) continue;
+    names += (names.empty() ? "" : ", ") + std::string(std::string_view(attribute.name).substr(kFullNamePrefix.size()));
   }
-  return tWatchdogAttribute{"", *id, true, ""};
+  return names;
 }
 
 std::string describeNotification(std::int32_t value) {

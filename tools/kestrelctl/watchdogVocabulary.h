@@ -9,23 +9,16 @@
 #include <string>
 #include <string_view>
 
+#include "tools/kestrelctl/attributeCatalog.h"
+
 namespace kestrelctl {
 
-struct tWatchdogAttribute {
-  const char* name;
-  std::uint32_t id;
-  bool writable;
-  const char* description;
-};
-
-inline constexpr std::uint32_t kWatchdogTimeoutAttribute = 0x20070100;
-// The value a wait reports once the driver has ended the notifications.
-inline constexpr std::int32_t kNotificationsEnded = 3;
-
-std::span<const tWatchdogAttribute> watchdogAttributes();
-// A name of the table, or an id in decimal or 0x... hex (passed through as
-// given, with no name).
-std::optional<tWatchdogAttribute> findWatchdogAttribute(std::string_view nameOrId);
+// A watchdog attribute of the catalog by its short name ("timeout",
+// "expiry-action", "state", "remaining"), its full name ("watchdog-state"),
+// or an id in decimal or 0x... hex (passed through as given, with no name).
+std::optional<tAttribute> findWatchdogAttribute(std::string_view nameOrId);
+// The short names, for help texts.
+std::string watchdogAttributeNames();
 
 // What a notification value says: "expired", "notifications ended", ...
 std::string describeNotification(std::int32_t value);
