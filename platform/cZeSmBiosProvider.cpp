@@ -73,7 +73,9 @@ void cZeSmBiosProvider::installTable(std::uint8_t* table, std::uint32_t tableLen
     identification_[0] = '\0';
   }
   tableLength_ = tableLength;
-  // Publishes the length and the text together with the pointer.
+  // Without memory for the index, lookups walk the table.
+  static_cast<void>(index_.build(cZeSmBiosTable(table, tableLength)));
+  // Publishes the length, the text and the index together with the pointer.
   table_.store(table, std::memory_order_release);
 }
 
@@ -89,7 +91,7 @@ cZeSmBiosTable cZeSmBiosProvider::loadedTable(tStatus& status) noexcept {
     }
   }
   if (status.isError() || table == nullptr) return {nullptr, 0};
-  return {table, tableLength_};
+  return {table, tableLength_, &index_};
 }
 
 const std::uint8_t* cZeSmBiosProvider::locateField(const cZeSmBiosTable& table, cZeSmBiosSelector selector,

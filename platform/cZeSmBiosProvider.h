@@ -5,7 +5,8 @@
 //
 // Loading is serialised by a lock and the table is published with a release
 // store, so two threads that trigger the first load together install one
-// table; once loaded, lookups take no lock and allocate nothing.
+// table; once loaded, lookups take no lock and allocate nothing. The table
+// is indexed once when it is installed, so a lookup does not walk it.
 #pragma once
 
 #include <pthread.h>
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/cZeSmBiosIndex.h"
 #include "platform/cZeSmBiosSelector.h"
 #include "platform/cZeSmBiosTable.h"
 #include "platform/tStatus.h"
@@ -73,6 +75,8 @@ class cZeSmBiosProvider {
 
   std::atomic<std::uint8_t*> table_{nullptr};
   std::uint32_t tableLength_ = 0;
+  // Built before the table is published, never changed afterwards.
+  cZeSmBiosIndex index_;
   char identification_[kIdentificationSize] = {};
   pthread_mutex_t loadLock_ = PTHREAD_MUTEX_INITIALIZER;
 };

@@ -34,34 +34,39 @@ constexpr std::uint32_t fieldWidth(cZeSmBiosFieldKind kind) noexcept {
 
 }  // namespace
 
+std::uint64_t cZeSmBiosTable::structureEnd(std::uint64_t position) const noexcept {
+  // 64-bit positions: a structure's end may lie past a table of 4 GiB.
+  const std::uint64_t end = length_;
+  // Over the formatted area, then to the string-set's two zero bytes.
+  std::uint64_t next = position + bytes_[position + 1];
+  while (next + 1 < end && (bytes_[next] != 0 || bytes_[next + 1] != 0)) ++next;
+  next += 2;
+  return next > end ? 0 : next;
+}
+
 const std::uint8_t* cZeSmBiosTable::findStructure(std::uint8_t type, std::uint32_t instance,
                                                   tStatus& status) const noexcept {
   if (status.isError()) return nullptr;
-  // 64-bit positions: a structure's end may lie past a table of 4 GiB.
-  const std::uint64_t end = length_;
-  std::uint64_t position = 0;
+  if (index_ == nullptr) return walkToStructure(type, instance, status);
+  const std::int64_t offset = index_->find(type, instance);
+  if (offset >= 0) return bytes_ + offset;
+  // The walk would have met the malformed structure before giving up.
+  status.setCode(index_->endedEarly() ? smbioserr_corrupt : smbioserr_notFound,
+                 index_->endedEarly() ? kStructureOutsideTable : kNoSuchStructure);
+  return nullptr;
+}
+
+const std::uint8_t* cZeSmBiosTable::walkToStructure(std::uint8_t type, std::uint32_t instance,
+                                                    tStatus& status) const noexcept {
+  const std::uint8_t* found = nullptr;
   std::uint32_t matches = 0;
-  while (position < end) {
-    const std::uint8_t structureLength = end - position >= kHeaderLength ? bytes_[position + 1] : 0;
-    if (structureLength < kHeaderLength) {
-      status.setCode(smbioserr_corrupt, kStructureOutsideTable);
-      return nullptr;
-    }
-    if (bytes_[position] == type) {
-      if (matches == instance) return bytes_ + position;
-      ++matches;
-    }
-    // Over the formatted area, then to the string-set's two zero bytes.
-    std::uint64_t next = position + structureLength;
-    while (next + 1 < end && (bytes_[next] != 0 || bytes_[next + 1] != 0)) ++next;
-    next += 2;
-    if (next > end) {
-      status.setCode(smbioserr_corrupt, kStructureOutsideTable);
-      return nullptr;
-    }
-    position = next;
-  }
-  status.setCode(smbioserr_notFound, kNoSuchStructure);
+  const bool complete = forEachStructure([&](std::uint32_t offset) {
+    if (found == nullptr && bytes_[offset] == type && matches++ == instance) found = bytes_ + offset;
+  });
+  // The walk stops at the first malformed structure, but a match up to it counts.
+  if (found != nullptr) return found;
+  status.setCode(complete ? smbioserr_notFound : smbioserr_corrupt,
+                 complete ? kNoSuchStructure : kStructureOutsideTable);
   return nullptr;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/cZeSmBiosIndex.h"
 #include "platform/cZeSmBiosSelector.h"
 #include "platform/tStatus.h"
 
@@ -17,7 +18,10 @@ class cZeSmBiosTable {
   // Size of a structure header: type, length, handle.
   static constexpr std::uint32_t kHeaderLength = 4;
 
-  constexpr cZeSmBiosTable(const std::uint8_t* bytes, std::uint32_t length) noexcept : bytes_(bytes), length_(length) {}
+  // With an index built for the same bytes, structures are found by look-up.
+  constexpr cZeSmBiosTable(const std::uint8_t* bytes, std::uint32_t length,
+                           const cZeSmBiosIndex* index = nullptr) noexcept
+      : bytes_(bytes), length_(length), index_(index != nullptr && index->isBuilt() ? index : nullptr) {}
 
   const std::uint8_t* bytes() const noexcept { return bytes_; }
   std::uint32_t length() const noexcept { return length_; }
@@ -27,6 +31,22 @@ class cZeSmBiosTable {
   // a structure that does not fit the table or whose length is below the
   // header's.
   const std::uint8_t* findStructure(std::uint8_t type, std::uint32_t instance, tStatus& status) const noexcept;
+
+  // Calls visit(offset) for each structure in table order that has a whole
+  // header; false when the walk met a structure whose header does not fit
+  // the table or whose length is below the header's, or could not step past
+  // a structure (after visiting it).
+  template <typename Visit>
+  bool forEachStructure(Visit visit) const noexcept {
+    std::uint64_t position = 0;
+    while (position < length_) {
+      if (length_ - position < kHeaderLength || bytes_[position + 1] < kHeaderLength) return false;
+      visit(static_cast<std::uint32_t>(position));
+      position = structureEnd(position);
+      if (position == 0) return false;
+    }
+    return true;
+  }
 
   // Checks that the selector's field lies inside the structure's formatted
   // area and returns the field's end (offset plus width), or 0 with -240053
@@ -42,8 +62,14 @@ class cZeSmBiosTable {
                          tStatus& status) const noexcept;
 
  private:
+  // Where the structure at `position`, whose header fits, ends (after its
+  // string-set's two zero bytes), or 0 when it does not fit the table.
+  std::uint64_t structureEnd(std::uint64_t position) const noexcept;
+  const std::uint8_t* walkToStructure(std::uint8_t type, std::uint32_t instance, tStatus& status) const noexcept;
+
   const std::uint8_t* bytes_;
   std::uint32_t length_;
+  const cZeSmBiosIndex* index_;
 };
 
 }  // namespace nKESTREL1400::nZESMBIOS_1_1

@@ -8,6 +8,11 @@ seconds=${FUZZ_SECONDS:-30}
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTREL_BUILD_FUZZ=ON -DKESTREL_BUILD_TESTS=OFF -DKESTREL_BUILD_TOOLS=OFF >/dev/null
 cmake --build "$build" -j2
+# The library's own objects must carry the sanitizers, not only the harnesses.
+if [ "$(nm -A "$build/libkestrel_internal.a" 2>/dev/null | grep -c '__asan_report')" = 0 ]; then
+  echo "the library objects of $build are not built with AddressSanitizer"
+  exit 1
+fi
 status=0
 for area in fuzz/*/; do
   area=${area%/}

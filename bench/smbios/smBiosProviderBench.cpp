@@ -3,6 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "platform/cZeSmBiosLinuxProvider.h"
 #include "tSmBiosBoard.h"
@@ -91,6 +93,57 @@ void BM_StringRaw(benchmark::State& state, std::uint32_t selector) {
     benchmark::DoNotOptimize(buffer);
   }
 }
+
+// A provider of its own per table, so that tables of different sizes are
+// read side by side in one run.
+class tTableProvider : public cZeSmBiosProvider {
+ public:
+  explicit tTableProvider(const std::vector<std::uint8_t>& table) {
+    nKESTREL1400::tStatus status;
+    loadFromMemory("benchmark", table.data(), static_cast<std::uint32_t>(table.size()), status);
+    if (status.isError()) std::abort();
+  }
+
+ protected:
+  void loadTable(nKESTREL1400::tStatus&) noexcept override {}
+};
+
+std::vector<std::uint8_t> sharedTable(const char* name) {
+  std::ifstream file(std::string(KESTREL_SHARED_DATA_DIR) + "/smbios/" + name + ".table", std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The memory size word of the last memory device in `table`.
+void BM_LastMemorySize(benchmark::State& state, std::vector<std::uint8_t> table) {
+  if (table.empty()) {
+    state.SkipWithError("table not found (outside data)");
+    return;
+  }
+  tTableProvider provider(table);
+  std::uint32_t last = 0;
+  for (;; ++last) {
+    nKESTREL1400::tStatus status;
+    provider.readWord(kMemorySize, last + 1, status);
+    if (status.isError()) break;
+  }
+  nKESTREL1400::tStatus found;
+  provider.readWord(kMemorySize, last, found);
+  if (found.isError()) {
+    state.SkipWithError("no memory device the walk can reach");
+    return;
+  }
+  state.counters["tableBytes"] = static_cast<double>(table.size());
+  state.counters["instance"] = last;
+  for (auto _ : state) {
+    nKESTREL1400::tStatus status;
+    benchmark::DoNotOptimize(provider.readWord(kMemorySize, last, status));
+  }
+}
+
+BENCHMARK_CAPTURE(BM_LastMemorySize, simulatedDefault, defaultTable());
+// The largest real table whose memory devices a walk reaches (the larger
+// HyperV table breaks off before its first one).
+BENCHMARK_CAPTURE(BM_LastMemorySize, largestRealTable, sharedTable("SuperMicro-Dual-Xeon"));
 
 BENCHMARK_CAPTURE(BM_WordRead, memorySizeInstance3, kMemorySize, 3);
 BENCHMARK_CAPTURE(BM_WordRaw, memorySizeInstance3, kMemorySize, 3);
