@@ -183,6 +183,13 @@ void tSimulator::setInterfacePathContent(const tDeviceNode& node, const std::str
   writeFile(root_ + node.directory + "/interfacePath", content.data(), content.size());
 }
 
+void tSimulator::wrapModels(
+    const std::function<std::unique_ptr<tDriverModel>(std::unique_ptr<tDriverModel>)>& wrap) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  for (auto& node : nodes_) node->model = wrap(std::move(node->model));
+}
+
 std::vector<const tDeviceNode*> tSimulator::interfaces() const {
   std::lock_guard lock(lock_);
   std::vector<const tDeviceNode*> result;

@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -89,6 +90,9 @@ class tSimulator {
   // Replaces the interfacePath file's content byte for byte.
   void setInterfacePathContent(const tDeviceNode& node, const std::string& content);
   std::vector<const tDeviceNode*> interfaces() const;
+  // Puts a wrapper around every interface's model, e.g. a tHostileModel that
+  // lets a script decide what the driver answers.
+  void wrapModels(const std::function<std::unique_ptr<tDriverModel>(std::unique_ptr<tDriverModel>)>& wrap);
   // The model of the index-th instance of the interface (throws
   // std::out_of_range when there is none).
   tHostControllerModel& hostController(std::size_t index = 0);

@@ -29,6 +29,7 @@ constexpr kSourceLocation kTooSmall{kFile, 701};
 constexpr kSourceLocation kIdentityUnreadable{kFile, 733};
 constexpr kSourceLocation kWritesRefused{kFile, 738};
 constexpr kSourceLocation kCompanionRefused{kFile, 751};
+constexpr kSourceLocation kCompanionTextUnterminated{kFile, 596};
 
 constexpr char kNotApplicable[] = "Not Applicable";
 constexpr std::uint32_t kBiosVersionText = 0x0005;   // type 0, offset 05h
@@ -83,8 +84,15 @@ void tControllerUserSession::getAttributeUTF8(std::uint32_t id, char* buffer, st
     } else {
       tStatus local;
       std::uint32_t size = static_cast<std::uint32_t>(length);
+      const std::uint32_t capacity = size;
       martenProxy_.getAttribute(id, buffer, size, local);
       setLow32(length, size);
+      // The companion writes into the caller's buffer: a text it did not end
+      // within the buffer is not handed on as one.
+      if (local.isNotError() && buffer != nullptr && capacity != 0 && std::memchr(buffer, 0, capacity) == nullptr) {
+        buffer[0] = '\0';
+        local.setCode(brioerr_ioFailure, kCompanionTextUnterminated);
+      }
       local.copyToReport(report);
       return;
     }

@@ -26,6 +26,11 @@ constexpr kSourceLocation kBoardRefused{kFile, 128};
 constexpr kSourceLocation kNoInterface{kFile, 141};
 constexpr kSourceLocation kDuplicateInterface{kFile, 152};
 constexpr kSourceLocation kSmbiosLoad{kFile, 183};
+constexpr kSourceLocation kSmbiosSizeImplausible{kFile, 171};
+// Far above any real table (SMBIOS 2 tables are at most 64 KiB): a driver that
+// claims more is answering wrongly, and the library must not allocate for it.
+constexpr std::uint32_t kMaxSmbiosTableSize = 1u << 20;
+constexpr std::uint32_t kMaxSmbiosIdentSize = 1u << 16;
 constexpr kSourceLocation kVersionRefused{kFile, 196};
 constexpr kSourceLocation kNoPopulatedDevice{kFile, 251};
 
@@ -160,6 +165,9 @@ void tControllerUserSession::loadSmbiosTable(tStatusReport& report) noexcept {
   std::uint32_t tableSize = 0;
   hostControllerProxy_.getSmBiosData(nullptr, identSize, nullptr, tableSize, local);
   if (local.code == smbioserr_bufferTooSmall) local = tStatus();
+  if (local.isNotError() && (tableSize > kMaxSmbiosTableSize || identSize > kMaxSmbiosIdentSize)) {
+    local.setCode(brioerr_ioFailure, kSmbiosSizeImplausible);
+  }
   if (local.isError()) {
     hostControllerProxy_.close();
     local.copyToReport(report);
