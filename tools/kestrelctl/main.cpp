@@ -10,6 +10,7 @@
 #include "tools/kestrelctl/controllerClient.h"
 #include "tools/kestrelctl/infoCommand.h"
 #include "tools/kestrelctl/output.h"
+#include "tools/kestrelctl/routingCommandLine.h"
 #include "tools/kestrelctl/statusMessage.h"
 #include "tools/kestrelctl/watchdogCommandLine.h"
 
@@ -107,10 +108,11 @@ int runAttribute(const tCommands& commands) {
   });
 }
 
-int run(CLI::App& app, tCommands& commands, tWatchdogCommandLine& watchdog) {
+int run(CLI::App& app, tCommands& commands, tWatchdogCommandLine& watchdog, tRoutingCommandLine& routing) {
   if (commands.help->parsed()) return runHelp(app, commands.helpPath);
   if (commands.list->parsed()) return runList();
   if (watchdog.parsed()) return watchdog.run();
+  if (routing.parsed()) return routing.run(outputOptions().json);
   if (commands.info->parsed()) return withController([](auto& controller) { return runInfo(controller); });
   if (commands.get->parsed() || commands.set->parsed()) return runAttribute(commands);
   return kUsage;
@@ -131,6 +133,7 @@ int main(int argc, char** argv) {
   tCommands commands;
   addCommands(app, commands);
   tWatchdogCommandLine watchdog(app);
+  tRoutingCommandLine routing(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& done) {
@@ -140,5 +143,5 @@ int main(int argc, char** argv) {
     return finish(kUsage);
   }
   outputOptions().headings = !noHeadings;
-  return finish(run(app, commands, watchdog));
+  return finish(run(app, commands, watchdog, routing));
 }
