@@ -100,6 +100,12 @@ tSimulator& tSimulator::instance() {
   return *simulator;
 }
 
+namespace {
+// Created at load, before the program can call the library: the library's
+// fork handlers, installed later, then take its locks before this one.
+[[maybe_unused]] tSimulator& gLoaded = tSimulator::instance();
+}  // namespace
+
 // A fork sees the simulator between calls, never halfway through one. The
 // child goes on with its own copy of the simulated driver; its lock starts
 // again, since the owner recorded in the parent's is not a thread of the child.

@@ -91,10 +91,7 @@ class tSessionModule {
 
   // The process-wide module handles forks; a module of a test need not.
   explicit tSessionModule(tForks forks = kIgnoreForks) noexcept : lock_(setupStatus_) {
-    if (forks == kHandleForks && forkModule_ == nullptr) {
-      forkModule_ = this;
-      pthread_atfork(&beforeFork, &afterForkInParent, &afterForkInChild);
-    }
+    if (forks == kHandleForks && forkModule_ == nullptr) forkModule_ = this;
   }
   ~tSessionModule() {
     if (forkModule_ == this) forkModule_ = nullptr;
@@ -120,6 +117,7 @@ class tSessionModule {
   class tExclusive {
    public:
     explicit tExclusive(tSessionModule& module) noexcept : module_(module) {
+      module.installForkHandlers();
       reentered_ = pthread_equal(module.holder_.load(std::memory_order_relaxed), pthread_self()) != 0;
       if (reentered_) return;
       module.lock_.lock();
@@ -143,6 +141,7 @@ class tSessionModule {
   // reference with `notOpen` (-26931) in the report.
   tSessionReference<Session> current(tStatusReport& report, const kSourceLocation& notOpen) noexcept {
     if (report.code < 0 || !usable(report)) return {};
+    installForkHandlers();
     std::lock_guard guard(lock_);
     if (session_ == nullptr) {
       setCode(report, kestrelerr_invalidHandle, notOpen);
@@ -154,6 +153,19 @@ class tSessionModule {
   }
 
  private:
+  // At the first call rather than at load, and never under the lock (a fork
+  // in progress holds the C library's handler list while it takes the
+  // lock). A handler installed later prepares earlier: the module lock is
+  // taken before the locks of whatever the library calls, which were set up
+  // when those were loaded. A fork on another thread racing the very first
+  // call of the process is not covered: the C library leaves out handlers
+  // installed while a fork is being prepared.
+  void installForkHandlers() noexcept {
+    if (forkModule_ != this) return;
+    static const bool installed = pthread_atfork(&beforeFork, &afterForkInParent, &afterForkInChild) == 0;
+    static_cast<void>(installed);
+  }
+
   static void beforeFork() noexcept {
     if (forkModule_ != nullptr && forkModule_->lock_.created()) forkModule_->lock_.lock();
   }
