@@ -119,4 +119,33 @@ TEST_F(LifetimeStress, EightThreadsMixEveryCall) {
   EXPECT_EQ(sim().watchdog().state(), tWatchdogModel::tState::kStopped);
 }
 
+// The controller's last close against reads that reach the driver on other
+// threads: once the close has returned, the driver sees none of them.
+TEST_F(LifetimeStress, NoControllerRequestFollowsTheLastClose) {
+  constexpr int kRounds = 40;
+  int lateRounds = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    sim().clearRequests();
+    tKestrelHandle handle = 0;
+    ASSERT_EQ(KESTREL_openController(&handle), 0);
+    std::atomic<int> ran{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 3; ++i) {
+      readers.emplace_back([&ran] {
+        std::uint32_t value = 0;
+        while (KESTREL_getAttributeU32(kControllerHandle, KESTREL_ATTR_DEVICE_VALUE_1, &value) !=
+               kestrelerr_invalidHandle) {
+          ++ran;
+        }
+      });
+    }
+    while (ran < 3) std::this_thread::yield();
+    KESTREL_closeController(handle);
+    const std::size_t seenAtClose = sim().requests().size();
+    for (auto& reader : readers) reader.join();
+    if (sim().requests().size() != seenAtClose) ++lateRounds;
+  }
+  EXPECT_EQ(lateRounds, 0) << "rounds in which a request reached the driver after the last close";
+}
+
 }  // namespace
