@@ -159,12 +159,11 @@ void tWatchdogUserSession::setAttributeU32(std::uint32_t attribute, std::uint32_
 }
 
 // Waits are served one at a time. A message with more than one data byte is
-// malformed and ends the session's notifications with -26937 for good, as
-// does a failure of the socket; lost notifications (-52019) fail only the
-// wait that learns of them; a
-// data notification without a byte fails this wait only. A wake-up without
-// any message (the socket hung up) ends the stream like the driver's end
-// message.
+// malformed and ends the session's notifications with -26937 for good, as a
+// failing socket ends them with its code. A data notification without a
+// byte, and lost notifications (-52019), fail this wait only. A wake-up
+// without any message (the socket hung up) ends the stream like the
+// driver's end message.
 void tWatchdogUserSession::waitForNotification(std::int32_t& value, tStatusReport& status) noexcept {
   if (status.code < 0) return;
   std::lock_guard guard(sessionLock_);
