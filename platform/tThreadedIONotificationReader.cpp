@@ -73,7 +73,10 @@ tThreadedIONotificationReader::~tThreadedIONotificationReader() { stop(); }
 void tThreadedIONotificationReader::stop() noexcept {
   if (!joinable_.exchange(false)) return;
   stopping_ = true;
-  if (getpid() != process_) return;
+  if (getpid() != process_) {
+    running_ = false;  // the thread runs in the parent only
+    return;
+  }
   if (tLoopReader == this) {
     *tLoopStopped = true;
     pthread_detach(pthread_self());

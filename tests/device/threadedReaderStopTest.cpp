@@ -1,5 +1,9 @@
 // Ending the reader thread: from its own handler, against a socket that
-// never falls silent, and after the notification queue overflowed.
+// never falls silent, after the notification queue overflowed, and in a
+// forked child.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -167,6 +171,29 @@ TEST_F(ThreadedReaderStop, AnOverflowIsReportedOnceAndReceivingGoesOn) {
   ASSERT_EQ(sim().sendNotification(kWatchdogId, std::vector<std::uint8_t>{9}), 1u);
   EXPECT_TRUE(eventually([&] { return state.lastByte == 9; }));
   EXPECT_EQ(state.lost, 1);
+  notification.disable();
+}
+
+// The thread belongs to the process that started it: a forked child that
+// stops its copy of the reader leaves the parent's thread running.
+TEST_F(ThreadedReaderStop, AForkedChildDoesNotStopTheParentsThread) {
+  tStatus status;
+  tThreadedIONotificationReader reader(0, &countingHandler, status);
+  tIONotification notification;
+  notification.enable(reader, proxy, kWatchdogId, status);
+  ASSERT_EQ(status.getCode(), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    reader.stop();
+    _exit(reader.isRunning() ? 1 : 0);
+  }
+  ASSERT_GT(child, 0);
+  int childStatus = 0;
+  ASSERT_EQ(waitpid(child, &childStatus, 0), child);
+  EXPECT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == 0);
+  EXPECT_TRUE(reader.isRunning());
+  ASSERT_EQ(sim().sendNotification(kWatchdogId, std::vector<std::uint8_t>{5}), 1u);
+  EXPECT_TRUE(eventually([&] { return state.lastByte == 5; }));
   notification.disable();
 }
 
