@@ -191,7 +191,8 @@ TEST_F(ThreadedReaderStop, AForkedChildDoesNotStopTheParentsThread) {
   ASSERT_GT(child, 0);
   int childStatus = 0;
   // A child that tries to join the parent's thread never ends: bounded.
-  const bool ended = eventually([&] { return waitpid(child, &childStatus, WNOHANG) == child; });
+  bool ended = false;
+  eventually([&] { return ended = ended || waitpid(child, &childStatus, WNOHANG) == child; });
   if (!ended) {
     kill(child, SIGKILL);
     waitpid(child, &childStatus, 0);
