@@ -2,6 +2,7 @@
 // threads: once the close has returned, the driver sees nothing more of the
 // closed session, and the timer it stopped stays stopped.
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "watchdogFixture.h"
@@ -10,7 +11,10 @@ namespace {
 
 using nKESTRELSIM::tWatchdogModel;
 
-constexpr int kRounds = 300;
+// Enough rounds to catch the race reliably in a plain build; the time bound
+// keeps sanitizer builds, where a round is much slower, short.
+constexpr int kMostRounds = 300;
+constexpr auto kLongest = std::chrono::seconds(3);
 
 // Calls `request` until the session is gone; counts the calls that ran.
 template <class Request>
@@ -29,7 +33,8 @@ std::thread untilClosed(std::atomic<int>& ran, Request request) {
 // closes: every request that got in lands before the close's stop.
 TEST_F(WatchdogTest, NoRequestOfAClosedSessionReachesTheDriver) {
   int lateRounds = 0;
-  for (int round = 0; round < kRounds; ++round) {
+  const auto deadline = std::chrono::steady_clock::now() + kLongest;
+  for (int round = 0; round < kMostRounds && std::chrono::steady_clock::now() < deadline; ++round) {
     sim().clearRequests();
     open();
     std::atomic<int> ran{0};
