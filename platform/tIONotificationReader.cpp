@@ -116,12 +116,14 @@ tIONotification* tIONotificationReader::wait(tKind& kind, void* data, std::uint3
       return nullptr;
     }
     if ((descriptors[0].revents & POLLIN) != 0) {
-      // A discarded message sends us back to poll, so that a wake-up still
-      // ends the wait while no valid message arrives.
+      // A discarded message sends us back to poll; a wake-up that is
+      // already due ends the wait, however many messages keep coming.
       bool discarded = false;
       tIONotification* notification = receive(kind, data, size, status, discarded);
       if (!discarded) return notification;
-      continue;
+      if ((descriptors[1].revents & POLLIN) == 0) continue;
+      consumeWakeUp(kind, size);
+      return nullptr;
     }
     if ((descriptors[1].revents & POLLIN) != 0) consumeWakeUp(kind, size);
     return nullptr;
@@ -150,7 +152,9 @@ tIONotification* tIONotificationReader::receive(tKind& kind, void* data, std::ui
   while ((received = recvmsg(socket_, &header, 0)) == -1 && errno == EINTR) {
   }
   if (received == -1) {
-    raise(status, brioerr_ioFailure, 128);
+    // ENOBUFS: the queue overflowed and messages were lost, but the socket
+    // goes on receiving; the caller learns of the loss once.
+    raise(status, errno == ENOBUFS ? brioerr_noBuffers : brioerr_ioFailure, 128);
     return nullptr;
   }
   const tDecodedMessage message = decodeDriverMessage(buffer, static_cast<std::size_t>(received));

@@ -26,7 +26,8 @@ class tIONotificationReader {
   // Waits for one message or a wake-up; `data` holds 32 bytes, timeoutMs -1
   // waits without limit. Returns the notification a kNotify or kEnd message
   // names, null otherwise. Messages naming no notification registered with
-  // this reader are discarded.
+  // this reader are discarded. A queue that overflowed gives -52019 once
+  // (notifications were lost); the next wait receives again.
   virtual tIONotification* wait(tKind& kind, void* data, std::uint32_t& size, tStatus& status,
                                 int timeoutMs) noexcept;
   // Wakes one wait, now or the next one.

@@ -2,6 +2,7 @@
 
 #include <sched.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,6 +18,12 @@ constexpr const char* kThreadName = "kestrel";
 constexpr std::uint32_t kAttributeLine = 594;
 constexpr std::uint32_t kCreateLine = 632;
 constexpr std::size_t kLoopDataSize = 40;
+
+// The reader whose loop runs on this thread, and the loop's flag that a
+// stop from the handler sets: the only way the loop learns of it without
+// touching a reader the handler may have destroyed.
+thread_local const tThreadedIONotificationReader* tLoopReader = nullptr;
+thread_local bool* tLoopStopped = nullptr;
 
 bool setSchedulingAttributes(pthread_attr_t& attributes) noexcept {
   sched_param parameters{};
@@ -34,9 +41,10 @@ tThreadedIONotificationReader::tThreadedIONotificationReader(std::uint64_t queue
   if (status.isError()) return;
   threadArgument_ = this;
   threadRoutine_ = &readerLoop;
+  process_ = getpid();
   startThread(status);
   running_ = status.isNotError();
-  joinable_ = running_;
+  joinable_ = status.isNotError();
 }
 
 void tThreadedIONotificationReader::startThread(tStatus& status) noexcept {
@@ -63,12 +71,22 @@ void tThreadedIONotificationReader::startThread(tStatus& status) noexcept {
 tThreadedIONotificationReader::~tThreadedIONotificationReader() { stop(); }
 
 void tThreadedIONotificationReader::stop() noexcept {
-  if (!joinable_) return;
+  if (!joinable_.exchange(false)) return;
+  stopping_ = true;
+  if (getpid() != process_) {
+    running_ = false;  // the thread runs in the parent only
+    return;
+  }
+  if (tLoopReader == this) {
+    *tLoopStopped = true;
+    pthread_detach(pthread_self());
+    running_ = false;
+    return;
+  }
   tStatus local;
   cancel(local);
   pthread_join(thread_, nullptr);
   running_ = false;
-  joinable_ = false;
   thread_ = pthread_t{};
 }
 
@@ -85,22 +103,33 @@ void* tThreadedIONotificationReader::threadEntry(void* record) noexcept {
 
 void* tThreadedIONotificationReader::readerLoop(void* argument) noexcept {
   auto* reader = static_cast<tThreadedIONotificationReader*>(argument);
+  bool stoppedByHandler = false;
+  tLoopReader = reader;
+  tLoopStopped = &stoppedByHandler;
   int pauseMs = 0;
-  for (;;) {
-    tKind kind = kNotify;
-    std::uint32_t size = 0;
-    tStatus status;
-    alignas(8) std::uint8_t data[kLoopDataSize] = {};
-    tIONotification* notification = reader->wait(kind, data, size, status, -1);
-    if (kind == kCancelled) return nullptr;
-    reader->handler_(kind, notification, data, size, status);
-    if (status.isNotError()) {
-      pauseMs = 0;
-      continue;
-    }
-    pauseMs = pauseMs == 0 ? 1 : std::min(pauseMs * 2, kLongestFailurePauseMs);
-    if (reader->waitForWakeUp(pauseMs)) return nullptr;
+  while (reader->serveOnce(pauseMs, stoppedByHandler)) {
   }
+  tLoopReader = nullptr;
+  tLoopStopped = nullptr;
+  return nullptr;
+}
+
+bool tThreadedIONotificationReader::serveOnce(int& pauseMs, const bool& stoppedByHandler) noexcept {
+  tKind kind = kNotify;
+  std::uint32_t size = 0;
+  tStatus status;
+  alignas(8) std::uint8_t data[kLoopDataSize] = {};
+  tIONotification* notification = wait(kind, data, size, status, -1);
+  if (kind == kCancelled || stopping_) return false;
+  handler_(kind, notification, data, size, status);
+  // After a stop from the handler the reader may be gone: not a member more.
+  if (stoppedByHandler || stopping_) return false;
+  if (status.isNotError()) {
+    pauseMs = 0;
+    return true;
+  }
+  pauseMs = pauseMs == 0 ? 1 : std::min(pauseMs * 2, kLongestFailurePauseMs);
+  return !waitForWakeUp(pauseMs);
 }
 
 }  // namespace nKESTREL1400::nBRIO000

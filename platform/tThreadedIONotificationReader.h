@@ -3,6 +3,9 @@
 #pragma once
 
 #include <pthread.h>
+#include <sys/types.h>
+
+#include <atomic>
 
 #include "platform/tIONotificationReader.h"
 
@@ -21,20 +24,26 @@ class tThreadedIONotificationReader : public tIONotificationReader {
   // Wakes the thread and joins it before the descriptors are closed.
   ~tThreadedIONotificationReader() override;
 
-  bool isRunning() const noexcept { return running_; }
-  // Ends the thread now (the destructor does the same).
+  bool isRunning() const noexcept { return running_.load(std::memory_order_acquire); }
+  // Ends the thread now (the destructor does the same): wakes it and joins
+  // it. Called by the handler on the reader thread itself, it cannot join:
+  // the thread is detached instead and ends as soon as the handler returns,
+  // without touching the reader again, so the handler may go on to destroy
+  // the reader. In a child process after a fork the thread is the parent's:
+  // nothing is sent to it.
   void stop() noexcept;
 
   // A wait that keeps failing would call the handler again at once; the
   // loop pauses after each failure instead, doubling from 1 ms up to this
-  // bound. A wake-up during a pause ends the thread at once (a failing
-  // socket is served before the wake-up pipe, so the pause is where a
-  // failing reader learns that it should end).
+  // bound. A stop ends the thread after the handler call in progress, or
+  // at once during a pause, however busy or failing the socket is.
   static constexpr int kLongestFailurePauseMs = 500;
 
  private:
   static void* threadEntry(void* record) noexcept;
   static void* readerLoop(void* argument) noexcept;
+  // One pass of the loop; false when the thread is to end.
+  bool serveOnce(int& pauseMs, const bool& stoppedByHandler) noexcept;
   void startThread(tStatus& status) noexcept;
 
   tHandler handler_ = nullptr;
@@ -42,8 +51,10 @@ class tThreadedIONotificationReader : public tIONotificationReader {
   void* threadArgument_ = nullptr;
   void* (*threadRoutine_)(void*) = nullptr;
   char* threadName_ = nullptr;
-  bool running_ = false;
-  bool joinable_ = false;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> joinable_{false};
+  std::atomic<bool> stopping_{false};
+  pid_t process_ = 0;
 };
 
 }  // namespace nKESTREL1400::nBRIO000

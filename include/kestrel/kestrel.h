@@ -10,9 +10,21 @@
  * Thread safety: every function may be called from any thread at any time.
  * Opening and closing are serialised inside the library. Operations run
  * concurrently with each other; a close that drops the last reference while
- * another thread is still inside an operation is safe: the session stays alive
- * until that operation returns and later calls fail with
- * kestrelerr_invalidHandle.
+ * another thread is still inside an operation is safe: the last close waits
+ * until the operations in flight have returned (a watchdog wait in progress
+ * is ended first and returns 3) and later calls fail with
+ * kestrelerr_invalidHandle. Once the last close has returned, the driver
+ * receives no request of the closed session, and a session opened afterwards
+ * none of the old one.
+ *
+ * Fork: a child process has no session of its parent. Calls with a handle the
+ * parent opened answer kestrelerr_invalidHandle in the child, a close there
+ * does nothing to the parent's session, and the child may open its own. A
+ * fork waits for an open or close in progress on another thread.
+ *
+ * Signals: the functions are not async-signal-safe. An open or close called
+ * from a signal handler that interrupted an open or close on the same thread
+ * is refused with brioerr_inProgress (a close does nothing).
  *
  * Null pointers: a null pointer where the function needs a valid one (an out
  * value, the length pointer of KESTREL_getAttributeUTF8, the text of
@@ -199,7 +211,10 @@ KESTREL_API int32_t KESTREL_updateFirmware2(tKestrelHandle handle, const uint8_t
  * Watchdog session. KESTREL_waitForWatchdogNotification blocks until the
  * driver delivers a notification: its value is the notification byte (0-255),
  * or 3 once the driver has ended the notification stream, after which every
- * wait returns 3 at once. Waits are served one at a time. Start, stop, pet,
+ * wait returns 3 at once. A wait that finds that notifications were lost (the
+ * driver sent more than the notification queue holds) returns
+ * brioerr_noBuffers without a value; the next wait receives again. Waits are
+ * served one at a time. Start, stop, pet,
  * cancel and the attribute functions run while another thread waits; cancel
  * ends a wait in progress through the driver.
  */

@@ -75,13 +75,21 @@ void tNetlinkHub::setKernelSource(msghdr* message) {
   message->msg_namelen = kNetlinkAddressSize;
 }
 
-bool tNetlinkHub::send(std::uint32_t portId, std::span<const std::uint8_t> bytes) const {
-  for (const auto& [descriptor, socket] : sockets_) {
+bool tNetlinkHub::send(std::uint32_t portId, std::span<const std::uint8_t> bytes) {
+  for (auto& [descriptor, socket] : sockets_) {
     if (socket.portId != portId || portId == 0) continue;
-    return ::send(socket.driverEnd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL) ==
-           static_cast<ssize_t>(bytes.size());
+    const ssize_t sent = ::send(socket.driverEnd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (sent == -1 && (errno == EAGAIN || errno == ENOBUFS)) socket.overrun = true;
+    return sent == static_cast<ssize_t>(bytes.size());
   }
   return false;
+}
+
+bool tNetlinkHub::takeOverrun(int descriptor) {
+  const auto found = sockets_.find(descriptor);
+  if (found == sockets_.end() || !found->second.overrun) return false;
+  found->second.overrun = false;
+  return true;
 }
 
 void tNetlinkHub::release(int descriptor) {

@@ -25,8 +25,12 @@ class tNetlinkHub {
   // After a receive: the source is the kernel's netlink address.
   static void setKernelSource(msghdr* message);
   // Delivers one datagram to the socket bound to `portId`; false when no
-  // such socket exists or its queue is full.
-  bool send(std::uint32_t portId, std::span<const std::uint8_t> bytes) const;
+  // such socket exists or its queue is full. A full queue drops the message
+  // and marks the socket overrun, as the kernel does.
+  bool send(std::uint32_t portId, std::span<const std::uint8_t> bytes);
+  // True once after an overrun: the program's next receive fails with
+  // ENOBUFS, and the one after that receives again.
+  bool takeOverrun(int descriptor);
   // Forgets the socket; the program closes its own descriptor.
   void release(int descriptor);
   void clear();
@@ -36,6 +40,7 @@ class tNetlinkHub {
   struct tSocket {
     int driverEnd = -1;
     std::uint32_t portId = 0;
+    bool overrun = false;
   };
   std::map<int, tSocket> sockets_;
   std::uint32_t nextPort_ = 0;

@@ -1,6 +1,7 @@
 #include "tSimulator.h"
 
 #include <linux/netlink.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <stdexcept>
 
 #include "platform/driverWireFormat.h"
@@ -90,9 +92,26 @@ class tSimulator::tNodeEvents : public iDriverEvents {
 };
 
 tSimulator& tSimulator::instance() {
-  static tSimulator* simulator = new tSimulator();  // outlives every static destructor
+  static tSimulator* simulator = [] {
+    auto* created = new tSimulator();  // outlives every static destructor
+    pthread_atfork(&lockForFork, &unlockAfterFork, &restartInChild);
+    return created;
+  }();
   return *simulator;
 }
+
+namespace {
+// Created at load, before the program can call the library: the library's
+// fork handlers, installed later, then take its locks before this one.
+[[maybe_unused]] tSimulator& gLoaded = tSimulator::instance();
+}  // namespace
+
+// A fork sees the simulator between calls, never halfway through one. The
+// child goes on with its own copy of the simulated driver; its lock starts
+// again, since the owner recorded in the parent's is not a thread of the child.
+void tSimulator::lockForFork() { instance().lock_.lock(); }
+void tSimulator::unlockAfterFork() { instance().lock_.unlock(); }
+void tSimulator::restartInChild() { new (&instance().lock_) std::recursive_mutex(); }
 
 tSimulator* tSimulator::active() noexcept { return gActive.load(std::memory_order_acquire); }
 
@@ -566,6 +585,10 @@ ssize_t tSimulator::receiveMessage(int descriptor, msghdr* message, int flags) {
     std::lock_guard lock(lock_);
     if (!hub_.owns(descriptor)) return nRealLibc::recvmsg(descriptor, message, flags);
     if (faulted(tCall::kRecvmsg)) return -1;
+    if (hub_.takeOverrun(descriptor)) {
+      errno = ENOBUFS;
+      return -1;
+    }
   }
   // Blocks without the lock; the peer is unnamed, the source is the kernel.
   void* name = message->msg_name;

@@ -165,6 +165,9 @@ class tSimulator {
   };
 
   tSimulator() = default;
+  static void lockForFork();
+  static void unlockAfterFork();
+  static void restartInChild();
   // Stops and forgets every device, socket, fault and log entry; removes a
   // sandbox of its own making.
   void forgetEverything();

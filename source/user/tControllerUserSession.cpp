@@ -22,6 +22,7 @@ using namespace nZESMBIOS_1_1;
 constexpr const char* kFile = "tControllerUserSession";
 constexpr kSourceLocation kNotOpen{kFile, 211};
 constexpr kSourceLocation kNoMemory{kFile, 102};
+constexpr kSourceLocation kReentered{kFile, 96};
 constexpr kSourceLocation kBoardRefused{kFile, 128};
 constexpr kSourceLocation kNoInterface{kFile, 141};
 constexpr kSourceLocation kDuplicateInterface{kFile, 152};
@@ -47,7 +48,8 @@ constexpr std::uint32_t kMemoryDeviceCount = 0x2100D;  // type 16, offset 0Dh
 constexpr std::uint32_t kMemoryDeviceSize = 0x2110C;   // type 17, offset 0Ch
 constexpr std::int32_t kRefusedModel = 5;
 
-tSessionModule<tControllerUserSession> gModule;
+using tModule = tSessionModule<tControllerUserSession>;
+tModule gModule(tModule::kHandleForks);
 
 bool byteReadable(std::uint32_t selector, std::uint8_t* value = nullptr) {
   std::uint8_t scratch = 0;
@@ -58,7 +60,11 @@ bool byteReadable(std::uint32_t selector, std::uint8_t* value = nullptr) {
 
 tControllerUserSession* tControllerUserSession::openSession(tStatusReport& report) noexcept {
   if (report.code < 0 || !gModule.usable(report)) return nullptr;
-  std::lock_guard guard(gModule.lock());
+  tModule::tExclusive exclusive(gModule);
+  if (exclusive.reentered()) {
+    setCode(report, brioerr_inProgress, kReentered);
+    return nullptr;
+  }
   if (tControllerUserSession* open = gModule.published()) {
     ++open->referenceCount_;
     return open;
@@ -79,9 +85,12 @@ tControllerUserSession* tControllerUserSession::openSession(tStatusReport& repor
 
 void tControllerUserSession::closeSession() noexcept {
   if (gModule.setupStatus().isError()) return;
-  std::lock_guard guard(gModule.lock());
+  tModule::tExclusive exclusive(gModule);
+  if (exclusive.reentered()) return;
   tControllerUserSession* session = gModule.published();
   if (session == nullptr || --session->referenceCount_ > 0) return;
+  // No request of the session may follow the last close.
+  session->waitForOperations();
   gModule.publish(nullptr);
   session->release();
 }

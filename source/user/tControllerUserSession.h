@@ -23,7 +23,8 @@ class tControllerUserSession final : public tSharedSession {
 
   // Opens the session or adds a reference to the open one.
   static tControllerUserSession* openSession(tStatusReport& report) noexcept;
-  // Drops one reference; the last one closes the session.
+  // Drops one reference; the last one waits for the operations in flight on
+  // other threads to return, then closes the session.
   static void closeSession() noexcept;
   // The open session, held for one operation, or -26931.
   static tReference currentSession(tStatusReport& report) noexcept;

@@ -21,7 +21,15 @@ class tRecursiveLock {
   void lock() noexcept { pthread_mutex_lock(&mutex_); }
   void unlock() noexcept { pthread_mutex_unlock(&mutex_); }
 
+  // In the child of a fork, which may not unlock a priority-inheritance
+  // mutex taken before the fork (the owner recorded in it is a thread of the
+  // parent): the lock starts again, unlocked. A failure is kept in `status`
+  // as at load time.
+  void recreateInChild(tStatus& status) noexcept;
+
  private:
+  bool create() noexcept;
+
   pthread_mutex_t mutex_;
   bool created_ = false;
 };

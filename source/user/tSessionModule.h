@@ -6,9 +6,22 @@
 // its whole duration, so a close on another thread never frees a session
 // that is still in use: the last reference to go destroys it. Taking and
 // dropping a reference allocates nothing.
+//
+// An operation is also counted as in flight while it runs. The last close
+// holds the lock, which keeps new operations out, and waits until those in
+// flight have returned before it ends the session: once it returns, nothing
+// of the closed session reaches the driver any more.
+//
+// After a fork, the session the parent opened is not the child's: the child
+// finds no session (calls answer -26931, a close does nothing) and may open
+// its own. The lock is taken around the fork, so the child starts with a
+// usable lock whatever other threads were doing.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 #include "kestrel/kestrel.h"
@@ -26,11 +39,29 @@ class tSharedSession {
     if (references_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
   }
 
+  // An operation starts or ends; the caller holds a reference throughout.
+  void enter() noexcept {
+    std::lock_guard guard(operationsLock_);
+    ++operations_;
+  }
+  void leave() noexcept {
+    std::lock_guard guard(operationsLock_);
+    if (--operations_ == 0) operationsEnded_.notify_all();
+  }
+  // Returns when no operation is in flight. The caller keeps new ones out.
+  void waitForOperations() noexcept {
+    std::unique_lock guard(operationsLock_);
+    operationsEnded_.wait(guard, [this] { return operations_ == 0; });
+  }
+
  private:
   std::atomic<long> references_{1};
+  std::mutex operationsLock_;
+  std::condition_variable operationsEnded_;
+  long operations_ = 0;
 };
 
-// A reference held for one operation.
+// A reference held for one operation, counted as in flight.
 template <class Session>
 class tSessionReference {
  public:
@@ -40,7 +71,9 @@ class tSessionReference {
   tSessionReference& operator=(tSessionReference&&) = delete;
   tSessionReference(const tSessionReference&) = delete;
   ~tSessionReference() {
-    if (session_ != nullptr) session_->release();
+    if (session_ == nullptr) return;
+    session_->leave();
+    session_->release();
   }
 
   Session* get() const noexcept { return session_; }
@@ -54,7 +87,17 @@ class tSessionReference {
 template <class Session>
 class tSessionModule {
  public:
-  tSessionModule() noexcept : lock_(setupStatus_) {}
+  enum tForks { kIgnoreForks, kHandleForks };
+
+  // The process-wide module handles forks; a module of a test need not.
+  explicit tSessionModule(tForks forks = kIgnoreForks) noexcept : lock_(setupStatus_) {
+    if (forks == kHandleForks && forkModule_ == nullptr) forkModule_ = this;
+  }
+  ~tSessionModule() {
+    if (forkModule_ == this) forkModule_ = nullptr;
+  }
+  tSessionModule(const tSessionModule&) = delete;
+  tSessionModule& operator=(const tSessionModule&) = delete;
 
   const tStatus& setupStatus() const noexcept { return setupStatus_; }
   bool usable(tStatusReport& report) const noexcept {
@@ -68,23 +111,86 @@ class tSessionModule {
   Session* published() const noexcept { return session_; }
   void publish(Session* session) noexcept { session_ = session; }
 
+  // The lock for an open or a close. An open or close on the thread that
+  // already holds it (a signal handler that interrupted one) does not get
+  // it: `reentered()` is true and the caller refuses.
+  class tExclusive {
+   public:
+    explicit tExclusive(tSessionModule& module) noexcept : module_(module) {
+      module.installForkHandlers();
+      reentered_ = pthread_equal(module.holder_.load(std::memory_order_relaxed), pthread_self()) != 0;
+      if (reentered_) return;
+      module.lock_.lock();
+      module.holder_.store(pthread_self(), std::memory_order_relaxed);
+    }
+    ~tExclusive() {
+      if (reentered_) return;
+      module_.holder_.store(pthread_t{}, std::memory_order_relaxed);
+      module_.lock_.unlock();
+    }
+    tExclusive(const tExclusive&) = delete;
+    tExclusive& operator=(const tExclusive&) = delete;
+    bool reentered() const noexcept { return reentered_; }
+
+   private:
+    tSessionModule& module_;
+    bool reentered_ = false;
+  };
+
   // The open session with a reference for one operation, or an empty
   // reference with `notOpen` (-26931) in the report.
   tSessionReference<Session> current(tStatusReport& report, const kSourceLocation& notOpen) noexcept {
     if (report.code < 0 || !usable(report)) return {};
+    installForkHandlers();
     std::lock_guard guard(lock_);
     if (session_ == nullptr) {
       setCode(report, kestrelerr_invalidHandle, notOpen);
       return {};
     }
     session_->acquire();
+    session_->enter();
     return tSessionReference<Session>(session_);
   }
 
  private:
+  // At the first call rather than at load, and never under the lock (a fork
+  // in progress holds the C library's handler list while it takes the
+  // lock). A handler installed later prepares earlier: the module lock is
+  // taken before the locks of whatever the library calls, which were set up
+  // when those were loaded. A fork on another thread racing the very first
+  // call of the process is not covered: the C library leaves out handlers
+  // installed while a fork is being prepared.
+  void installForkHandlers() noexcept {
+    if (forkModule_ != this) return;
+    static const bool installed = pthread_atfork(&beforeFork, &afterForkInParent, &afterForkInChild) == 0;
+    static_cast<void>(installed);
+  }
+
+  static void beforeFork() noexcept {
+    if (forkModule_ != nullptr && forkModule_->lock_.created()) forkModule_->lock_.lock();
+  }
+  static void afterForkInParent() noexcept {
+    if (forkModule_ != nullptr && forkModule_->lock_.created()) forkModule_->lock_.unlock();
+  }
+  // The parent's session stays with the parent: its descriptors, its
+  // registration and its timer are not the child's to use or to end. It is
+  // kept, never used, so that the child does not count it as leaked.
+  static void afterForkInChild() noexcept {
+    tSessionModule* module = forkModule_;
+    if (module == nullptr) return;
+    module->lock_.recreateInChild(module->setupStatus_);
+    module->holder_.store(pthread_t{}, std::memory_order_relaxed);
+    if (module->session_ != nullptr) module->inherited_ = module->session_;
+    module->session_ = nullptr;
+  }
+
+  static inline tSessionModule* forkModule_ = nullptr;
+
   tStatus setupStatus_;
   tRecursiveLock lock_;
   Session* session_ = nullptr;
+  std::atomic<pthread_t> holder_{};
+  Session* inherited_ = nullptr;
 };
 
 }  // namespace nKESTREL1400

@@ -16,6 +16,7 @@ using nBRIO000::tIONotificationReader;
 constexpr const char* kFile = "tWatchdogUserSession";
 constexpr kSourceLocation kNotOpen{kFile, 188};
 constexpr kSourceLocation kNoMemory{kFile, 96};
+constexpr kSourceLocation kReentered{kFile, 90};
 constexpr kSourceLocation kNoInterface{kFile, 131};
 constexpr kSourceLocation kDuplicateInterface{kFile, 146};
 constexpr kSourceLocation kMalformed{kFile, 262};
@@ -23,7 +24,8 @@ constexpr kSourceLocation kEmptyNotification{kFile, 268};
 
 constexpr const char* kWatchdogInterface = "hostController_hostControllerWatchdog";
 
-tSessionModule<tWatchdogUserSession> gModule;
+using tModule = tSessionModule<tWatchdogUserSession>;
+tModule gModule(tModule::kHandleForks);
 
 }  // namespace
 
@@ -31,7 +33,11 @@ tWatchdogUserSession::tWatchdogUserSession() noexcept : reader_(0, sessionStatus
 
 tWatchdogUserSession* tWatchdogUserSession::openSession(tStatusReport& status) noexcept {
   if (status.code < 0 || !gModule.usable(status)) return nullptr;
-  std::lock_guard guard(gModule.lock());
+  tModule::tExclusive exclusive(gModule);
+  if (exclusive.reentered()) {
+    setCode(status, brioerr_inProgress, kReentered);
+    return nullptr;
+  }
   if (tWatchdogUserSession* open = gModule.published()) {
     ++open->referenceCount_;
     return open;
@@ -54,11 +60,12 @@ tWatchdogUserSession* tWatchdogUserSession::openSession(tStatusReport& status) n
 
 void tWatchdogUserSession::closeSession() noexcept {
   if (gModule.setupStatus().isError()) return;
-  std::lock_guard guard(gModule.lock());
+  tModule::tExclusive exclusive(gModule);
+  if (exclusive.reentered()) return;
   tWatchdogUserSession* session = gModule.published();
   if (session == nullptr || --session->referenceCount_ > 0) return;
-  gModule.publish(nullptr);
   session->shutDown();
+  gModule.publish(nullptr);
   session->release();
 }
 
@@ -93,16 +100,18 @@ void tWatchdogUserSession::construct(tStatusReport& status) noexcept {
   sessionStatus_.copyToReport(status);
 }
 
+// Runs under the module lock, which keeps new operations out. The
+// notification stream ends first, so that waits in flight return; the stop
+// goes last, after every request in flight has reached the driver.
 void tWatchdogUserSession::shutDown() noexcept {
-  if (proxy_.isOpen()) {
-    tStatus ignored;
-    proxy_.stopWatchdogTimer(ignored);
-  }
-  // Ending the registration makes the driver close the stream; the wake-up
-  // frees a waiter even when the driver sends nothing.
   notification_.disable();
   tStatus ignored;
   reader_.cancel(ignored);
+  waitForOperations();
+  if (proxy_.isOpen()) {
+    tStatus discarded;
+    proxy_.stopWatchdogTimer(discarded);
+  }
 }
 
 tWatchdogUserSession::~tWatchdogUserSession() {
@@ -150,10 +159,11 @@ void tWatchdogUserSession::setAttributeU32(std::uint32_t attribute, std::uint32_
 }
 
 // Waits are served one at a time. A message with more than one data byte is
-// malformed and ends the session's notifications with -26937 for good; a
-// data notification without a byte fails this wait only. A wake-up without
-// any message (the socket hung up) ends the stream like the driver's end
-// message.
+// malformed and ends the session's notifications with -26937 for good, as a
+// failing socket ends them with its code. A data notification without a
+// byte, and lost notifications (-52019), fail this wait only. A wake-up
+// without any message (the socket hung up) ends the stream like the
+// driver's end message.
 void tWatchdogUserSession::waitForNotification(std::int32_t& value, tStatusReport& status) noexcept {
   if (status.code < 0) return;
   std::lock_guard guard(sessionLock_);
@@ -167,7 +177,15 @@ void tWatchdogUserSession::waitForNotification(std::int32_t& value, tStatusRepor
   std::uint32_t size = 0;
   if (sessionStatus_.isNotError()) {
     kind = static_cast<tIONotificationReader::tKind>(-1);
-    reader_.wait(kind, payload, size, sessionStatus_, -1);
+    tStatus received;
+    reader_.wait(kind, payload, size, received, -1);
+    // The notification queue overflowed: this wait reports the loss, the
+    // next one receives again.
+    if (received.getCode() == brioerr_noBuffers) {
+      received.copyToReport(status);
+      return;
+    }
+    sessionStatus_.mergeFrom(received);
     kindSeen = kind == tIONotificationReader::kNotify || kind == tIONotificationReader::kEnd ||
                kind == tIONotificationReader::kCancelled;
   }

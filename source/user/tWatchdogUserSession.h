@@ -5,8 +5,9 @@
 // Opening while a session is open adds a reference to it, as for the
 // controller; the last close stops the timer and ends the session. A close
 // on one thread while another is inside an operation or a wait is safe: the
-// close ends the notification stream at once (a waiter returns 3) and the
-// session is destroyed when the last operation has returned.
+// close ends the notification stream at once (a waiter returns 3), lets the
+// requests in flight reach the driver and only then stops the timer, so no
+// request of the session follows the stop.
 #pragma once
 
 #include <pthread.h>
@@ -47,8 +48,8 @@ class tWatchdogUserSession final : public tSharedSession {
   ~tWatchdogUserSession() override;
 
   void construct(tStatusReport& status) noexcept;
-  // Stops the timer and ends the notification stream; the rest goes with
-  // the last reference.
+  // Ends the notification stream, waits for the operations in flight and
+  // stops the timer; the rest goes with the last reference.
   void shutDown() noexcept;
   template <typename Request>
   void request(tStatusReport& status, Request send) noexcept;

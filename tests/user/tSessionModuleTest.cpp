@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -100,6 +101,54 @@ TEST(tSessionModule, OperationsRaceWithOpenAndClose) {
   for (auto& caller : callers) caller.join();
   EXPECT_EQ(gLiveSessions.load(), 0);
   EXPECT_GT(served.load(), 0);
+}
+
+// A close that waits for the operations in flight returns only after the
+// last of them has ended.
+TEST(tSessionModule, TheLastCloseWaitsForOperationsInFlight) {
+  tSessionModule<tTestSession> module;
+  publishNew(module);
+  tScopedStatusReport report;
+  auto reference = module.current(report, kNotOpen);
+  ASSERT_TRUE(reference);
+  std::atomic<bool> closed{false};
+  std::thread closer([&] {
+    std::lock_guard guard(module.lock());
+    module.published()->waitForOperations();
+    closed = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(closed);
+  { auto ended = std::move(reference); }
+  closer.join();
+  EXPECT_TRUE(closed);
+  close(module);
+}
+
+// An open or close interrupted by a signal whose handler opens or closes
+// again on the same thread: the inner one does not get the lock.
+TEST(tSessionModule, AnOpenOrCloseReenteredOnItsThreadIsRefused) {
+  using tExclusive = tSessionModule<tTestSession>::tExclusive;
+  tSessionModule<tTestSession> module;
+  std::atomic<bool> otherRefused{true};
+  std::thread other;
+  {
+    tExclusive outer(module);
+    EXPECT_FALSE(outer.reentered());
+    {
+      tExclusive inner(module);
+      EXPECT_TRUE(inner.reentered());
+    }
+    // Another thread is not refused: it waits for the lock.
+    other = std::thread([&] {
+      tExclusive exclusive(module);
+      otherRefused = exclusive.reentered();
+    });
+  }
+  other.join();
+  EXPECT_FALSE(otherRefused);
+  tExclusive again(module);
+  EXPECT_FALSE(again.reentered());
 }
 
 }  // namespace

@@ -10,7 +10,11 @@ namespace {
 
 constexpr int kRounds = 200;
 
-bool isExpected(std::int32_t code) { return code == 0 || code == kestrelerr_invalidHandle; }
+// A wait may also learn that notifications were lost: the cancel loop
+// makes the driver send faster than two waiters take them.
+bool isExpected(std::int32_t code) {
+  return code == 0 || code == kestrelerr_invalidHandle || code == brioerr_noBuffers;
+}
 
 TEST_F(WatchdogTest, OperationsRaceWithOpenAndClose) {
   std::atomic<bool> done{false};

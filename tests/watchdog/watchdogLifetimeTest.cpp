@@ -1,0 +1,80 @@
+// The last close of the watchdog against requests in flight on other
+// threads: once the close has returned, the driver sees nothing more of the
+// closed session, and the timer it stopped stays stopped.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "watchdogFixture.h"
+
+namespace {
+
+using nKESTRELSIM::tWatchdogModel;
+
+// Enough rounds to catch the race reliably in a plain build; the time bound
+// keeps sanitizer builds, where a round is much slower, short.
+constexpr int kMostRounds = 300;
+constexpr auto kLongest = std::chrono::seconds(3);
+
+// Calls `request` until the session is gone; counts the calls that ran.
+template <class Request>
+std::thread untilClosed(std::atomic<int>& ran, Request request) {
+  return std::thread([&ran, request] {
+    for (;;) {
+      const std::int32_t code = request();
+      if (code == kestrelerr_invalidHandle) return;
+      EXPECT_EQ(code, 0);
+      ++ran;
+    }
+  });
+}
+
+// Threads start, pet and write an attribute in a loop while the main thread
+// closes: every request that got in lands before the close's stop.
+TEST_F(WatchdogTest, NoRequestOfAClosedSessionReachesTheDriver) {
+  int lateRounds = 0;
+  const auto deadline = std::chrono::steady_clock::now() + kLongest;
+  for (int round = 0; round < kMostRounds && std::chrono::steady_clock::now() < deadline; ++round) {
+    sim().clearRequests();
+    open();
+    std::atomic<int> ran{0};
+    std::thread starter = untilClosed(ran, [] { return KESTREL_startWatchdogTimer(kWatchdogHandle); });
+    std::thread petter = untilClosed(ran, [] { return KESTREL_petWatchdog(kWatchdogHandle); });
+    std::thread writer = untilClosed(ran, [] {
+      return KESTREL_setAttributeU32(kWatchdogHandle, tWatchdogModel::kTimeoutAttribute, 60000);
+    });
+    while (ran < 3) std::this_thread::yield();
+    KESTREL_closeWatchdog(kWatchdogHandle);
+    const std::size_t seenAtClose = sim().requests().size();
+    const auto stateAtClose = model().state();
+    starter.join();
+    petter.join();
+    writer.join();
+    if (stateAtClose != tWatchdogModel::tState::kStopped || sim().requests().size() != seenAtClose ||
+        model().state() != tWatchdogModel::tState::kStopped) {
+      ++lateRounds;
+    }
+  }
+  EXPECT_EQ(lateRounds, 0) << "rounds in which a request reached the driver after the last close";
+}
+
+// A close while an operation waits in the driver for nothing: the close
+// ends the wait, and the session opened next hears none of the old one.
+TEST_F(WatchdogTest, AWaitInFlightEndsWithTheCloseAndStaysWithItsSession) {
+  open();
+  auto waiting = waitAsync();
+  KESTREL_closeWatchdog(kWatchdogHandle);
+  ASSERT_EQ(waiting.wait_for(kPatience), std::future_status::ready);
+  const tWaitResult result = waiting.get();
+  EXPECT_TRUE(result.code == kestrelerr_invalidHandle ||
+              (result.code == 0 && result.value == 3))
+      << result.code << " " << result.value;
+  open();
+  send({1});
+  const tWaitResult next = waitNow();
+  EXPECT_EQ(next.code, 0);
+  EXPECT_EQ(next.value, 1);
+  KESTREL_closeWatchdog(kWatchdogHandle);
+}
+
+}  // namespace
