@@ -160,10 +160,17 @@ class tSessionModule {
   // when those were loaded. A fork on another thread racing the very first
   // call of the process is not covered: the C library leaves out handlers
   // installed while a fork is being prepared.
+  //
+  // No function-local static here: a child forked while another thread is
+  // inside its initialisation would wait for that thread forever. A child
+  // forked in the middle of the installation finds it begun and goes on
+  // without handlers.
   void installForkHandlers() noexcept {
-    if (forkModule_ != this) return;
-    static const bool installed = pthread_atfork(&beforeFork, &afterForkInParent, &afterForkInChild) == 0;
-    static_cast<void>(installed);
+    if (forkModule_ != this || forkHandlers_.load(std::memory_order_acquire) != kNotInstalled) return;
+    int expected = kNotInstalled;
+    if (!forkHandlers_.compare_exchange_strong(expected, kInstalling, std::memory_order_acq_rel)) return;
+    pthread_atfork(&beforeFork, &afterForkInParent, &afterForkInChild);
+    forkHandlers_.store(kInstalled, std::memory_order_release);
   }
 
   static void beforeFork() noexcept {
@@ -185,6 +192,10 @@ class tSessionModule {
   }
 
   static inline tSessionModule* forkModule_ = nullptr;
+  static constexpr int kNotInstalled = 0;
+  static constexpr int kInstalling = 1;
+  static constexpr int kInstalled = 2;
+  static inline std::atomic<int> forkHandlers_{kNotInstalled};
 
   tStatus setupStatus_;
   tRecursiveLock lock_;

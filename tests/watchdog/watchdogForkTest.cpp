@@ -85,6 +85,8 @@ TEST_F(WatchdogTest, AChildForkedDuringOpenAndCloseOnAnotherThreadCanOpen) {
   // the very first call of a session kind is not covered.
   tKestrelHandle unused = 0;
   ASSERT_EQ(KESTREL_openController(&unused), kestrelerr_deviceNotAvailable);
+  ASSERT_EQ(KESTREL_openWatchdog(&unused), 0);
+  KESTREL_closeWatchdog(unused);
   std::atomic<bool> done{false};
   std::thread busy([&] {
     while (!done) {
