@@ -124,7 +124,9 @@ bool tThreadedIONotificationReader::serveOnce(int& pauseMs, const bool& stoppedB
   handler_(kind, notification, data, size, status);
   // After a stop from the handler the reader may be gone: not a member more.
   if (stoppedByHandler || stopping_) return false;
-  if (status.isNotError()) {
+  // Lost notifications (a queue overflow) are reported, not a failing
+  // wait: pausing then would only let the queue overflow again.
+  if (status.isNotError() || status.getCode() == brioerr_noBuffers) {
     pauseMs = 0;
     return true;
   }
