@@ -1,0 +1,139 @@
+#include "firmware/crc32Castagnoli.h"
+
+#include <array>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
+namespace nKESTREL1400::nFirmware {
+namespace {
+
+using tTables = std::array<std::array<std::uint32_t, 256>, 8>;
+
+constexpr std::uint32_t divideByte(std::uint32_t value) {
+  std::uint32_t crc = value << 24;
+  for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) != 0 ? (crc << 1) ^ kCastagnoliPolynomial : crc << 1;
+  return crc;
+}
+
+// tables[0] is the classic byte table; tables[k] advances a byte that
+// stands k bytes further from the end, for slicing by eight.
+constexpr tTables makeTables() {
+  tTables tables{};
+  for (std::uint32_t i = 0; i < 256; ++i) tables[0][i] = divideByte(i);
+  for (std::size_t k = 1; k < 8; ++k) {
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      const std::uint32_t previous = tables[k - 1][i];
+      tables[k][i] = (previous << 8) ^ tables[0][previous >> 24];
+    }
+  }
+  return tables;
+}
+
+constexpr tTables kTables = makeTables();
+static_assert(kTables[0][1] == kCastagnoliPolynomial);
+
+std::uint32_t loadBigEndian(const std::uint8_t* bytes) {
+  return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+         bytes[3];
+}
+
+std::uint32_t crcSliced(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
+  while (size >= 8) {
+    const std::uint32_t high = crc ^ loadBigEndian(data);
+    const std::uint32_t low = loadBigEndian(data + 4);
+    crc = kTables[7][high >> 24] ^ kTables[6][(high >> 16) & 0xFF] ^ kTables[5][(high >> 8) & 0xFF] ^
+          kTables[4][high & 0xFF] ^ kTables[3][low >> 24] ^ kTables[2][(low >> 16) & 0xFF] ^
+          kTables[1][(low >> 8) & 0xFF] ^ kTables[0][low & 0xFF];
+    data += 8;
+    size -= 8;
+  }
+  return crc32CastagnoliBytewise(crc, data, size);
+}
+
+#if defined(__x86_64__)
+
+// x^exponent modulo the polynomial: the folding constants.
+constexpr std::uint64_t powerOfX(unsigned exponent) {
+  std::uint64_t value = 1;
+  for (unsigned i = 0; i < exponent; ++i) {
+    value <<= 1;
+    if ((value & 0x100000000ull) != 0) value ^= 0x100000000ull | kCastagnoliPolynomial;
+  }
+  return value;
+}
+
+// Folds a 128-bit block (as a polynomial, highest degree in bit 127)
+// forward over `distance` bits: the high half times x^(distance+64) and
+// the low half times x^distance, both reduced, keep the remainder.
+template <unsigned distance>
+__attribute__((target("pclmul,sse4.1"))) __m128i fold(__m128i block, __m128i next) {
+  const __m128i constants = _mm_set_epi64x(static_cast<long long>(powerOfX(distance + 64)),
+                                           static_cast<long long>(powerOfX(distance)));
+  const __m128i low = _mm_clmulepi64_si128(block, constants, 0x00);
+  const __m128i high = _mm_clmulepi64_si128(block, constants, 0x11);
+  return _mm_xor_si128(_mm_xor_si128(low, high), next);
+}
+
+__attribute__((target("pclmul,sse4.1,ssse3"))) __m128i loadBlock(const std::uint8_t* data) {
+  const __m128i reverse = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data)), reverse);
+}
+
+// Four independent lanes folded over 512 bits, then into one; the final
+// 128-bit remainder goes through the table like message bytes.
+__attribute__((target("pclmul,sse4.1,ssse3"))) std::uint32_t crcFolded(std::uint32_t crc, const std::uint8_t* data,
+                                                                      std::size_t size) {
+  __m128i lanes[4];
+  for (int i = 0; i < 4; ++i) lanes[i] = loadBlock(data + 16 * i);
+  // The starting register enters as the first 32 message bits.
+  lanes[0] = _mm_xor_si128(lanes[0], _mm_set_epi32(static_cast<int>(crc), 0, 0, 0));
+  data += 64;
+  size -= 64;
+  while (size >= 64) {
+    for (int i = 0; i < 4; ++i) lanes[i] = fold<512>(lanes[i], loadBlock(data + 16 * i));
+    data += 64;
+    size -= 64;
+  }
+  __m128i block = fold<128>(lanes[0], lanes[1]);
+  block = fold<128>(block, lanes[2]);
+  block = fold<128>(block, lanes[3]);
+  while (size >= 16) {
+    block = fold<128>(block, loadBlock(data));
+    data += 16;
+    size -= 16;
+  }
+  std::uint8_t remainder[16];
+  const __m128i reverse = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(remainder), _mm_shuffle_epi8(block, reverse));
+  return crcSliced(crcSliced(0, remainder, sizeof remainder), data, size);
+}
+
+bool hasCarrylessMultiply() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
+  return (ecx & bit_PCLMUL) != 0 && (ecx & bit_SSSE3) != 0 && (ecx & bit_SSE4_1) != 0;
+}
+
+#endif
+
+}  // namespace
+
+std::uint32_t crc32CastagnoliBytewise(std::uint32_t crc, const std::uint8_t* data, std::size_t size) noexcept {
+  for (std::size_t i = 0; i < size; ++i) crc = (crc << 8) ^ kTables[0][(crc >> 24) ^ data[i]];
+  return crc;
+}
+
+std::uint32_t crc32Castagnoli(const std::uint8_t* data, std::size_t size) noexcept {
+  constexpr std::uint32_t kStart = 0xFFFFFFFF;
+#if defined(__x86_64__)
+  static const bool folding = hasCarrylessMultiply();
+  if (folding && size >= 64) return ~crcFolded(kStart, data, size);
+#endif
+  return ~crcSliced(kStart, data, size);
+}
+
+}  // namespace nKESTREL1400::nFirmware

@@ -1,0 +1,144 @@
+#include "firmware/firmwareSections.h"
+
+#include <cstring>
+
+#include "kestrel/kestrel.h"
+
+namespace nKESTREL1400::nFirmware {
+namespace {
+
+constexpr std::string_view kHeaderVersionKey = "HeaderVersion::";
+constexpr std::string_view kUpdateTypeKey = "UpdateType::";
+// A line feed in front keeps "HeaderVersion::" from matching.
+constexpr std::string_view kVersionKey = "\nVersion::";
+constexpr std::string_view kTargetDeviceKey = "TargetDevice::";
+constexpr std::string_view kCrcKey = "CRC::";
+constexpr std::string_view kByteCountKey = "ByteCount::";
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+constexpr std::string_view kUpdateType = "FWUpdate";
+constexpr std::string_view kTargets[] = {"BIOS", "MARTEN", "SAFEMODE"};
+
+constexpr tFormatFailure kKeyMissing{kestrelerr_invalidImage, 118};
+constexpr tFormatFailure kValueEmpty{kestrelerr_invalidImage, 124};
+constexpr tFormatFailure kNumberUnended{kestrelerr_invalidImage, 127};
+constexpr tFormatFailure kQuoteUnmatched{kestrelerr_invalidImage, 141};
+constexpr tFormatFailure kHeaderVersion{kestrelerr_unsupportedImageHeader, 205};
+constexpr tFormatFailure kUpdateTypeRefused{kestrelerr_invalidImage, 210};
+constexpr tFormatFailure kTargetUnknown{kestrelerr_invalidImage, 215};
+constexpr tFormatFailure kHeaderUnended{kestrelerr_invalidImage, 221};
+constexpr tFormatFailure kByteCountDiffers{kestrelerr_invalidImage, 240};
+constexpr tFormatFailure kCrcDiffers{kestrelerr_invalidImage, 245};
+
+constexpr std::size_t kNpos = std::string_view::npos;
+
+std::size_t find(std::string_view text, std::string_view key, std::size_t from, std::size_t to) {
+  if (from >= to || to - from < key.size()) return kNpos;
+  const void* found = memmem(text.data() + from, to - from, key.data(), key.size());
+  return found == nullptr ? kNpos : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+}
+
+std::string_view untilNul(const std::uint8_t* data, std::uint64_t length) {
+  if (data == nullptr) return {};
+  const char* text = reinterpret_cast<const char*>(data);
+  const void* nul = std::memchr(text, '\0', length);
+  return {text, nul == nullptr ? static_cast<std::size_t>(length) : static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
+}
+
+bool isTarget(std::string_view value) {
+  for (std::string_view target : kTargets) {
+    if (value == target) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+struct tFirmwareText::tSection {
+  std::size_t start;
+  std::size_t end;
+  std::size_t headerEnd;  // where the empty line starts; npos when none
+};
+
+tFirmwareText::tFirmwareText(const std::uint8_t* data, std::uint64_t length) noexcept
+    : text_(untilNul(data, length)), quotes_(text_) {}
+
+std::size_t tFirmwareText::firstSection() const noexcept {
+  const std::size_t found = find(text_, kHeaderVersionKey, 0, text_.size());
+  return found == kNpos ? kNoSection : found;
+}
+
+std::size_t tFirmwareText::nextSection(std::size_t start) const noexcept {
+  const std::size_t found = find(text_, kHeaderVersionKey, start + 1, text_.size());
+  return found == kNpos ? kNoSection : found;
+}
+
+std::size_t tFirmwareText::sectionEnd(std::size_t start) const noexcept {
+  const std::size_t next = nextSection(start);
+  return next == kNoSection ? text_.size() : next;
+}
+
+std::size_t tFirmwareText::findKey(const tSection& section, std::string_view key) const noexcept {
+  if (section.headerEnd != kNpos) {
+    // A key that begins inside the header (its empty line included).
+    const std::size_t limit = std::min(text_.size(), section.headerEnd + kHeaderEnd.size() + key.size() - 1);
+    const std::size_t found = find(text_, key, section.start, limit);
+    if (found != kNpos) return found;
+    return find(text_, key, limit - key.size() + 1, text_.size());
+  }
+  return find(text_, key, section.start, text_.size());
+}
+
+tFormatFailure tFirmwareText::readNumber(const tSection& section, std::string_view key,
+                                         std::uint32_t& value) const noexcept {
+  const std::size_t at = findKey(section, key);
+  if (at == kNpos) return kKeyMissing;
+  const std::size_t valueStart = at + key.size();
+  const std::size_t lineEnd = find(text_, kLineEnd, valueStart, text_.size());
+  if (lineEnd == kNpos) return kNumberUnended;
+  if (lineEnd == valueStart) return kValueEmpty;
+  value = numberValue(text_.substr(valueStart, lineEnd - valueStart));
+  return {};
+}
+
+tFormatFailure tFirmwareText::readString(const tSection& section, std::string_view key,
+                                         std::string_view& value) const noexcept {
+  const std::size_t at = findKey(section, key);
+  if (at == kNpos) return kKeyMissing;
+  const std::size_t valueStart = at + key.size();
+  std::size_t lineEnd = find(text_, kLineEnd, valueStart, text_.size());
+  if (lineEnd == kNpos) lineEnd = text_.size();
+  if (lineEnd == valueStart) return kValueEmpty;
+  if (quotes_.judge(text_.substr(valueStart, lineEnd - valueStart), value) == tQuoting::unmatched) {
+    return kQuoteUnmatched;
+  }
+  return {};
+}
+
+tFormatFailure tFirmwareText::readHeader(std::size_t start, tSectionHeader& header) const noexcept {
+  const std::size_t end = sectionEnd(start);
+  const tSection section{start, end, find(text_, kHeaderEnd, start, end)};
+  header = tSectionHeader{};
+  tFormatFailure failure = readNumber(section, kHeaderVersionKey, header.headerVersion);
+  if (!failure) failure = readString(section, kUpdateTypeKey, header.updateType);
+  if (!failure) failure = readString(section, kVersionKey, header.version);
+  if (!failure) failure = readString(section, kTargetDeviceKey, header.targetDevice);
+  if (!failure) failure = readNumber(section, kCrcKey, header.crc);
+  if (!failure) failure = readNumber(section, kByteCountKey, header.byteCount);
+  if (failure) return failure;
+  if (header.headerVersion != 1) return kHeaderVersion;
+  if (header.updateType != kUpdateType) return kUpdateTypeRefused;
+  if (!isTarget(header.targetDevice)) return kTargetUnknown;
+  if (section.headerEnd == kNpos) return kHeaderUnended;
+  const std::size_t payloadStart = section.headerEnd + kHeaderEnd.size();
+  header.payload = text_.substr(payloadStart, end - payloadStart);
+  return {};
+}
+
+tFormatFailure checkPayload(const tSectionHeader& header, std::size_t decodedSize, std::uint32_t crc) noexcept {
+  if (decodedSize != header.byteCount) return kByteCountDiffers;
+  if (crc != header.crc) return kCrcDiffers;
+  return {};
+}
+
+}  // namespace nKESTREL1400::nFirmware
