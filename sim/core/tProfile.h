@@ -8,7 +8,8 @@
 //     "topographyName": "pxiContTriggerRouter",
 //     "tools": { "zesafemodeversion": "#!/bin/sh\necho 1.0.0f0\n" },
 //     "faults": [ { "request": "0xC0207B0B", "count": 1, "errno": 5 },
-//                 { "call": "recvmsg", "count": 2, "errno": 5 } ] }
+//                 { "call": "recvmsg", "count": 2, "errno": 5 } ],
+//     "firmware": { "SAFEMODE": { "version": "1.2.0f4" } } }   (tFirmwareProfile.h)
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tFaultPlan.h"
+#include "tFirmwareProfile.h"
 
 namespace nKESTRELSIM {
 
@@ -49,6 +51,7 @@ struct tProfile {
   std::optional<std::string> topographyName;
   std::map<std::string, std::string> tools;
   std::vector<tFault> faults;
+  std::optional<tFirmwareProfile> firmware;
 
   // Throws std::invalid_argument naming the offending member.
   static tProfile fromJson(const nlohmann::json& document);
