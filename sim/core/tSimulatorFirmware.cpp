@@ -35,7 +35,7 @@ void tSimulator::announceImage(const char* target, const std::vector<std::uint8_
   std::filesystem::create_directories(directory, ignored);
   std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<std::streamsize>(bytes.size()));
-  std::fprintf(stderr, "kestrel-sim: %s image %u installed (%zu bytes), kept in %s\n", target, number, bytes.size(),
+  std::fprintf(stderr, "kestrel-sim: %s image %u installed (%zu bytes), written to %s (--keep-sandbox keeps it)\n", target, number, bytes.size(),
                file.c_str());
 }
 
