@@ -52,13 +52,16 @@ struct tGroup {
   }
 };
 
-// Scalar bytes up to and including the next skipped one, or `limit`.
+// Alphabet bytes one at a time up to the next skipped one, then the whole
+// run of skipped bytes (a line end), stopping at `limit`.
 std::size_t scalarRun(const char* text, std::size_t at, std::size_t limit, tGroup& group, std::uint8_t* out) {
   while (at < limit) {
-    const std::uint8_t value = kValues[static_cast<unsigned char>(text[at++])];
+    const std::uint8_t value = kValues[static_cast<unsigned char>(text[at])];
     if (value == kSkip) break;
     group.add(value, out);
+    ++at;
   }
+  while (at < limit && kValues[static_cast<unsigned char>(text[at])] == kSkip) ++at;
   return at;
 }
 
@@ -71,9 +74,10 @@ __attribute__((target("avx2"))) inline __m256i inRange(__m256i input, char first
   return _mm256_cmpeq_epi8(_mm256_min_epu8(offset, span), offset);
 }
 
-// 32 characters at once when all are in the alphabet: the bit mask of the
-// ones that are not (0 when the block was decoded into `out`, 24 bytes and
-// 8 of slack).
+// 32 characters at once into `out` (24 bytes and 8 of slack); returns the
+// bit mask of the characters outside the alphabet. Each four characters
+// decode on their own, so the groups before the first such character are
+// right even when the mask is not 0.
 __attribute__((target("avx2"))) std::uint32_t decodeBlock(const char* text, std::uint8_t* out) {
   const __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text));
   const __m256i valid = _mm256_or_si256(
@@ -82,7 +86,6 @@ __attribute__((target("avx2"))) std::uint32_t decodeBlock(const char* text, std:
                       _mm256_or_si256(_mm256_cmpeq_epi8(input, _mm256_set1_epi8('+')),
                                       _mm256_cmpeq_epi8(input, _mm256_set1_epi8('/')))));
   const std::uint32_t invalid = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(valid));
-  if (invalid != 0) return invalid;
 
   // Value = character + shift chosen by its high nibble ("/" one below).
   const __m256i shifts = _mm256_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 19, 4,
@@ -98,7 +101,7 @@ __attribute__((target("avx2"))) std::uint32_t decodeBlock(const char* text, std:
   const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(words, order),
                                                      _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), packed);
-  return 0;
+  return invalid;
 }
 
 __attribute__((target("avx2"))) std::size_t decodeWide(const char* text, std::size_t size, std::uint8_t* out) {
@@ -112,8 +115,19 @@ __attribute__((target("avx2"))) std::size_t decodeWide(const char* text, std::si
         group.written += 24;
         continue;
       }
-      // The alphabet run before the first skipped byte, and that byte.
-      at = scalarRun(text, at, at + static_cast<std::size_t>(__builtin_ctz(invalid)) + 1, group, out);
+      // Whole groups before the first skipped byte are decoded; the
+      // characters after them and the skipped run go one at a time.
+      const unsigned first = static_cast<unsigned>(__builtin_ctz(invalid));
+      at += first / 4 * 4;
+      group.written += first / 4 * 3;
+      // A line end between whole groups is stepped over at once when the
+      // block shows where it ends.
+      const std::uint32_t after = ~(invalid >> first);
+      if (first % 4 == 0 && after != 0) {
+        at += static_cast<unsigned>(__builtin_ctz(after));
+        continue;
+      }
+      at = scalarRun(text, at, size, group, out);
       continue;
     }
     at = scalarRun(text, at, size, group, out);

@@ -71,8 +71,9 @@ constexpr std::uint64_t powerOfX(unsigned exponent) {
 // the low half times x^distance, both reduced, keep the remainder.
 template <unsigned distance>
 __attribute__((target("pclmul,sse4.1"))) __m128i fold(__m128i block, __m128i next) {
-  const __m128i constants = _mm_set_epi64x(static_cast<long long>(powerOfX(distance + 64)),
-                                           static_cast<long long>(powerOfX(distance)));
+  constexpr std::uint64_t kHigh = powerOfX(distance + 64);
+  constexpr std::uint64_t kLow = powerOfX(distance);
+  const __m128i constants = _mm_set_epi64x(static_cast<long long>(kHigh), static_cast<long long>(kLow));
   const __m128i low = _mm_clmulepi64_si128(block, constants, 0x00);
   const __m128i high = _mm_clmulepi64_si128(block, constants, 0x11);
   return _mm_xor_si128(_mm_xor_si128(low, high), next);
@@ -87,20 +88,24 @@ __attribute__((target("pclmul,sse4.1,ssse3"))) __m128i loadBlock(const std::uint
 // 128-bit remainder goes through the table like message bytes.
 __attribute__((target("pclmul,sse4.1,ssse3"))) std::uint32_t crcFolded(std::uint32_t crc, const std::uint8_t* data,
                                                                       std::size_t size) {
-  __m128i lanes[4];
-  for (int i = 0; i < 4; ++i) lanes[i] = loadBlock(data + 16 * i);
   // The starting register enters as the first 32 message bits.
-  lanes[0] = _mm_xor_si128(lanes[0], _mm_set_epi32(static_cast<int>(crc), 0, 0, 0));
+  __m128i lane0 = _mm_xor_si128(loadBlock(data), _mm_set_epi32(static_cast<int>(crc), 0, 0, 0));
+  __m128i lane1 = loadBlock(data + 16);
+  __m128i lane2 = loadBlock(data + 32);
+  __m128i lane3 = loadBlock(data + 48);
   data += 64;
   size -= 64;
   while (size >= 64) {
-    for (int i = 0; i < 4; ++i) lanes[i] = fold<512>(lanes[i], loadBlock(data + 16 * i));
+    lane0 = fold<512>(lane0, loadBlock(data));
+    lane1 = fold<512>(lane1, loadBlock(data + 16));
+    lane2 = fold<512>(lane2, loadBlock(data + 32));
+    lane3 = fold<512>(lane3, loadBlock(data + 48));
     data += 64;
     size -= 64;
   }
-  __m128i block = fold<128>(lanes[0], lanes[1]);
-  block = fold<128>(block, lanes[2]);
-  block = fold<128>(block, lanes[3]);
+  __m128i block = fold<128>(lane0, lane1);
+  block = fold<128>(block, lane2);
+  block = fold<128>(block, lane3);
   while (size >= 16) {
     block = fold<128>(block, loadBlock(data));
     data += 16;

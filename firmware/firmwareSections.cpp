@@ -38,6 +38,23 @@ std::size_t find(std::string_view text, std::string_view key, std::size_t from, 
   return found == nullptr ? kNpos : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
 }
 
+// The section key, found by its "::": a colon never occurs in Base64, so
+// the search runs through payloads at memchr's pace.
+std::size_t findSectionKey(std::string_view text, std::size_t from, std::size_t to) {
+  constexpr std::size_t kColon = kHeaderVersionKey.size() - 2;
+  std::size_t at = from + kColon;
+  while (at + 1 < to) {
+    const void* colon = std::memchr(text.data() + at, ':', to - at - 1);
+    if (colon == nullptr) return kNpos;
+    at = static_cast<std::size_t>(static_cast<const char*>(colon) - text.data());
+    if (text[at + 1] == ':' && text.compare(at - kColon, kColon, kHeaderVersionKey.substr(0, kColon)) == 0) {
+      return at - kColon;
+    }
+    ++at;
+  }
+  return kNpos;
+}
+
 std::string_view untilNul(const std::uint8_t* data, std::uint64_t length) {
   if (data == nullptr) return {};
   const char* text = reinterpret_cast<const char*>(data);
@@ -64,12 +81,12 @@ tFirmwareText::tFirmwareText(const std::uint8_t* data, std::uint64_t length) noe
     : text_(untilNul(data, length)), quotes_(text_) {}
 
 std::size_t tFirmwareText::firstSection() const noexcept {
-  const std::size_t found = find(text_, kHeaderVersionKey, 0, text_.size());
+  const std::size_t found = findSectionKey(text_, 0, text_.size());
   return found == kNpos ? kNoSection : found;
 }
 
 std::size_t tFirmwareText::nextSection(std::size_t start) const noexcept {
-  const std::size_t found = find(text_, kHeaderVersionKey, start + 1, text_.size());
+  const std::size_t found = findSectionKey(text_, start + 1, text_.size());
   return found == kNpos ? kNoSection : found;
 }
 
@@ -115,8 +132,7 @@ tFormatFailure tFirmwareText::readString(const tSection& section, std::string_vi
   return {};
 }
 
-tFormatFailure tFirmwareText::readHeader(std::size_t start, tSectionHeader& header) const noexcept {
-  const std::size_t end = sectionEnd(start);
+tFormatFailure tFirmwareText::readHeader(std::size_t start, std::size_t end, tSectionHeader& header) const noexcept {
   const tSection section{start, end, find(text_, kHeaderEnd, start, end)};
   header = tSectionHeader{};
   tFormatFailure failure = readNumber(section, kHeaderVersionKey, header.headerVersion);

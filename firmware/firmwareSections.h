@@ -49,10 +49,11 @@ class tFirmwareText {
   std::size_t nextSection(std::size_t start) const noexcept;
   std::size_t sectionEnd(std::size_t start) const noexcept;
 
-  // Reads and checks the header of the section at `start`: key values,
+  // Reads and checks the header of the section from `start` to `end`
+  // (sectionEnd): key values,
   // HeaderVersion 1, UpdateType "FWUpdate", a known TargetDevice, and the
   // header's end.
-  tFormatFailure readHeader(std::size_t start, tSectionHeader& header) const noexcept;
+  tFormatFailure readHeader(std::size_t start, std::size_t end, tSectionHeader& header) const noexcept;
 
  private:
   struct tSection;

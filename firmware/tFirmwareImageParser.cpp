@@ -1,5 +1,7 @@
 #include "firmware/tFirmwareImageParser.h"
 
+#include <sys/mman.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -26,6 +28,17 @@ const char* targetName(std::string_view target) {
   return "";
 }
 
+// Large images go into huge pages where the system offers them: a fresh
+// buffer of many MiB otherwise costs a page fault every 4 KiB.
+constexpr std::size_t kHugePage = 2u << 20;
+
+void* allocateImage(std::size_t size) {
+  if (size < kHugePage) return std::malloc(size);
+  void* buffer = std::aligned_alloc(kHugePage, (size + kHugePage - 1) / kHugePage * kHugePage);
+  if (buffer != nullptr) madvise(buffer, size, MADV_HUGEPAGE);
+  return buffer;
+}
+
 void release(tFirmwareImage* image) {
   std::free(image->data);
   std::free(image->version);
@@ -36,7 +49,7 @@ void release(tFirmwareImage* image) {
 tFormatFailure decodeImage(const tSectionHeader& header, tFirmwareImage*& result) {
   auto* image = new (std::nothrow) tFirmwareImage;
   const auto payload = header.payload;
-  auto* data = static_cast<std::uint8_t*>(std::malloc(decodeBufferSize(payload.size())));
+  auto* data = static_cast<std::uint8_t*>(allocateImage(decodeBufferSize(payload.size())));
   auto* version = static_cast<char*>(std::malloc(header.version.size() + 1));
   if (image == nullptr || data == nullptr || version == nullptr) {
     std::free(data);
@@ -63,16 +76,18 @@ tFirmwareImageParser::tFirmwareImageParser(const std::uint8_t* data, std::uint64
                                            tStatusReport& report) noexcept {
   if (report.code < 0) return;
   const tFirmwareText text(data, length);
-  for (std::size_t start = text.firstSection(); start != tFirmwareText::kNoSection; start = text.nextSection(start)) {
+  for (std::size_t start = text.firstSection(); start != tFirmwareText::kNoSection;) {
+    const std::size_t next = text.nextSection(start);
     tSectionHeader header;
     tFirmwareImage* image = nullptr;
-    tFormatFailure failure = text.readHeader(start, header);
+    tFormatFailure failure = text.readHeader(start, next == tFirmwareText::kNoSection ? text.text().size() : next, header);
     if (!failure) failure = decodeImage(header, image);
     if (failure) {
       setCode(report, failure.code, kSourceLocation{kParserFile, failure.line});
       return;
     }
     add(image);
+    start = next;
   }
 }
 

@@ -26,7 +26,7 @@ tSectionReport readSection(const tFirmwareText& text, std::size_t start) {
   tSectionHeader header;
   tSectionReport section;
   section.offset = start;
-  const tFormatFailure failure = text.readHeader(start, header);
+  const tFormatFailure failure = text.readHeader(start, text.sectionEnd(start), header);
   section.target = header.targetDevice;
   section.version = header.version;
   section.byteCount = header.byteCount;
