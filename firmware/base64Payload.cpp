@@ -12,8 +12,8 @@ namespace nKESTREL1400::nFirmware {
 namespace {
 
 constexpr std::uint8_t kSkip = 0xFF;
-// Slack for the 32-byte stores that write 24 bytes.
-constexpr std::size_t kStoreSlack = 8;
+// Slack for the 64-byte stores that write 48 bytes.
+constexpr std::size_t kStoreSlack = 16;
 
 constexpr std::array<std::uint8_t, 256> makeValues() {
   std::array<std::uint8_t, 256> values{};
@@ -104,47 +104,91 @@ __attribute__((target("avx2"))) std::uint32_t decodeBlock(const char* text, std:
   return invalid;
 }
 
-__attribute__((target("avx2"))) std::size_t decodeWide(const char* text, std::size_t size, std::uint8_t* out) {
+// Whole blocks of `kBlock` characters while a group is not half done; a
+// block's mask of skipped bytes says how far its groups are good and how
+// long a line end after them is.
+template <std::size_t kBlock, typename tMask, tMask (*decode)(const char*, std::uint8_t*)>
+inline __attribute__((always_inline)) std::size_t decodeBlocks(const char* text, std::size_t size, std::uint8_t* out) {
   tGroup group;
   std::size_t at = 0;
   while (at < size) {
-    if (group.count == 0 && size - at >= 32) {
-      const std::uint32_t invalid = decodeBlock(text + at, out + group.written);
+    if (group.count == 0 && size - at >= kBlock) {
+      const tMask invalid = decode(text + at, out + group.written);
       if (invalid == 0) {
-        at += 32;
-        group.written += 24;
+        at += kBlock;
+        group.written += kBlock / 4 * 3;
         continue;
       }
-      // Whole groups before the first skipped byte are decoded; the
-      // characters after them and the skipped run go one at a time.
-      const unsigned first = static_cast<unsigned>(__builtin_ctz(invalid));
+      const unsigned first = static_cast<unsigned>(__builtin_ctzll(invalid));
       at += first / 4 * 4;
       group.written += first / 4 * 3;
-      // A line end between whole groups is stepped over at once when the
-      // block shows where it ends.
-      const std::uint32_t after = ~(invalid >> first);
+      const tMask after = static_cast<tMask>(~(invalid >> first));
       if (first % 4 == 0 && after != 0) {
-        at += static_cast<unsigned>(__builtin_ctz(after));
+        at += static_cast<unsigned>(__builtin_ctzll(after));
         continue;
       }
-      at = scalarRun(text, at, size, group, out);
-      continue;
     }
     at = scalarRun(text, at, size, group, out);
   }
   return group.finish(out);
 }
 
-bool hasWideRegisters() {
+__attribute__((target("avx2"))) std::size_t decodeWide(const char* text, std::size_t size, std::uint8_t* out) {
+  return decodeBlocks<32, std::uint32_t, decodeBlock>(text, size, out);
+}
+
+// 64 characters at once with byte permutes: the value of every character
+// from a 128-entry table (0x80 outside the alphabet), the groups packed to
+// 48 bytes (and 16 of slack).
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::uint64_t decodeBlock64(const char* text,
+                                                                                   std::uint8_t* out) {
+  alignas(64) static constexpr std::array<std::uint8_t, 128> kTable = [] {
+    std::array<std::uint8_t, 128> table{};
+    for (std::size_t i = 0; i < table.size(); ++i) table[i] = kValues[i] == kSkip ? 0x80 : kValues[i];
+    return table;
+  }();
+  alignas(64) static constexpr std::array<std::uint8_t, 64> kPack = [] {
+    std::array<std::uint8_t, 64> order{};
+    for (std::size_t j = 0; j < 48; ++j) order[j] = static_cast<std::uint8_t>(j / 3 * 4 + 2 - j % 3);
+    return order;
+  }();
+  const __m512i input = _mm512_loadu_si512(text);
+  const __m512i values = _mm512_permutex2var_epi8(_mm512_load_si512(kTable.data()), input,
+                                                  _mm512_load_si512(kTable.data() + 64));
+  const std::uint64_t invalid = _mm512_movepi8_mask(_mm512_or_si512(values, input));
+  const __m512i pairs = _mm512_maddubs_epi16(values, _mm512_set1_epi32(0x01400140));
+  const __m512i words = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00011000));
+  _mm512_storeu_si512(out, _mm512_permutex2var_epi8(words, _mm512_load_si512(kPack.data()), words));
+  return invalid;
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t decodeWidest(const char* text, std::size_t size,
+                                                                                std::uint8_t* out) {
+  return decodeBlocks<64, std::uint64_t, decodeBlock64>(text, size, out);
+}
+
+struct tCpu {
+  bool avx2 = false;
+  bool avx512 = false;  // with byte permutes (VBMI)
+};
+
+tCpu detectCpu() {
+  tCpu cpu;
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return false;
-  if ((ebx & bit_AVX2) == 0) return false;
-  // The operating system must save the wide registers.
-  __get_cpuid(1, &eax, &ebx, &ecx, &edx);
-  if ((ecx & bit_OSXSAVE) == 0) return false;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0 || (ecx & bit_OSXSAVE) == 0) return cpu;
+  // The operating system must save the wide registers (and the masks).
   unsigned low = 0, high = 0;
   __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-  return (low & 0x6) == 0x6;
+  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return cpu;
+  cpu.avx2 = (low & 0x6) == 0x6 && (ebx & bit_AVX2) != 0;
+  cpu.avx512 = cpu.avx2 && (low & 0xE0) == 0xE0 && (ebx & bit_AVX512F) != 0 && (ebx & bit_AVX512BW) != 0 &&
+               (ecx & bit_AVX512VBMI) != 0;
+  return cpu;
+}
+
+const tCpu& cpu() {
+  static const tCpu detected = detectCpu();
+  return detected;
 }
 
 #endif
@@ -159,10 +203,27 @@ std::size_t decodeBase64Bytewise(const char* text, std::size_t size, std::uint8_
   return group.finish(out);
 }
 
+bool base64FormAvailable(tBase64Form form) noexcept {
+#if defined(__x86_64__)
+  if (form == tBase64Form::avx2) return cpu().avx2;
+  if (form == tBase64Form::avx512) return cpu().avx512;
+#endif
+  return form == tBase64Form::bytewise;
+}
+
+std::size_t decodeBase64As(tBase64Form form, const char* text, std::size_t size, std::uint8_t* out) noexcept {
+#if defined(__x86_64__)
+  if (form == tBase64Form::avx512 && cpu().avx512) return decodeWidest(text, size, out);
+  if (form == tBase64Form::avx2 && cpu().avx2) return decodeWide(text, size, out);
+#endif
+  (void)form;
+  return decodeBase64Bytewise(text, size, out);
+}
+
 std::size_t decodeBase64(const char* text, std::size_t size, std::uint8_t* out) noexcept {
 #if defined(__x86_64__)
-  static const bool wide = hasWideRegisters();
-  if (wide) return decodeWide(text, size, out);
+  if (cpu().avx512) return decodeWidest(text, size, out);
+  if (cpu().avx2) return decodeWide(text, size, out);
 #endif
   return decodeBase64Bytewise(text, size, out);
 }

@@ -17,7 +17,13 @@ std::size_t decodeBufferSize(std::size_t encodedSize) noexcept;
 // bytes); returns the number of bytes produced.
 std::size_t decodeBase64(const char* text, std::size_t size, std::uint8_t* out) noexcept;
 
-// The one-character-at-a-time form the fast one is tested against.
+// The one-character-at-a-time form the fast ones are tested against.
 std::size_t decodeBase64Bytewise(const char* text, std::size_t size, std::uint8_t* out) noexcept;
+
+// Each form on its own, for tests: decodeBase64 takes the widest the
+// processor has.
+enum class tBase64Form { bytewise, avx2, avx512 };
+bool base64FormAvailable(tBase64Form form) noexcept;
+std::size_t decodeBase64As(tBase64Form form, const char* text, std::size_t size, std::uint8_t* out) noexcept;
 
 }  // namespace nKESTREL1400::nFirmware

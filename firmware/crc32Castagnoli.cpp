@@ -117,10 +117,85 @@ __attribute__((target("pclmul,sse4.1,ssse3"))) std::uint32_t crcFolded(std::uint
   return crcSliced(crcSliced(0, remainder, sizeof remainder), data, size);
 }
 
-bool hasCarrylessMultiply() {
+// The same on 512-bit registers: four 128-bit blocks per register, four
+// registers folded over 2048 bits, then into one register and one block.
+template <unsigned distance>
+__attribute__((target("avx512f,avx512bw,vpclmulqdq"))) __m512i foldWide(__m512i block, __m512i next) {
+  constexpr std::uint64_t kHigh = powerOfX(distance + 64);
+  constexpr std::uint64_t kLow = powerOfX(distance);
+  const __m512i constants = _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_set_epi64x(static_cast<long long>(kHigh),
+                                                                  static_cast<long long>(kLow)));
+  const __m512i low = _mm512_clmulepi64_epi128(block, constants, 0x00);
+  const __m512i high = _mm512_clmulepi64_epi128(block, constants, 0x11);
+  return _mm512_ternarylogic_epi64(low, high, next, 0x96);
+}
+
+__attribute__((target("avx512f,avx512bw,vpclmulqdq"))) __m512i loadWide(const std::uint8_t* data) {
+  const __m512i reverse = _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+  return _mm512_shuffle_epi8(_mm512_loadu_si512(data), reverse);
+}
+
+__attribute__((target("avx512f,avx512bw,vpclmulqdq,pclmul,sse4.1,ssse3"))) std::uint32_t crcFoldedWide(
+    std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
+  const __m512i start = _mm512_zextsi128_si512(_mm_set_epi32(static_cast<int>(crc), 0, 0, 0));
+  __m512i lane0 = _mm512_xor_si512(loadWide(data), start);
+  __m512i lane1 = loadWide(data + 64);
+  __m512i lane2 = loadWide(data + 128);
+  __m512i lane3 = loadWide(data + 192);
+  data += 256;
+  size -= 256;
+  while (size >= 256) {
+    lane0 = foldWide<2048>(lane0, loadWide(data));
+    lane1 = foldWide<2048>(lane1, loadWide(data + 64));
+    lane2 = foldWide<2048>(lane2, loadWide(data + 128));
+    lane3 = foldWide<2048>(lane3, loadWide(data + 192));
+    data += 256;
+    size -= 256;
+  }
+  __m512i wide = foldWide<512>(lane0, lane1);
+  wide = foldWide<512>(wide, lane2);
+  wide = foldWide<512>(wide, lane3);
+  while (size >= 64) {
+    wide = foldWide<512>(wide, loadWide(data));
+    data += 64;
+    size -= 64;
+  }
+  __m128i block = fold<128>(_mm512_maskz_extracti32x4_epi32(0xF, wide, 0), _mm512_maskz_extracti32x4_epi32(0xF, wide, 1));
+  block = fold<128>(block, _mm512_maskz_extracti32x4_epi32(0xF, wide, 2));
+  block = fold<128>(block, _mm512_maskz_extracti32x4_epi32(0xF, wide, 3));
+  while (size >= 16) {
+    block = fold<128>(block, loadBlock(data));
+    data += 16;
+    size -= 16;
+  }
+  std::uint8_t remainder[16];
+  const __m128i reverse = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(remainder), _mm_shuffle_epi8(block, reverse));
+  return crcSliced(crcSliced(0, remainder, sizeof remainder), data, size);
+}
+
+struct tCpu {
+  bool folding = false;  // carry-less multiply
+  bool wide = false;     // on 512-bit registers
+};
+
+tCpu detectCpu() {
+  tCpu cpu;
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
-  return (ecx & bit_PCLMUL) != 0 && (ecx & bit_SSSE3) != 0 && (ecx & bit_SSE4_1) != 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return cpu;
+  cpu.folding = (ecx & bit_PCLMUL) != 0 && (ecx & bit_SSSE3) != 0 && (ecx & bit_SSE4_1) != 0;
+  if (!cpu.folding || (ecx & bit_OSXSAVE) == 0) return cpu;
+  unsigned low = 0, high = 0;
+  __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return cpu;
+  cpu.wide = (low & 0xE6) == 0xE6 && (ebx & bit_AVX512F) != 0 && (ebx & bit_AVX512BW) != 0 &&
+             (ecx & bit_VPCLMULQDQ) != 0;
+  return cpu;
+}
+
+const tCpu& cpu() {
+  static const tCpu detected = detectCpu();
+  return detected;
 }
 
 #endif
@@ -132,13 +207,26 @@ std::uint32_t crc32CastagnoliBytewise(std::uint32_t crc, const std::uint8_t* dat
   return crc;
 }
 
-std::uint32_t crc32Castagnoli(const std::uint8_t* data, std::size_t size) noexcept {
+bool crcFormAvailable(tCrcForm form) noexcept {
+#if defined(__x86_64__)
+  if (form == tCrcForm::folded) return cpu().folding;
+  if (form == tCrcForm::foldedWide) return cpu().wide;
+#endif
+  return form == tCrcForm::sliced;
+}
+
+std::uint32_t crc32CastagnoliAs(tCrcForm form, const std::uint8_t* data, std::size_t size) noexcept {
   constexpr std::uint32_t kStart = 0xFFFFFFFF;
 #if defined(__x86_64__)
-  static const bool folding = hasCarrylessMultiply();
-  if (folding && size >= 64) return ~crcFolded(kStart, data, size);
+  if (form == tCrcForm::foldedWide && cpu().wide && size >= 256) return ~crcFoldedWide(kStart, data, size);
+  if (form != tCrcForm::sliced && cpu().folding && size >= 64) return ~crcFolded(kStart, data, size);
 #endif
+  (void)form;
   return ~crcSliced(kStart, data, size);
+}
+
+std::uint32_t crc32Castagnoli(const std::uint8_t* data, std::size_t size) noexcept {
+  return crc32CastagnoliAs(tCrcForm::foldedWide, data, size);
 }
 
 }  // namespace nKESTREL1400::nFirmware

@@ -20,4 +20,10 @@ std::uint32_t crc32Castagnoli(const std::uint8_t* data, std::size_t size) noexce
 // are tested against.
 std::uint32_t crc32CastagnoliBytewise(std::uint32_t crc, const std::uint8_t* data, std::size_t size) noexcept;
 
+// Each form on its own, for tests: crc32Castagnoli takes the widest the
+// processor has (short buffers go through the table in every form).
+enum class tCrcForm { sliced, folded, foldedWide };
+bool crcFormAvailable(tCrcForm form) noexcept;
+std::uint32_t crc32CastagnoliAs(tCrcForm form, const std::uint8_t* data, std::size_t size) noexcept;
+
 }  // namespace nKESTREL1400::nFirmware
