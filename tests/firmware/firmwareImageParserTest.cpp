@@ -2,6 +2,7 @@
 // and the codes it reports.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -141,4 +142,18 @@ TEST(FirmwareImageParser, AReportHoldingAnErrorParsesNothing) {
   const tFirmwareImageParser parser(reinterpret_cast<const std::uint8_t*>(file.data()), file.size(), report);
   EXPECT_TRUE(parser.empty());
   EXPECT_EQ(report.code(), -1);
+}
+
+// Mended: the parser's work grows with the file, not with sections times
+// file. Searching every section's values through the rest of the text
+// would take minutes here; the bound is far above the linear cost.
+TEST(FirmwareImageParser, ManySectionsParseInLinearTime) {
+  std::string file;
+  const std::string one = section("SAFEMODE", "1.0.0f0", "x");
+  for (int i = 0; i < 100000; ++i) file += one;
+  const auto started = std::chrono::steady_clock::now();
+  const auto parsed = parse(file);
+  EXPECT_EQ(parsed.code, 0);
+  EXPECT_EQ(parsed.images.size(), 100000u);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 }
