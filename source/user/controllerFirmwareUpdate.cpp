@@ -96,7 +96,7 @@ bool installDriverImages(const tFirmwareImage* images, const tCurrentTargets& cu
   if (marten.isOpen()) {
     const auto outcome = saved.fetchCompanion(marten, kCompanionBiosRecord, report);
     if (outcome == tFetchedText::tOutcome::readFailed) return false;
-    recordSaved = outcome == tFetchedText::tOutcome::read;
+    recordSaved = outcome == tFetchedText::tOutcome::read && saved.bytes() != nullptr;
     if (report.code >= 0) {
       tStatus parked;
       marten.setAttribute(kCompanionBiosRecord, kPlaceholderVersion, sizeof kPlaceholderVersion - 1, parked);
