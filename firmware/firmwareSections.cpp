@@ -1,5 +1,6 @@
 #include "firmware/firmwareSections.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "kestrel/kestrel.h"
@@ -106,12 +107,19 @@ std::size_t tFirmwareText::findKey(const tSection& section, std::string_view key
   return find(text_, key, section.start, text_.size());
 }
 
+std::size_t tFirmwareText::findLineEnd(const tSection& section, std::size_t from) const noexcept {
+  // A line end never spans two sections (the next one starts with its key),
+  // so looking in this section first changes nothing but the cost.
+  const std::size_t found = find(text_, kLineEnd, from, section.end);
+  return found != kNpos ? found : find(text_, kLineEnd, std::max(from, section.end), text_.size());
+}
+
 tFormatFailure tFirmwareText::readNumber(const tSection& section, std::string_view key,
                                          std::uint32_t& value) const noexcept {
   const std::size_t at = findKey(section, key);
   if (at == kNpos) return kKeyMissing;
   const std::size_t valueStart = at + key.size();
-  const std::size_t lineEnd = find(text_, kLineEnd, valueStart, text_.size());
+  const std::size_t lineEnd = findLineEnd(section, valueStart);
   if (lineEnd == kNpos) return kNumberUnended;
   if (lineEnd == valueStart) return kValueEmpty;
   value = numberValue(text_.substr(valueStart, lineEnd - valueStart));
@@ -123,7 +131,7 @@ tFormatFailure tFirmwareText::readString(const tSection& section, std::string_vi
   const std::size_t at = findKey(section, key);
   if (at == kNpos) return kKeyMissing;
   const std::size_t valueStart = at + key.size();
-  std::size_t lineEnd = find(text_, kLineEnd, valueStart, text_.size());
+  std::size_t lineEnd = findLineEnd(section, valueStart);
   if (lineEnd == kNpos) lineEnd = text_.size();
   if (lineEnd == valueStart) return kValueEmpty;
   if (quotes_.judge(text_.substr(valueStart, lineEnd - valueStart), value) == tQuoting::unmatched) {

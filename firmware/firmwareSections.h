@@ -62,6 +62,8 @@ class tFirmwareText {
   // The first occurrence of `key` at or after the section start, looked
   // for in the header first; npos when there is none.
   std::size_t findKey(const tSection& section, std::string_view key) const noexcept;
+  // The first CR LF at or after `from`.
+  std::size_t findLineEnd(const tSection& section, std::size_t from) const noexcept;
 
   std::string_view text_;
   tQuoteIndex quotes_;
