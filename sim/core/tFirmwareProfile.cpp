@@ -15,7 +15,7 @@ using nlohmann::json;
 namespace {
 
 [[noreturn]] void refuse(const std::string& where, const std::string& what) {
-  throw std::invalid_argument("profile: firmware." + where + ": " + what);
+  throw std::invalid_argument("profile: firmware" + (where.empty() ? "" : "." + where) + ": " + what);
 }
 
 std::int64_t integer(const json& object, const char* key, const std::string& where, std::int64_t low,
@@ -32,7 +32,7 @@ void onlyKeys(const json& object, const std::string& where, std::initializer_lis
   for (const auto& [key, value] : object.items()) {
     bool known = false;
     for (const char* allowed : keys) known = known || key == allowed;
-    if (!known) refuse(where + "." + key, "unknown member");
+    if (!known) refuse(where.empty() ? key : where + "." + key, "unknown member");
   }
 }
 
@@ -69,8 +69,7 @@ void applyDriverTarget(tSimulator& simulator, std::uint32_t request, const tFirm
 }  // namespace
 
 tFirmwareProfile tFirmwareProfile::fromJson(const json& member) {
-  if (!member.is_object()) throw std::invalid_argument("profile: firmware: expected an object");
-  onlyKeys(member, "(firmware)", {"BIOS", "MARTEN", "SAFEMODE"});
+  onlyKeys(member, "", {"BIOS", "MARTEN", "SAFEMODE"});
   tFirmwareProfile profile;
   if (member.contains("BIOS")) profile.bios = driverTarget(member.at("BIOS"), "BIOS");
   if (member.contains("MARTEN")) profile.marten = driverTarget(member.at("MARTEN"), "MARTEN");

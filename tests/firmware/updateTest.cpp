@@ -110,6 +110,26 @@ TEST_F(FirmwareUpdate, ProfileFailuresPerTarget) {
   }
 }
 
+TEST_F(FirmwareUpdate, ProfilesNameTheirFirmwareAnswers) {
+  const auto profile = tProfile::fromJson(nlohmann::json::parse(R"({
+    "firmware": { "BIOS": { "status": -26938 }, "SAFEMODE": { "version": "2.0.0f0", "exitStatus": 4 } } })"));
+  startController("", profile);
+  EXPECT_EQ(update(file({{"BIOS", "9.0.0f0", "b"}}), 0), kestrelerr_invalidImage);
+  EXPECT_EQ(companionRecord(), "1.4.0f2");
+  EXPECT_EQ(update(file({{"SAFEMODE", "2.0.0f1", "s"}}), 0), kestrelerr_installFailed);
+  EXPECT_EQ(update(file({{"SAFEMODE", "2.0.0f0", "s"}}), 0), 0);  // not newer than what the tool prints
+  for (const char* refused : {R"({"firmware": {"BIOS": {"status": "x"}}})", R"({"firmware": {"bios": {}}})",
+                              R"({"firmware": {"SAFEMODE": {"exitStatus": 300}}})",
+                              R"({"firmware": {"MARTEN": {"errno": 0}}})"}) {
+    try {
+      tProfile::fromJson(nlohmann::json::parse(refused));
+      ADD_FAILURE() << refused;
+    } catch (const std::invalid_argument& error) {
+      EXPECT_TRUE(std::string(error.what()).starts_with("profile: firmware")) << error.what();
+    }
+  }
+}
+
 TEST_F(FirmwareUpdate, SafeModeImagesNeedTheVersionTool) {
   startController("");
   EXPECT_EQ(update(file({{"SAFEMODE", "9.0.0f0", "s"}}), 1), 0);
