@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "kestrel/kestrel.h"
 
@@ -63,6 +68,75 @@ std::string_view untilNul(const std::uint8_t* data, std::uint64_t length) {
   return {text, nul == nullptr ? static_cast<std::size_t>(length) : static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
 }
 
+// The text's end (its first NUL) and its last two double quotes.
+struct tSurvey {
+  std::size_t size;
+  std::size_t lastQuote = kNpos;
+  std::size_t secondLastQuote = kNpos;
+
+  void noteQuote(std::size_t at) {
+    secondLastQuote = lastQuote;
+    lastQuote = at;
+  }
+  void noteQuotes(std::uint64_t mask, std::size_t base) {
+    if (mask == 0) return;
+    const unsigned highest = 63 - static_cast<unsigned>(__builtin_clzll(mask));
+    const std::uint64_t rest = mask & ~(std::uint64_t{1} << highest);
+    secondLastQuote = rest != 0 ? base + 63 - static_cast<unsigned>(__builtin_clzll(rest)) : lastQuote;
+    lastQuote = base + highest;
+  }
+};
+
+tSurvey surveyBytewise(const char* text, std::size_t at, std::size_t length, tSurvey survey) {
+  for (; at < length; ++at) {
+    if (text[at] == '\0') break;
+    if (text[at] == '"') survey.noteQuote(at);
+  }
+  survey.size = at;
+  return survey;
+}
+
+#if defined(__x86_64__)
+// Both in one pass, 64 bytes at a time.
+__attribute__((target("avx512f,avx512bw"))) tSurvey surveyWide(const char* text, std::size_t length) {
+  tSurvey survey{length};
+  const __m512i quote = _mm512_set1_epi8('"');
+  std::size_t at = 0;
+  for (; length - at >= 64; at += 64) {
+    const __m512i block = _mm512_loadu_si512(text + at);
+    const std::uint64_t nul = _mm512_testn_epi8_mask(block, block);
+    std::uint64_t quotes = _mm512_cmpeq_epi8_mask(block, quote);
+    if (nul != 0) {
+      survey.noteQuotes(quotes & ((nul & (0 - nul)) - 1), at);
+      survey.size = at + static_cast<std::size_t>(__builtin_ctzll(nul));
+      return survey;
+    }
+    survey.noteQuotes(quotes, at);
+  }
+  return surveyBytewise(text, at, length, survey);
+}
+
+bool hasWideRegisters() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+}
+#endif
+
+// The text up to its first NUL and its quotes: in one pass where the wide
+// registers allow, else by the C library's searches.
+std::pair<std::string_view, tQuoteIndex> scanText(const std::uint8_t* data, std::uint64_t length) {
+#if defined(__x86_64__)
+  static const bool wide = hasWideRegisters();
+  if (wide && data != nullptr) {
+    const char* text = reinterpret_cast<const char*>(data);
+    const tSurvey found = surveyWide(text, static_cast<std::size_t>(length));
+    return {std::string_view(text, found.size), tQuoteIndex(text, found.lastQuote, found.secondLastQuote)};
+  }
+#endif
+  const std::string_view text = untilNul(data, length);
+  return {text, tQuoteIndex(text)};
+}
+
 bool isTarget(std::string_view value) {
   for (std::string_view target : kTargets) {
     if (value == target) return true;
@@ -79,7 +153,10 @@ struct tFirmwareText::tSection {
 };
 
 tFirmwareText::tFirmwareText(const std::uint8_t* data, std::uint64_t length) noexcept
-    : text_(untilNul(data, length)), quotes_(text_) {}
+    : tFirmwareText(scanText(data, length)) {}
+
+tFirmwareText::tFirmwareText(const std::pair<std::string_view, tQuoteIndex>& scanned) noexcept
+    : text_(scanned.first), quotes_(scanned.second) {}
 
 std::size_t tFirmwareText::firstSection() const noexcept {
   const std::size_t found = findSectionKey(text_, 0, text_.size());

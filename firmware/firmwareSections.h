@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "firmware/headerValue.h"
 
@@ -57,6 +58,7 @@ class tFirmwareText {
 
  private:
   struct tSection;
+  explicit tFirmwareText(const std::pair<std::string_view, tQuoteIndex>& scanned) noexcept;
   tFormatFailure readNumber(const tSection& section, std::string_view key, std::uint32_t& value) const noexcept;
   tFormatFailure readString(const tSection& section, std::string_view key, std::string_view& value) const noexcept;
   // The first occurrence of `key` at or after the section start, looked

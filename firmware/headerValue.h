@@ -25,6 +25,9 @@ enum class tQuoting {
 class tQuoteIndex {
  public:
   explicit tQuoteIndex(std::string_view text) noexcept;
+  // The positions found already (npos for none).
+  tQuoteIndex(const char* text, std::size_t last, std::size_t secondLast) noexcept
+      : text_(text), last_(last), secondLast_(secondLast) {}
   // `value` lies inside the text the index was made for.
   tQuoting judge(std::string_view value, std::string_view& result) const noexcept;
 

@@ -157,3 +157,24 @@ TEST(FirmwareImageParser, ManySectionsParseInLinearTime) {
   EXPECT_EQ(parsed.images.size(), 100000u);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 }
+
+// Quotes after a value decide it even from the payload's end: one alone
+// refuses the file, two let it pass. Quotes past a NUL are not in the text.
+// Positions run across the scanner's 64-byte blocks.
+TEST(FirmwareImageParser, QuotesAnywhereAfterAValueCount) {
+  const std::string good = section("SAFEMODE", "1.0.0f0", "payload");
+  for (std::size_t first = 0; first < 150; first += 7) {
+    for (std::size_t gap : {0u, 1u, 63u, 64u, 100u}) {
+      std::string tail(first + gap + 80, '-');
+      tail[first] = '"';
+      EXPECT_EQ(parse(good + tail).code, kestrelerr_invalidImage) << first;
+      if (gap == 0) continue;
+      tail[first + gap] = '"';
+      EXPECT_EQ(parse(good + tail).code, 0) << first << "+" << gap;
+      tail[first + gap / 2 + 1 > first + gap - 1 ? first + 1 : first + gap / 2] = '\0';
+      EXPECT_EQ(parse(good + tail).code, kestrelerr_invalidImage) << first << "+" << gap << " cut";
+      tail[first] = '\0';
+      EXPECT_EQ(parse(good + tail).code, 0) << first << " cut before";
+    }
+  }
+}

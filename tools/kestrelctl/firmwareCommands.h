@@ -22,5 +22,4 @@ int runFirmwarePack(const tFirmwareRequest& request);
 int runFirmwareStatus(const tFirmwareRequest& request);
 int runFirmwareUpdate(const tFirmwareRequest& request);
 
-
 }  // namespace kestrelctl
