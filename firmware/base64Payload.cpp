@@ -111,6 +111,13 @@ template <std::size_t kBlock, typename tMask, tMask (*decode)(const char*, std::
 inline __attribute__((always_inline)) std::size_t decodeBlocks(const char* text, std::size_t size, std::uint8_t* out) {
   tGroup group;
   std::size_t at = 0;
+  // The last line end stepped over: where it started in its block, the
+  // mask of it and the byte after it, and the step. Lines of one length
+  // repeat it, and a branch on the repeat lets the next block's load go
+  // ahead without waiting for this block's mask.
+  unsigned lineEnd = kBlock;
+  tMask lineEndWindow = 0, lineEndBits = 0;
+  std::size_t lineStep = 0;
   while (at < size) {
     if (group.count == 0 && size - at >= kBlock) {
       const tMask invalid = decode(text + at, out + group.written);
@@ -120,11 +127,23 @@ inline __attribute__((always_inline)) std::size_t decodeBlocks(const char* text,
         continue;
       }
       const unsigned first = static_cast<unsigned>(__builtin_ctzll(invalid));
+      if (first == lineEnd && ((invalid >> first) & lineEndWindow) == lineEndBits) {
+        at += lineStep;
+        group.written += first / 4 * 3;
+        continue;
+      }
       at += first / 4 * 4;
       group.written += first / 4 * 3;
       const tMask after = static_cast<tMask>(~(invalid >> first));
       if (first % 4 == 0 && after != 0) {
-        at += static_cast<unsigned>(__builtin_ctzll(after));
+        const unsigned run = static_cast<unsigned>(__builtin_ctzll(after));
+        at += run;
+        if (first + run + 1 < kBlock) {
+          lineEnd = first;
+          lineEndBits = static_cast<tMask>((tMask{1} << run) - 1);
+          lineEndWindow = static_cast<tMask>((tMask{1} << (run + 1)) - 1);
+          lineStep = first + run;
+        }
         continue;
       }
     }

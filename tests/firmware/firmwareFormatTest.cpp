@@ -104,6 +104,16 @@ TEST(Base64Payload, WideDecodersAgreeWithTheBytewiseOne) {
         ASSERT_TRUE(agree(form, text)) << "byte " << value << " at " << at;
       }
     }
+    // Lines of one length whose ends change now and then: the decoders
+    // learn a line end and must notice when the next one differs.
+    for (std::size_t length = 4; length <= 132; length += 4) {
+      std::string text;
+      for (int line = 0; line < 40; ++line) {
+        for (std::size_t i = 0; i < length; ++i) text.push_back(alphabet[(line * 31 + i) % 64]);
+        text += line % 7 == 3 ? "\n" : line % 11 == 5 ? "\r\n\r\n" : "\r\n";
+      }
+      ASSERT_TRUE(agree(form, text)) << length;
+    }
     std::mt19937 generator(3);
     for (int round = 0; round < 300; ++round) {
       std::string text;
