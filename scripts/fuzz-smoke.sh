@@ -22,9 +22,16 @@ for area in fuzz/*/; do
     work=$build/corpus/$name/$(basename "$target")
     mkdir -p "$work"
     seeds=()
-    [ -d "$area/corpus" ] && seeds=("$area/corpus")
+    options=()
+    # Seeds of the target's own (corpus/<target>) or of the whole area.
+    if [ -d "$area/corpus/$(basename "$target")" ]; then
+      seeds=("$area/corpus/$(basename "$target")")
+    elif [ -d "$area/corpus" ]; then
+      seeds=("$area/corpus")
+    fi
+    [ -f "$area/$(basename "$target").dict" ] && options=("-dict=$area/$(basename "$target").dict")
     echo "fuzzing $(basename "$target") for ${seconds}s"
-    if ! "$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
+    if ! "$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 "${options[@]}" \
          "$work" "${seeds[@]}" >"$work.log" 2>&1; then
       tail -n 40 "$work.log"
       status=1

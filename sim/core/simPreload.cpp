@@ -32,6 +32,7 @@ __attribute__((constructor)) void startFromEnvironment() {
     auto& simulator = nKESTRELSIM::tSimulator::instance();
     simulator.start(root);
     profile.apply(simulator, createFiles);
+    simulator.announceImages(true);
     if (createFiles) std::ofstream(marker).put('\n');
   } catch (const std::exception& error) {
     std::fprintf(stderr, "kestrel-sim: %s\n", error.what());

@@ -166,6 +166,7 @@ tProfile tProfile::fromJson(const json& document) {
       profile.faults.push_back(parseFault(document.at("faults").at(i), "faults[" + std::to_string(i) + "]"));
     }
   }
+  if (document.contains("firmware")) profile.firmware = tFirmwareProfile::fromJson(document.at("firmware"));
   return profile;
 }
 
@@ -206,6 +207,7 @@ void tProfile::apply(tSimulator& simulator, bool createFiles) const {
   if (createFiles) {
     for (const auto& [name, script] : tools) simulator.installTool(name, script);
   }
+  if (firmware) firmware->apply(simulator, createFiles);
   for (const tFault& fault : faults) {
     if (fault.call) {
       simulator.failCalls(*fault.call, fault.count, fault.error);

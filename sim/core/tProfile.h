@@ -9,7 +9,8 @@
 //     "triggerRouter": { "routes": [ { "ticket": 1, "destinations": [4] } ], "demotionIntervalMs": 500 },
 //     "tools": { "zesafemodeversion": "#!/bin/sh\necho 1.0.0f0\n" },
 //     "faults": [ { "request": "0xC0207B0B", "count": 1, "errno": 5 },
-//                 { "call": "recvmsg", "count": 2, "errno": 5 } ] }
+//                 { "call": "recvmsg", "count": 2, "errno": 5 } ],
+//     "firmware": { "SAFEMODE": { "version": "1.2.0f4" } } }   (tFirmwareProfile.h)
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,7 @@
 
 #include "tFaultPlan.h"
 #include "tTriggerRouterScript.h"
+#include "tFirmwareProfile.h"
 
 namespace nKESTRELSIM {
 
@@ -52,6 +54,7 @@ struct tProfile {
   std::map<std::string, std::string> tools;
   std::vector<tFault> faults;
   tTriggerRouterScript triggerRouter;
+  std::optional<tFirmwareProfile> firmware;
 
   // Throws std::invalid_argument naming the offending member.
   static tProfile fromJson(const nlohmann::json& document);

@@ -150,6 +150,8 @@ void tSimulator::forgetEverything() {
   faults_.clear();
   log_.clear();
   commands_.clear();
+  safeMode_.forget();
+  announced_.clear();
   if (ownsRoot_ && !root_.empty()) {
     std::error_code ignored;
     fs::remove_all(root_, ignored);
@@ -506,6 +508,7 @@ int tSimulator::transfer(tDeviceNode& node, unsigned long request, void* argumen
   copyToUser(descriptor.outputAddress, driverRequest.output.data(), driverRequest.output.size());
   descriptor.result = driverRequest.result;
   log_.push_back(entry);
+  noteFirmwareImage(entry.code, driverRequest.input, driverRequest.output);
   return 0;
 }
 
@@ -662,15 +665,14 @@ FILE* tSimulator::openPipe(const char* command, const char* mode) {
 }
 
 int tSimulator::runCommand(const char* command) {
-  std::string rewritten;
-  {
-    std::lock_guard lock(lock_);
-    if (command == nullptr) return nRealLibc::system(command);
-    commands_.push_back(command);
-    if (const auto fault = faults_.takeCallFault(tCall::kSystem)) return *fault;
-    rewritten = rewriteCommand(command);
-  }
-  return nRealLibc::system(rewritten.c_str());
+  std::lock_guard lock(lock_);
+  if (command == nullptr) return nRealLibc::system(command);
+  commands_.push_back(command);
+  if (const auto fault = faults_.takeCallFault(tCall::kSystem)) return *fault;
+  // The install tool is answered here; no command line reaches a shell.
+  const int status = safeMode_.run(command);
+  if (status == 0 && !safeMode_.installed().empty()) announceImage("SAFEMODE", safeMode_.installed().back().bytes);
+  return status;
 }
 
 // Answered from the sandbox with the C library's glob; the sandbox root is

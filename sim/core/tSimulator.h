@@ -35,6 +35,7 @@
 #include "tDeviceNode.h"
 #include "tFaultPlan.h"
 #include "tNetlinkHub.h"
+#include "tSafeModeInstaller.h"
 
 namespace nKESTRELSIM {
 
@@ -106,6 +107,15 @@ class tSimulator {
   void installTool(const std::string& name, const std::string& script);
   // Commands run through popen and system, as the program gave them.
   std::vector<std::string> commands() const;
+
+  // --- Firmware updates ------------------------------------------------------
+  // The install tool behind system(); images the driver models received
+  // are in hostController().receivedImages() and marten().receivedImages().
+  tSafeModeInstaller& safeModeInstaller() noexcept { return safeMode_; }
+  // Every image received from now on is also written to
+  // <sandbox>/received/<TARGET>-<n>.bin and announced on standard error
+  // (kestrel-sim turns this on).
+  void announceImages(bool on) noexcept { announceImages_ = on; }
 
   // --- Faults ----------------------------------------------------------------
   void failRequests(std::uint32_t code, unsigned count, tRequestFault fault);
@@ -187,6 +197,10 @@ class tSimulator {
   std::optional<std::chrono::steady_clock::time_point> nextRealDeadline() const;
   int pollUntilDeadlines(pollfd* descriptors, nfds_t count, int timeoutMs);
   bool faulted(tCall call);
+  // After an answered request: an accepted firmware image is announced.
+  void noteFirmwareImage(std::uint32_t code, const std::vector<std::uint8_t>& input,
+                         const std::vector<std::uint8_t>& output);
+  void announceImage(const char* target, const std::vector<std::uint8_t>& bytes);
 
   mutable std::recursive_mutex lock_;
   std::string root_;
@@ -198,6 +212,9 @@ class tSimulator {
   tFaultPlan faults_;
   std::vector<tLoggedRequest> log_;
   std::vector<std::string> commands_;
+  tSafeModeInstaller safeMode_;
+  bool announceImages_ = false;
+  std::map<std::string, unsigned> announced_;
 };
 
 }  // namespace nKESTRELSIM

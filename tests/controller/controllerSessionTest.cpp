@@ -59,12 +59,13 @@ TEST_F(ControllerSession, NumericReadsOfOtherTypesNeverSucceed) {
   EXPECT_EQ(dbl, 5);
 }
 
-TEST_F(ControllerSession, FirmwareUpdateIsRefusedWithoutReachingTheDevice) {
+TEST_F(ControllerSession, AFirmwareFileThatFailsVerificationReachesNoDevice) {
   ASSERT_EQ(open(), 0);
   sim().clearRequests();
-  const std::uint8_t image[] = {1, 2, 3};
-  EXPECT_EQ(KESTREL_updateFirmware(kControllerHandle, image, sizeof image), kestrelerr_attributeNotSupported);
-  EXPECT_EQ(KESTREL_updateFirmware2(kControllerHandle, image, sizeof image, 1), kestrelerr_attributeNotSupported);
+  const char file[] = "HeaderVersion::1\r\n";
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(file);
+  EXPECT_EQ(KESTREL_updateFirmware(kControllerHandle, bytes, sizeof file - 1), kestrelerr_invalidImage);
+  EXPECT_EQ(KESTREL_updateFirmware2(kControllerHandle, bytes, sizeof file - 1, 0), kestrelerr_invalidImage);
   EXPECT_TRUE(sim().requests().empty());
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "simulatedController.h"
 
@@ -58,15 +59,27 @@ TEST_F(Sandbox, GlobAnswersWithTheProgramsPaths) {
 
 TEST_F(Sandbox, ToolsRunFromTheSandboxWithoutSudo) {
   sim().installTool("zesafemodeversion", "#!/bin/sh\necho 1.2.0f4\n");
-  sim().installTool("zeinstallsafemode", "#!/bin/sh\n[ \"$2\" = -f ] && exit 0\nexit 1\n");
   FILE* pipe = popen("/usr/local/zecorp/bin/zesafemodeversion", "r");
   EXPECT_EQ(readAll(pipe), "1.2.0f4\n");
   pclose(pipe);
 
-  const std::string install = "sudo --non-interactive /usr/local/zecorp/bin/zeinstallsafemode /tmp/safemode1 -f";
+  // The install tool is the simulator's: it takes the image from the file
+  // at once, and no command line reaches a shell.
+  char image[] = "/tmp/kestrel-sandbox-testXXXXXX";
+  const int descriptor = mkstemp(image);
+  ASSERT_NE(descriptor, -1);
+  ASSERT_EQ(write(descriptor, "safe", 4), 4);
+  ::close(descriptor);
+  const std::string install = std::string("sudo --non-interactive /usr/local/zecorp/bin/zeinstallsafemode ") + image + " -f";
   EXPECT_EQ(system(install.c_str()), 0);
+  std::remove(image);
+  ASSERT_EQ(sim().safeModeInstaller().installed().size(), 1u);
+  EXPECT_EQ(sim().safeModeInstaller().installed()[0].bytes, (std::vector<std::uint8_t>{'s', 'a', 'f', 'e'}));
+  EXPECT_EQ(system("sudo --non-interactive /usr/local/zecorp/bin/zeinstallsafemode /tmp/x -f; touch /tmp/y"),
+            127 << 8);
+  EXPECT_EQ(system("/usr/local/zecorp/bin/zesafemodeversion"), 127 << 8);
   const auto commands = sim().commands();
-  ASSERT_EQ(commands.size(), 2u);
+  ASSERT_EQ(commands.size(), 4u);
   EXPECT_EQ(commands[1], install);
 
   sim().failCalls(tCall::kSystem, 1, 256);

@@ -8,6 +8,7 @@
 
 #include "tools/kestrelctl/attributeCommands.h"
 #include "tools/kestrelctl/controllerClient.h"
+#include "tools/kestrelctl/firmwareCommandLine.h"
 #include "tools/kestrelctl/infoCommand.h"
 #include "tools/kestrelctl/output.h"
 #include "tools/kestrelctl/routingCommandLine.h"
@@ -108,11 +109,18 @@ int runAttribute(const tCommands& commands) {
   });
 }
 
-int run(CLI::App& app, tCommands& commands, tWatchdogCommandLine& watchdog, tRoutingCommandLine& routing) {
+struct tCommandGroups {
+  tWatchdogCommandLine& watchdog;
+  tRoutingCommandLine& routing;
+  tFirmwareCommandLine& firmware;
+};
+
+int run(CLI::App& app, tCommands& commands, const tCommandGroups& groups) {
   if (commands.help->parsed()) return runHelp(app, commands.helpPath);
   if (commands.list->parsed()) return runList();
-  if (watchdog.parsed()) return watchdog.run();
-  if (routing.parsed()) return routing.run(outputOptions().json);
+  if (groups.watchdog.parsed()) return groups.watchdog.run();
+  if (groups.routing.parsed()) return groups.routing.run(outputOptions().json);
+  if (groups.firmware.parsed()) return groups.firmware.run(outputOptions().json);
   if (commands.info->parsed()) return withController([](auto& controller) { return runInfo(controller); });
   if (commands.get->parsed() || commands.set->parsed()) return runAttribute(commands);
   return kUsage;
@@ -134,6 +142,7 @@ int main(int argc, char** argv) {
   addCommands(app, commands);
   tWatchdogCommandLine watchdog(app);
   tRoutingCommandLine routing(app);
+  tFirmwareCommandLine firmware(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& done) {
@@ -143,5 +152,5 @@ int main(int argc, char** argv) {
     return finish(kUsage);
   }
   outputOptions().headings = !noHeadings;
-  return finish(run(app, commands, watchdog, routing));
+  return finish(run(app, commands, {watchdog, routing, firmware}));
 }

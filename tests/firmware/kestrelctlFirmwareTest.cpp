@@ -1,0 +1,164 @@
+// kestrelctl firmware as a user runs it: files packed and inspected without
+// a controller, updates under kestrel-sim.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int exitCode;
+  std::string output;
+};
+
+// `streams` "2>&1" for both, "2>/dev/null" for standard output alone.
+Outcome run(const std::string& command, const char* streams = "2>&1") {
+  Outcome outcome{-1, ""};
+  FILE* pipe = popen((command + " " + streams).c_str(), "r");
+  if (pipe == nullptr) return outcome;
+  std::array<char, 4096> chunk{};
+  while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) outcome.output += chunk.data();
+  const int status = pclose(pipe);
+  outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return outcome;
+}
+
+std::string underSim(const std::string& profile, const std::string& arguments, const std::string& launcherOptions = "") {
+  return std::string(KESTREL_SIM_LAUNCHER) + " " + launcherOptions + " --profile " + KESTREL_SIM_PROFILES + "/" +
+         profile + ".json -- " + KESTRELCTL + " " + arguments;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class KestrelctlFirmware : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kestrelctl-firmware.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    directory_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(directory_); }
+
+  std::string path(const std::string& name) const { return (directory_ / name).string(); }
+  std::string writeImage(const std::string& name, std::size_t size) const {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + 7) % 251);
+    std::ofstream(path(name), std::ios::binary) << bytes;
+    return bytes;
+  }
+  Outcome pack(const std::string& target, const std::string& version, const std::string& images,
+               const std::string& output) const {
+    return run(std::string(KESTRELCTL) + " firmware pack --target " + target + " --version " + version + " " + images +
+               " -o " + path(output));
+  }
+
+  fs::path directory_;
+};
+
+TEST_F(KestrelctlFirmware, PackedFilesInspectAsTheLibraryReadsThem) {
+  writeImage("a.bin", 5000);
+  writeImage("b.bin", 1);
+  ASSERT_EQ(pack("BIOS", "1.5.0f0", path("a.bin") + " " + path("b.bin"), "bios.fw").exitCode, 0);
+  const Outcome inspect = run(std::string(KESTRELCTL) + " --json firmware inspect " + path("bios.fw"), "2>/dev/null");
+  ASSERT_EQ(inspect.exitCode, 0) << inspect.output;
+  const auto document = nlohmann::json::parse(inspect.output);
+  EXPECT_EQ(document["acceptable"], true);
+  ASSERT_EQ(document["sections"].size(), 2u);
+  EXPECT_EQ(document["sections"][0]["byteCount"], 5000);
+  EXPECT_EQ(document["sections"][1]["target"], "BIOS");
+  // BIOS images install last section first.
+  EXPECT_EQ(document["installOrder"][0], document["sections"][1]["offset"]);
+
+  // One changed payload character: refused, with the reason.
+  std::ifstream in(path("bios.fw"), std::ios::binary);
+  std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const auto payload = file.find("\r\n\r\n") + 4;
+  file[payload] = file[payload] == 'A' ? 'B' : 'A';
+  std::ofstream(path("bad.fw"), std::ios::binary) << file;
+  const Outcome bad = run(std::string(KESTRELCTL) + " firmware inspect " + path("bad.fw"));
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_TRUE(contains(bad.output, "kestrelerr_invalidImage")) << bad.output;
+  EXPECT_TRUE(contains(bad.output, "CRC")) << bad.output;
+}
+
+TEST_F(KestrelctlFirmware, UsageAndInputErrors) {
+  writeImage("a.bin", 10);
+  EXPECT_EQ(pack("BIOS", "1.5", path("a.bin"), "x.fw").exitCode, 2);
+  EXPECT_EQ(pack("bios", "1.5.0f0", path("a.bin"), "x.fw").exitCode, 2);
+  const Outcome missing = pack("BIOS", "1.5.0f0", path("none.bin"), "x.fw");
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_TRUE(contains(missing.output, "kestrelctl: cannot read the image")) << missing.output;
+  EXPECT_EQ(run(std::string(KESTRELCTL) + " firmware inspect " + path("none.fw")).exitCode, 1);
+  std::ofstream(path("empty.fw")) << "no sections";
+  EXPECT_EQ(run(std::string(KESTRELCTL) + " firmware inspect " + path("empty.fw")).exitCode, 1);
+}
+
+// The documented round trip: the images the simulated controller received
+// are the bytes that were packed.
+TEST_F(KestrelctlFirmware, APackedFileInstallsOnTheSimulatedController) {
+  const std::string bios = writeImage("bios.bin", 70000);
+  const std::string safe = writeImage("safe.bin", 3000);
+  ASSERT_EQ(pack("BIOS", "1.5.0f0", path("bios.bin"), "bios.fw").exitCode, 0);
+  ASSERT_EQ(pack("SAFEMODE", "1.1.0f0", path("safe.bin"), "safe.fw").exitCode, 0);
+  std::ofstream(path("both.fw"), std::ios::binary)
+      << std::ifstream(path("safe.fw"), std::ios::binary).rdbuf() << std::ifstream(path("bios.fw"), std::ios::binary).rdbuf();
+  const Outcome update = run(underSim("safeMode", "firmware update " + path("both.fw"), "--keep-sandbox"));
+  EXPECT_EQ(update.exitCode, 0) << update.output;
+  EXPECT_TRUE(contains(update.output, "BIOS      1.5.0f0           70000 bytes  installed")) << update.output;
+  EXPECT_TRUE(contains(update.output, "SAFEMODE  1.1.0f0            3000 bytes  installed")) << update.output;
+  const auto kept = update.output.find("sandbox kept in ");
+  ASSERT_NE(kept, std::string::npos) << update.output;
+  const std::string sandbox = update.output.substr(kept + 16, update.output.find('\n', kept) - kept - 16);
+  const auto received = [&](const char* name) {
+    std::ifstream in(sandbox + "/received/" + name, std::ios::binary);
+    return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  };
+  EXPECT_TRUE(received("BIOS-1.bin") == bios);
+  EXPECT_TRUE(received("SAFEMODE-1.bin") == safe);
+  fs::remove_all(sandbox);
+}
+
+TEST_F(KestrelctlFirmware, ImagesThatAreNotNewerAreSkippedUnlessForced) {
+  writeImage("bios.bin", 100);
+  ASSERT_EQ(pack("BIOS", "1.4.0f2", path("bios.bin"), "same.fw").exitCode, 0);
+  const Outcome skipped = run(underSim("safeMode", "firmware update " + path("same.fw")));
+  EXPECT_EQ(skipped.exitCode, 0) << skipped.output;
+  EXPECT_TRUE(contains(skipped.output, "skipped: a BIOS image is not newer than 1.4.0f2")) << skipped.output;
+  EXPECT_FALSE(contains(skipped.output, "kestrel-sim: BIOS image")) << skipped.output;
+  const Outcome forced = run(underSim("safeMode", "firmware update --force " + path("same.fw")));
+  EXPECT_EQ(forced.exitCode, 0) << forced.output;
+  EXPECT_TRUE(contains(forced.output, "kestrel-sim: BIOS image 1 installed (100 bytes)")) << forced.output;
+}
+
+TEST_F(KestrelctlFirmware, StatusAndRefusedUpdatesAsJson) {
+  const Outcome status = run(underSim("safeMode", "--json firmware status"), "2>/dev/null");
+  ASSERT_EQ(status.exitCode, 0) << status.output;
+  const auto document = nlohmann::json::parse(status.output);
+  EXPECT_EQ(document["biosVersion"], "1.4.0f2");
+  EXPECT_EQ(document["companionVersion"], "1.2.0f3");
+  EXPECT_EQ(document["safeModeVersion"], "1.0.0f0");
+  EXPECT_EQ(document["updateAllowed"], true);
+
+  writeImage("bios.bin", 100);
+  ASSERT_EQ(pack("BIOS", "9.0.0f0", path("bios.bin"), "bios.fw").exitCode, 0);
+  const Outcome locked = run(underSim("updateLocked", "--json firmware update " + path("bios.fw")), "2>/dev/null");
+  EXPECT_EQ(locked.exitCode, 1);
+  const auto refusal = nlohmann::json::parse(locked.output);
+  EXPECT_EQ(refusal["ok"], false);
+  EXPECT_EQ(refusal["name"], "kestrelerr_attributeNotSupported");
+  const Outcome text = run(underSim("updateLocked", "firmware update " + path("bios.fw")));
+  EXPECT_TRUE(contains(text.output, "kestrelctl: update the firmware: kestrelerr_attributeNotSupported (-26934)"))
+      << text.output;
+  EXPECT_TRUE(contains(run(underSim("updateLocked", "firmware status")).output, "not allowed by the board"));
+}
+
+}  // namespace

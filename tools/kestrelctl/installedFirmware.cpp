@@ -1,0 +1,59 @@
+#include "tools/kestrelctl/installedFirmware.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "platform/statusCodeTable.h"
+
+namespace kestrelctl {
+namespace {
+
+constexpr char kVersionTool[] = "/usr/local/zecorp/bin/zesafemodeversion";
+constexpr std::uint32_t kCompanionPresent = 0x200000;
+
+// The first line the version tool prints.
+std::optional<std::string> safeModeVersion() {
+  struct stat tool {};
+  if (stat(kVersionTool, &tool) != 0) return std::nullopt;
+  FILE* output = popen(kVersionTool, "r");
+  if (output == nullptr) return std::string();
+  char line[256] = {};
+  if (std::fgets(line, sizeof line, output) == nullptr) line[0] = '\0';
+  pclose(output);
+  std::string text = line;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+nlohmann::json textOrNull(const tResult<std::string>& result) {
+  return result.ok() ? nlohmann::json(result.value) : nlohmann::json();
+}
+
+}  // namespace
+
+tInstalledFirmware tInstalledFirmware::read(const tControllerClient& controller) {
+  tInstalledFirmware installed;
+  installed.bios = controller.readText(KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_SMBIOS);
+  const auto interfaces = controller.readU32(KESTREL_ATTR_INTERFACES_PRESENT);
+  installed.companionPresent = interfaces.ok() && (interfaces.value & kCompanionPresent) != 0;
+  if (installed.companionPresent) {
+    installed.companion = controller.readText(KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION);
+  }
+  installed.safeMode = safeModeVersion();
+  installed.updateAllowed = controller.readU32(KESTREL_ATTR_FEATURE_ENABLED);
+  return installed;
+}
+
+nlohmann::json tInstalledFirmware::toJson() const {
+  nlohmann::json gate = nullptr;
+  if (updateAllowed.ok()) gate = updateAllowed.value == 1;
+  return {{"biosVersion", textOrNull(bios)},
+          {"companionPresent", companionPresent},
+          {"companionVersion", companionPresent ? textOrNull(companion) : nlohmann::json()},
+          {"safeModeVersion", safeMode ? nlohmann::json(*safeMode) : nlohmann::json()},
+          {"updateAllowed", gate},
+          {"updateGateCode", updateAllowed.code}};
+}
+
+}  // namespace kestrelctl

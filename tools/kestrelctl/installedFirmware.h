@@ -1,0 +1,25 @@
+// What is installed on the controller, read through the public interface,
+// and the safe-mode version tool.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "tools/kestrelctl/controllerClient.h"
+
+namespace kestrelctl {
+
+struct tInstalledFirmware {
+  tResult<std::string> bios;
+  bool companionPresent = false;
+  tResult<std::string> companion;        // when present
+  std::optional<std::string> safeMode;   // nothing without the safe-mode tools
+  tResult<std::uint32_t> updateAllowed;  // 1 when the board lets firmware be updated
+
+  static tInstalledFirmware read(const tControllerClient& controller);
+  nlohmann::json toJson() const;
+};
+
+}  // namespace kestrelctl
