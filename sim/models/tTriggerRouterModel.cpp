@@ -73,6 +73,9 @@ void tTriggerRouterModel::calculateRoute(tDriverRequest& request) {
   if (!request.readInput(input)) return;
   const auto seeds = readEntries<tRouteSeed>(input.seedsAddress, input.seedsCount);
   const auto destinations = readEntries<std::uint32_t>(input.destinationsAddress, input.destinationsCount);
+  lastSeeds_ = seeds;
+  lastDestinations_ = destinations;
+  lastSegmentRoom_ = input.resultsCount;
   const std::uint32_t ticket = nextTicket_;
   tRoute route{input.sessionId, 0, {}, input.options, tRouteState::kCalculated};
   std::vector<tRouteSegment> segments;

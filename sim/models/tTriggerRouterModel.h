@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/driverWireFormat.h"
 #include "tDriverModel.h"
 
 namespace nKESTRELSIM {
@@ -37,6 +38,12 @@ class tTriggerRouterModel : public tDriverModel {
   // Reset mode last requested per terminal (1 floating, 0 default).
   const std::map<std::uint32_t, std::uint32_t>& terminalResets() const noexcept { return resets_; }
 
+  // The seeds and destinations of the last calculateRoute request as the
+  // driver received them, and the segment room it was offered.
+  const std::vector<nKESTREL1400::nDriverWire::tRouteSeed>& lastSeeds() const noexcept { return lastSeeds_; }
+  const std::vector<std::uint32_t>& lastDestinations() const noexcept { return lastDestinations_; }
+  std::uint32_t lastSegmentRoom() const noexcept { return lastSegmentRoom_; }
+
   // Demotes a reserved or programmed route back to calculated and delivers
   // a demotion notification (data: the ticket). False for an unknown ticket.
   bool demote(std::uint32_t ticket, iDriverEvents& events);
@@ -56,6 +63,9 @@ class tTriggerRouterModel : public tDriverModel {
   std::map<std::uint32_t, tRoute> routes_;
   std::map<std::uint32_t, std::uint32_t> resets_;
   std::uint32_t nextTicket_ = 1;
+  std::vector<nKESTREL1400::nDriverWire::tRouteSeed> lastSeeds_;
+  std::vector<std::uint32_t> lastDestinations_;
+  std::uint32_t lastSegmentRoom_ = 0;
 };
 
 }  // namespace nKESTRELSIM
