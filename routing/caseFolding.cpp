@@ -18,6 +18,8 @@ struct tSequence {
   unsigned length;
 };
 
+char32_t asciiFolded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char32_t>(c + ('a' - 'A')) : static_cast<char32_t>(c); }
+
 bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // Decodes one well-formed UTF-8 sequence (no overlong forms, no surrogates,
@@ -42,7 +44,7 @@ tSequence decode(const unsigned char* p, std::size_t available) {
 
 unsigned foldCodePoint(char32_t codePoint, char32_t out[3]) noexcept {
   if (codePoint < 0x80) {
-    out[0] = codePoint >= 'A' && codePoint <= 'Z' ? codePoint + ('a' - 'A') : codePoint;
+    out[0] = asciiFolded(static_cast<char>(codePoint));
     return 1;
   }
   const auto* end = std::end(kCaseFoldingTable);
@@ -78,16 +80,24 @@ tFoldedName::tFoldedName(const char* text, std::size_t length) noexcept : text_(
   }
 }
 
+// Byte-identical names fold alike, so the folded comparison decides alone.
 bool tFoldedName::matches(const char* name) const noexcept {
-  const std::size_t nameLength = std::strlen(name);
-  if (nameLength == length_ && std::memcmp(name, text_, length_) == 0) return true;
-  if (overflow_) return namesMatch(text_, length_, name, nameLength);
-  return foldedEquals(name, nameLength);
+  if (overflow_) return namesMatch(text_, length_, name, std::strlen(name));
+  return foldedEquals(name);
 }
 
-bool tFoldedName::foldedEquals(const char* name, std::size_t nameLength) const noexcept {
-  tFoldedCodePoints codePoints(name, nameLength);
-  for (std::size_t i = 0; i < foldedCount_; ++i) {
+// Terminal names are mostly ASCII and mostly differ early: ASCII bytes are
+// folded in place, the rest of the name from its first other byte on.
+bool tFoldedName::foldedEquals(const char* name) const noexcept {
+  std::size_t i = 0;
+  for (;; ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (c == 0) return i == foldedCount_;
+    if (c >= 0x80) break;
+    if (i == foldedCount_ || folded_[i] != asciiFolded(static_cast<char>(c))) return false;
+  }
+  tFoldedCodePoints codePoints(name + i, std::strlen(name + i));
+  for (; i < foldedCount_; ++i) {
     if (codePoints.next() != folded_[i]) return false;
   }
   return codePoints.next() == tFoldedCodePoints::kEnd;

@@ -45,7 +45,7 @@ class tFoldedName {
   bool matches(const char* name) const noexcept;
 
  private:
-  bool foldedEquals(const char* name, std::size_t nameLength) const noexcept;
+  bool foldedEquals(const char* name) const noexcept;
 
   const char* text_;
   std::size_t length_;

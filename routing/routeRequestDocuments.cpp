@@ -9,6 +9,12 @@
 
 namespace tarn {
 
+bool keyIs(const jsonz_value& key, const char* name) noexcept {
+  const std::size_t length = std::strlen(name);
+  if (key.length == length && std::memcmp(key.text, name, length) == 0) return true;
+  return std::memchr(key.text, '\\', key.length) != nullptr && jsonz_keyEquals(name, key.text, key.length);
+}
+
 const char* documentOfType(const char* document, std::int32_t type) noexcept {
   jsonz_value value{};
   if (jsonz_parse(document, &value) == nullptr || value.type != type) return nullptr;

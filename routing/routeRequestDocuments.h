@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "json/jsonReader.h"
 #include "platform/driverWireFormat.h"
 #include "routing/TopographyInfoRegistration.h"
 #include "routing/tInlineArray.h"
@@ -29,6 +30,10 @@ struct tRouteRequest {
 void readSeeds(const char* seeds, const tTopographyInfo& topography, tRouteRequest& request);
 void readDestinations(const char* destinations, const tTopographyInfo& topography, tRouteRequest& request);
 void readModifiers(const char* modifiers, tRouteModifiers& result);
+
+// Whether a member key (raw, as the reader found it) is `name`: unescaped
+// only when it holds an escape.
+bool keyIs(const jsonz_value& key, const char* name) noexcept;
 
 // The start of `document` when it is one valid JSON value of `type`
 // (anything may follow it), else null.

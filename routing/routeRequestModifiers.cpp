@@ -11,7 +11,7 @@ namespace tarn {
 namespace {
 
 void readModifier(const jsonz_value& key, const jsonz_value& value, bool required, tRouteModifiers& result) {
-  if (value.type == jsonz_typeBool && jsonz_keyEquals("calculateIgnoresReservations", key.text, key.length)) {
+  if (value.type == jsonz_typeBool && keyIs(key, "calculateIgnoresReservations")) {
     if (jsonz_isTrue(value)) {
       result.options |= kRouteOptionIgnoreReservations;
     } else {
@@ -53,8 +53,8 @@ void readModifiers(const char* modifiers, tRouteModifiers& result) {
     if (value.type != jsonz_typeObject) {
       refuseRequest(kModifiersNotObjectLine, "modifiers type must be object", {modifiers, std::strlen(modifiers)});
     }
-    if (jsonz_keyEquals("required", name.text, name.length)) readGroup(group, true, result);
-    if (jsonz_keyEquals("optional", name.text, name.length)) readGroup(group, false, result);
+    if (keyIs(name, "required")) readGroup(group, true, result);
+    if (keyIs(name, "optional")) readGroup(group, false, result);
   }
 }
 

@@ -1,6 +1,7 @@
 // Seeds: an array of seed objects, each naming a terminal with its cost and
 // constraints. Members are read in document order; a repeated key takes the
-// last value.
+// last value. The array has been validated as a whole, so the walk only
+// peeks at values and descends into containers once.
 #include <cstring>
 
 #include "json/jsonReader.h"
@@ -20,9 +21,18 @@ struct tSeedMembers {
   bool constraints = false;
 };
 
+// The seed object being read, as a refusal shows it.
+struct tSeedObject {
+  const char* text;
+  [[noreturn]] void refuse(std::uint32_t line, const char* message) const {
+    const char* end = jsonz_parse(text, nullptr);
+    refuseRequest(line, message, {text, static_cast<std::size_t>(end - text)});
+  }
+};
+
 const tHandledConstraint* findConstraint(const jsonz_value& key) noexcept {
   for (const tHandledConstraint& row : kHandledConstraints) {
-    if (jsonz_keyEquals(row.name, key.text, key.length)) return &row;
+    if (keyIs(key, row.name)) return &row;
   }
   return nullptr;
 }
@@ -39,53 +49,65 @@ void readConstraint(const jsonz_value& key, const jsonz_value& value, tRouteSeed
   }
 }
 
-void readConstraints(const char* object, tRouteSeed& seed) {
+// The position after a value: scalars end where the peek ended, containers
+// are skipped.
+const char* skipValue(const char* position, const char* peeked, const jsonz_value& value) {
+  if (value.type != jsonz_typeArray && value.type != jsonz_typeObject) return peeked;
+  return jsonz_parse(position, nullptr);
+}
+
+// Returns the position after the constraints object.
+const char* readConstraints(const char* object, tRouteSeed& seed) {
   jsonz_value key{};
   bool more = false;
-  for (const char* p = jsonz_firstMember(object, &key, &more); more; p = jsonz_nextMember(p, &key, &more)) {
+  const char* p = jsonz_firstMember(object, &key, &more);
+  while (more) {
     jsonz_value value{};
     const jsonz_value name = key;
-    p = jsonz_parse(p, &value);
+    const char* peeked = jsonz_peek(p, &value);
     readConstraint(name, value, seed);
+    p = jsonz_nextMember(skipValue(p, peeked, value), &key, &more);
   }
+  return p;
 }
 
-void readSeedMember(const jsonz_value& key, const char* position, const jsonz_value& value,
-                    tDocumentSpan seedObject, const tTopographyInfo& topography, tRouteSeed& seed,
-                    tSeedMembers& seen) {
-  if (jsonz_keyEquals("terminal", key.text, key.length)) {
-    if (value.type != jsonz_typeString) refuseRequest(kTerminalNameLine, "terminal name must be a string", seedObject);
+// Reads one member and returns the position after its value.
+const char* readSeedMember(const jsonz_value& key, const char* position, const tSeedObject& object,
+                           const tTopographyInfo& topography, tRouteSeed& seed, tSeedMembers& seen) {
+  jsonz_value value{};
+  const char* peeked = jsonz_peek(position, &value);
+  if (keyIs(key, "terminal")) {
+    if (value.type != jsonz_typeString) object.refuse(kTerminalNameLine, "terminal name must be a string");
     seed.terminalId = terminalIdByName(topography, value.text, value.length);
     seen.terminal = true;
-  } else if (jsonz_keyEquals("srcDeviceToken", key.text, key.length)) {
-    if (value.type != jsonz_typeString) {
-      refuseRequest(kSrcDeviceTokenLine, "srcDeviceToken name must be a string", seedObject);
-    }
-  } else if (jsonz_keyEquals("cost", key.text, key.length)) {
-    if (value.type != jsonz_typeNumber) refuseRequest(kCostTypeLine, "cost must be a number", seedObject);
+  } else if (keyIs(key, "srcDeviceToken")) {
+    if (value.type != jsonz_typeString) object.refuse(kSrcDeviceTokenLine, "srcDeviceToken name must be a string");
+  } else if (keyIs(key, "cost")) {
+    if (value.type != jsonz_typeNumber) object.refuse(kCostTypeLine, "cost must be a number");
     seen.cost = jsonz_toUInt32(value, &seed.cost);
-  } else if (jsonz_keyEquals("constraints", key.text, key.length)) {
+  } else if (keyIs(key, "constraints")) {
     seed.inversionNeeded = 0;
-    if (value.type == jsonz_typeObject) readConstraints(position, seed);
     seen.constraints = true;
+    if (value.type == jsonz_typeObject) return readConstraints(position, seed);
   }
+  return skipValue(position, peeked, value);
 }
 
-void readSeed(const char* object, const char* objectEnd, const tTopographyInfo& topography, tRouteSeed& seed) {
-  const tDocumentSpan seedObject{object, static_cast<std::size_t>(objectEnd - object)};
+// Returns the position after the seed object.
+const char* readSeed(const char* object, const tTopographyInfo& topography, tRouteSeed& seed) {
+  const tSeedObject seedObject{object};
   tSeedMembers seen;
   jsonz_value key{};
   bool more = false;
-  for (const char* p = jsonz_firstMember(object, &key, &more); more; p = jsonz_nextMember(p, &key, &more)) {
-    jsonz_value value{};
+  const char* p = jsonz_firstMember(object, &key, &more);
+  while (more) {
     const jsonz_value name = key;
-    const char* valueEnd = jsonz_parse(p, &value);
-    readSeedMember(name, p, value, seedObject, topography, seed, seen);
-    p = valueEnd;
+    p = jsonz_nextMember(readSeedMember(name, p, seedObject, topography, seed, seen), &key, &more);
   }
-  if (!seen.terminal) refuseRequest(kTerminalMissingLine, "terminal field missing", seedObject);
-  if (!seen.cost) refuseRequest(kCostMissingLine, "cost field missing or invalid", seedObject);
-  if (!seen.constraints) refuseRequest(kConstraintsMissingLine, "constraints field missing", seedObject);
+  if (!seen.terminal) seedObject.refuse(kTerminalMissingLine, "terminal field missing");
+  if (!seen.cost) seedObject.refuse(kCostMissingLine, "cost field missing or invalid");
+  if (!seen.constraints) seedObject.refuse(kConstraintsMissingLine, "constraints field missing");
+  return p;
 }
 
 }  // namespace
@@ -95,10 +117,9 @@ void readSeeds(const char* seeds, const tTopographyInfo& topography, tRouteReque
   if (array == nullptr) return;
   for (const char* p = jsonz_firstElement(array); p != nullptr; p = jsonz_nextElement(p)) {
     jsonz_value element{};
-    const char* elementEnd = jsonz_parse(p, &element);
+    jsonz_peek(p, &element);
     if (element.type != jsonz_typeObject) refuseRequest(kSeedNotObjectLine, "seed must be an object");
-    readSeed(element.text, elementEnd, topography, request.seeds.appendZeroed());
-    p = elementEnd;
+    p = readSeed(element.text, topography, request.seeds.appendZeroed());
   }
 }
 

@@ -1,5 +1,6 @@
 #include "routing/tAnswerBuffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tarn {
@@ -16,14 +17,27 @@ char* tAnswerBuffer::growCallback(char* position, void* userData) {
 
 char* tAnswerBuffer::doubleSize(char* position) {
   const std::size_t size = 2 * size_;
-  auto grown = std::make_unique<char[]>(size);
-  std::memcpy(grown.get(), data_, std::strlen(data_) + 1);
-  jsonz_initBuffer(grown.get(), size, nullptr);
   const std::ptrdiff_t offset = position - data_;
-  heap_ = std::move(grown);
-  data_ = heap_.get();
+  if (size > kInlineSize) {
+    auto grown = std::make_unique<char[]>(size);
+    std::memcpy(grown.get(), data_, std::strlen(data_) + 1);
+    heap_ = std::move(grown);
+    data_ = heap_.get();
+  }
   size_ = size;
+  jsonz_initBuffer(data_, size_, nullptr);
   return data_ + offset;
+}
+
+tUnsignedText::tUnsignedText(std::uint32_t value) noexcept {
+  char reversed[10];
+  std::size_t count = 0;
+  do {
+    reversed[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  std::reverse_copy(reversed, reversed + count, text);
+  text[count] = '\0';
 }
 
 }  // namespace tarn
