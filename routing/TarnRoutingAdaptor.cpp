@@ -26,6 +26,7 @@ constexpr kSourceLocation kNoDevicePath{kFile, 58};
 constexpr kSourceLocation kPathTooLong{kFile, 64};
 constexpr kSourceLocation kNoAllocator{kFile, 70};
 constexpr kSourceLocation kTooManyConflicts{kFile, 182};
+constexpr kSourceLocation kNoAnswerPointer{kFile, 212};
 constexpr kSourceLocation kAnswerNoMemory{kFile, 214};
 constexpr std::int32_t kArrayAssertLine = 120;
 constexpr std::size_t kTopographyNameSize = 128;
@@ -168,9 +169,11 @@ void TarnRoutingAdaptorSession::reserveRoute(std::uint32_t ticket, char** confli
                   kMaxReservationConflicts);
     raiseFailure(brioerr_ioFailure, kTooManyConflicts, "brioerr_ioFailure", text);
   }
-  records.resize(count);  // records the driver could not fill read as zero
-  const std::string answer = conflictAnswer(records);
-  deliverAnswer(conflicts, answer.c_str(), answer.size() + 1);
+  if (conflicts != nullptr) {
+    records.resize(count);  // records the driver could not fill read as zero
+    const std::string answer = conflictAnswer(records);
+    deliverAnswer(conflicts, answer.c_str(), answer.size() + 1);
+  }
   runOrRaise(status);
 }
 
@@ -201,6 +204,9 @@ void TarnRoutingAdaptorSession::destroyRoute(std::uint32_t ticket) {
 }
 
 void TarnRoutingAdaptorSession::deliverAnswer(char** answer, const char* text, std::size_t size) {
+  if (answer == nullptr) {
+    raiseFailure(brioerr_invalidParameter, kNoAnswerPointer, "brioerr_invalidParameter", "no answer pointer given");
+  }
   void* memory = allocator_(*answer, size);
   if (memory == nullptr) {
     raiseFailure(brioerr_memoryFull, kAnswerNoMemory, "nBRIOS100::tStatus::kMemoryFull");

@@ -9,8 +9,6 @@ namespace {
 
 constexpr nKESTREL1400::kSourceLocation kNoMemory{"TarnRoutingAdaptor", 121};
 
-thread_local tSessionReader* tCurrentReader = nullptr;
-
 // Readers whose threads were asked to end from inside a callback; the list
 // is process-wide and guarded by its own lock.
 pthread_mutex_t gRetiredLock = PTHREAD_MUTEX_INITIALIZER;
@@ -47,7 +45,9 @@ void tSessionReader::release() noexcept {
   reapRetired();
 }
 
-bool tSessionReader::runsOnCallingThread() const noexcept { return tCurrentReader == this; }
+bool tSessionReader::runsOnCallingThread() const noexcept {
+  return pthread_equal(callbackThread_.load(), pthread_self()) != 0;
+}
 
 void tSessionReader::retire() noexcept {
   // The loop sees the wake-up once the callback has returned and ends.
@@ -82,10 +82,14 @@ void tSessionReader::reapRetired() noexcept {
   pthread_mutex_unlock(&gRetiredLock);
 }
 
-tSessionReader::tCallbackScope::tCallbackScope(tSessionReader* reader) noexcept : previous_(tCurrentReader) {
-  tCurrentReader = reader;
+tSessionReader::tCallbackScope::tCallbackScope(tSessionReader* reader) noexcept : reader_(reader) {
+  if (reader_ != nullptr) reader_->callbackThread_.store(pthread_self());
 }
 
-tSessionReader::tCallbackScope::~tCallbackScope() { tCurrentReader = previous_; }
+// The reader may be retired by now, but it lives until its thread has
+// left the loop.
+tSessionReader::tCallbackScope::~tCallbackScope() {
+  if (reader_ != nullptr) reader_->callbackThread_.store(pthread_t{});
+}
 
 }  // namespace tarn

@@ -5,6 +5,10 @@
 // or destruction (or the library's unload) joins and frees it.
 #pragma once
 
+#include <pthread.h>
+
+#include <atomic>
+
 #include "platform/tThreadedIONotificationReader.h"
 
 namespace tarn {
@@ -21,8 +25,10 @@ class tSessionReader {
 
   nKESTREL1400::nBRIO000::tThreadedIONotificationReader& reader() noexcept { return reader_; }
 
-  // Marks the calling thread as this reader's thread while a demotion
-  // callback runs on it.
+  // Marks this reader's thread as running a demotion callback; only that
+  // thread ever stores its own id here, so any thread can tell whether it
+  // is the one (the library keeps no thread-local storage, which would
+  // stay behind in the loader after an unload).
   class tCallbackScope {
    public:
     explicit tCallbackScope(tSessionReader* reader) noexcept;
@@ -31,7 +37,7 @@ class tSessionReader {
     tCallbackScope& operator=(const tCallbackScope&) = delete;
 
    private:
-    tSessionReader* previous_;
+    tSessionReader* reader_;
   };
 
   // Joins and frees every retired reader whose thread is not the caller's.
@@ -44,6 +50,7 @@ class tSessionReader {
   void retire() noexcept;
 
   nKESTREL1400::nBRIO000::tThreadedIONotificationReader reader_;
+  std::atomic<pthread_t> callbackThread_{};
   tSessionReader* nextRetired_ = nullptr;
 };
 

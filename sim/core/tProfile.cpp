@@ -150,6 +150,9 @@ tProfile tProfile::fromJson(const json& document) {
     }
   }
   if (document.contains("topographyName")) profile.topographyName = text(document, "topographyName", "", "");
+  if (document.contains("triggerRouter")) {
+    profile.triggerRouter = tTriggerRouterScript::fromJson(document.at("triggerRouter"), "triggerRouter");
+  }
   if (document.contains("tools")) {
     if (!document.at("tools").is_object()) refuse("tools", "expected an object");
     for (const auto& [name, script] : document.at("tools").items()) {
@@ -199,6 +202,7 @@ void tProfile::apply(tSimulator& simulator, bool createFiles) const {
       if (auto* model = dynamic_cast<tTriggerRouterModel*>(node->model.get())) model->setTopographyName(*topographyName);
     }
   }
+  triggerRouter.apply(simulator);
   if (createFiles) {
     for (const auto& [name, script] : tools) simulator.installTool(name, script);
   }

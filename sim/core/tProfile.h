@@ -6,6 +6,7 @@
 //     "interfaces": [ { "name": "hostController_hostController", "suffix": "0",
 //                       "attributes": { "0x20013100": 7, "0x18000000": "text" } } ],
 //     "topographyName": "pxiContTriggerRouter",
+//     "triggerRouter": { "routes": [ { "ticket": 1, "destinations": [4] } ], "demotionIntervalMs": 500 },
 //     "tools": { "zesafemodeversion": "#!/bin/sh\necho 1.0.0f0\n" },
 //     "faults": [ { "request": "0xC0207B0B", "count": 1, "errno": 5 },
 //                 { "call": "recvmsg", "count": 2, "errno": 5 } ] }
@@ -21,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tFaultPlan.h"
+#include "tTriggerRouterScript.h"
 
 namespace nKESTRELSIM {
 
@@ -49,6 +51,7 @@ struct tProfile {
   std::optional<std::string> topographyName;
   std::map<std::string, std::string> tools;
   std::vector<tFault> faults;
+  tTriggerRouterScript triggerRouter;
 
   // Throws std::invalid_argument naming the offending member.
   static tProfile fromJson(const nlohmann::json& document);

@@ -373,10 +373,9 @@ void tSimulator::advanceClock(std::chrono::nanoseconds step) {
 
 void tSimulator::expireDueWatchdogs() {
   for (const auto& node : nodes_) {
-    auto* model = dynamic_cast<tWatchdogModel*>(node->model.get());
-    if (model == nullptr) continue;
     tNodeEvents events(*this, node.get());
-    model->expireIfDue(events);
+    if (auto* model = dynamic_cast<tWatchdogModel*>(node->model.get())) model->expireIfDue(events);
+    if (auto* router = dynamic_cast<tTriggerRouterModel*>(node->model.get())) router->demoteIfDue(events);
   }
 }
 
@@ -385,7 +384,8 @@ std::optional<std::chrono::steady_clock::time_point> tSimulator::nextRealDeadlin
   if (tSimulatedClock::instance().isManual()) return next;
   for (const auto& node : nodes_) {
     const auto* model = dynamic_cast<const tWatchdogModel*>(node->model.get());
-    const auto deadline = model == nullptr ? std::nullopt : model->deadline();
+    const auto* router = dynamic_cast<const tTriggerRouterModel*>(node->model.get());
+    const auto deadline = model != nullptr ? model->deadline() : router != nullptr ? router->deadline() : std::nullopt;
     if (deadline && (!next || *deadline < *next)) next = deadline;
   }
   return next;

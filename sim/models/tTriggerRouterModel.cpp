@@ -142,8 +142,24 @@ std::vector<std::uint32_t> tTriggerRouterModel::conflictingTickets(const tRoute&
   return conflicts;
 }
 
+std::vector<tReservationConflict> tTriggerRouterModel::conflictRecords(const tRoute& route, std::uint32_t ticket) {
+  std::vector<tReservationConflict> conflicts;
+  for (const std::uint32_t other : conflictingTickets(route, ticket)) {
+    conflicts.push_back({routes_.at(other).sessionId, other, 0});
+  }
+  if (scriptedConflictTimes_ == 0) return conflicts;
+  --scriptedConflictTimes_;
+  // Made-up holders: sessions the process does not know, tickets from 1000.
+  for (std::uint32_t i = static_cast<std::uint32_t>(conflicts.size()); i < scriptedConflictCount_ && i < 64; ++i) {
+    conflicts.push_back({0x5E5510000000ull + i, 1000 + i, 0});
+  }
+  conflicts.resize(std::min<std::size_t>(conflicts.size(), scriptedConflictCount_));
+  return conflicts;
+}
+
 // Another session's reservation on a shared destination is a conflict:
-// the conflicts are answered (count in full) with -89137.
+// the conflicts are answered (count in full, records as far as the
+// caller's room goes) with -89137.
 void tTriggerRouterModel::reserveRoute(tDriverRequest& request) {
   tTicketArrayInput input{};
   if (!request.readInput(input)) return;
@@ -152,12 +168,13 @@ void tTriggerRouterModel::reserveRoute(tDriverRequest& request) {
     request.writeOutput(tValueOutput{0, brioerr_invalidParameter});
     return;
   }
-  const auto tickets = conflictingTickets(found->second, input.ticket);
-  if (!tickets.empty()) {
-    std::vector<tReservationConflict> conflicts;
-    for (const std::uint32_t ticket : tickets) conflicts.push_back({routes_.at(ticket).sessionId, ticket, 0});
+  const bool scripted = scriptedConflictTimes_ != 0;
+  const std::uint32_t scriptedCount = scriptedConflictCount_;
+  const auto conflicts = conflictRecords(found->second, input.ticket);
+  if (!conflicts.empty() || (scripted && scriptedCount != 0)) {
     writeEntries(input.address, conflicts, input.count);
-    request.writeOutput(tValueOutput{static_cast<std::uint32_t>(conflicts.size()), quillerr_reservationConflict});
+    const auto count = scripted ? scriptedCount : static_cast<std::uint32_t>(conflicts.size());
+    request.writeOutput(tValueOutput{count, quillerr_reservationConflict});
     return;
   }
   found->second.state = tRouteState::kReserved;
@@ -228,6 +245,44 @@ bool tTriggerRouterModel::demote(std::uint32_t ticket, iDriverEvents& events) {
   std::memcpy(data, &ticket, sizeof ticket);
   events.notify(kDemotionNotificationId, data);
   return true;
+}
+
+std::size_t tTriggerRouterModel::demoteAll(iDriverEvents& events) {
+  std::size_t demoted = 0;
+  for (const auto& [ticket, route] : routes_) {
+    if (route.state == tRouteState::kCalculated) continue;
+    demote(ticket, events);
+    ++demoted;
+  }
+  return demoted;
+}
+
+void tTriggerRouterModel::addRoute(std::uint32_t ticket, const tRoute& route) {
+  routes_[ticket] = route;
+  nextTicket_ = std::max(nextTicket_, ticket + 1);
+}
+
+void tTriggerRouterModel::scriptConflicts(std::uint32_t count, unsigned times) {
+  scriptedConflictCount_ = count;
+  scriptedConflictTimes_ = times;
+}
+
+void tTriggerRouterModel::setDemotionInterval(std::chrono::milliseconds interval) {
+  demotionInterval_ = interval;
+  nextDemotion_ = std::chrono::steady_clock::now() + interval;
+}
+
+std::optional<std::chrono::steady_clock::time_point> tTriggerRouterModel::deadline() const {
+  if (demotionInterval_.count() <= 0) return std::nullopt;
+  return nextDemotion_;
+}
+
+void tTriggerRouterModel::demoteIfDue(iDriverEvents& events) {
+  if (demotionInterval_.count() <= 0) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now < nextDemotion_) return;
+  demoteAll(events);
+  nextDemotion_ = now + demotionInterval_;
 }
 
 }  // namespace nKESTRELSIM

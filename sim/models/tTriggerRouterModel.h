@@ -3,8 +3,10 @@
 // reservation conflicts between sessions and demotion notifications.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,21 @@ class tTriggerRouterModel : public tDriverModel {
   // Demotes a reserved or programmed route back to calculated and delivers
   // a demotion notification (data: the ticket). False for an unknown ticket.
   bool demote(std::uint32_t ticket, iDriverEvents& events);
+  // Demotes every reserved or programmed route; returns how many.
+  std::size_t demoteAll(iDriverEvents& events);
+
+  // A route as a profile seeds it: the ticket is taken as given.
+  void addRoute(std::uint32_t ticket, const tRoute& route);
+  // The next `times` reservations that conflict answer `count` conflicts
+  // (records beyond those the model knows are made up) instead of the real
+  // ones; a reservation without a real conflict still conflicts.
+  void scriptConflicts(std::uint32_t count, unsigned times = 1);
+
+  // Scripted demotions on real time: every `interval` the reserved and
+  // programmed routes are demoted. Zero stops them.
+  void setDemotionInterval(std::chrono::milliseconds interval);
+  std::optional<std::chrono::steady_clock::time_point> deadline() const;
+  void demoteIfDue(iDriverEvents& events);
 
  private:
   void calculateRoute(tDriverRequest& request);
@@ -58,11 +75,17 @@ class tTriggerRouterModel : public tDriverModel {
   void calculateResetTerminal(tDriverRequest& request);
   void getRouterInfo(tDriverRequest& request);
   std::vector<std::uint32_t> conflictingTickets(const tRoute& route, std::uint32_t ticket) const;
+  std::vector<nKESTREL1400::nDriverWire::tReservationConflict> conflictRecords(const tRoute& route,
+                                                                              std::uint32_t ticket);
 
   std::string topographyName_ = "pxiContTriggerRouter";
   std::map<std::uint32_t, tRoute> routes_;
   std::map<std::uint32_t, std::uint32_t> resets_;
   std::uint32_t nextTicket_ = 1;
+  std::uint32_t scriptedConflictCount_ = 0;
+  unsigned scriptedConflictTimes_ = 0;
+  std::chrono::milliseconds demotionInterval_{0};
+  std::chrono::steady_clock::time_point nextDemotion_{};
   std::vector<nKESTREL1400::nDriverWire::tRouteSeed> lastSeeds_;
   std::vector<std::uint32_t> lastDestinations_;
   std::uint32_t lastSegmentRoom_ = 0;

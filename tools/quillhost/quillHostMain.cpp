@@ -1,0 +1,70 @@
+// quillhost: loads the routing adaptor as the trigger-routing framework
+// does (dlopen, the 22 functions by name, the API version) and drives
+// sessions through it: a check that the adaptor is fit to be a plug-in.
+//
+//   kestrel-sim -- quillhost --cycles 100
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+
+#include "tools/quillhost/hostSession.h"
+#include "tools/quillhost/terminalTable.h"
+
+namespace {
+
+constexpr int kFailure = 1;
+
+struct tOptions {
+  std::string library = "libkestrel.so.1";
+  std::string device;
+  unsigned cycles = 1;
+};
+
+// One load, session, terminal walk, teardown and unload.
+bool runCycle(const tOptions& options, unsigned cycle) {
+  std::string error;
+  auto adaptor = quillhost::tQuillAdaptor::load(options.library, error);
+  if (!adaptor) {
+    std::fprintf(stderr, "quillhost: %s\n", error.c_str());
+    return false;
+  }
+  const std::string device = options.device.empty() ? quillhost::triggerRouterPath(adaptor->library()) : options.device;
+  if (device.empty()) {
+    std::fprintf(stderr, "quillhost: no trigger router found; name its device with --device\n");
+    return false;
+  }
+  quillhost::tFrameworkStatus status;
+  quillhost::tHostSession session(adaptor->functions(), device, status);
+  if (session.handle() == nullptr) {
+    std::fprintf(stderr, "quillhost: cannot open a session on %s: %d %s\n", device.c_str(), status.code(),
+                 status.text().c_str());
+    return false;
+  }
+  const auto terminals = quillhost::readTerminals(adaptor->functions(), session.handle(), status);
+  if (status.isError()) {
+    std::fprintf(stderr, "quillhost: reading the terminals failed: %d %s\n", status.code(), status.text().c_str());
+    return false;
+  }
+  if (cycle == 0) {
+    std::printf("%s: API version %d, %zu terminals on %s\n", options.library.c_str(),
+                adaptor->functions().getAPIVersion(), terminals.size(), device.c_str());
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"quillhost: load the routing adaptor as the routing framework does and drive sessions through it"};
+  tOptions options;
+  app.add_option("--library", options.library, "the adaptor to load (default libkestrel.so.1)");
+  app.add_option("--device", options.device, "the trigger router's device path (default: as the library reports it)");
+  app.add_option("--cycles", options.cycles, "how often to load, use and unload the adaptor")->check(CLI::PositiveNumber);
+  CLI11_PARSE(app, argc, argv);
+  for (unsigned cycle = 0; cycle < options.cycles; ++cycle) {
+    if (!runCycle(options, cycle)) return kFailure;
+  }
+  std::printf("%u load and unload cycles\n", options.cycles);
+  return 0;
+}
