@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
-#include <string>
 
-#include "json/jsonReader.h"
 #include "kestrel/kestrel.h"
 #include "platform/tStatus.h"
 #include "platform/tStatusReport.h"
 #include "routing/TarnRoutingAdaptor.h"
 #include "routing/routingFailure.h"
+#include "routing/statusFromReport.h"
 #include "routing/terminalAttributeTables.h"
 
 namespace tarn {
@@ -58,43 +57,6 @@ const void* attributeField(const TarnTerminalIterator& iterator, std::span<const
   return reinterpret_cast<const unsigned char*>(terminal) + attribute->offset;
 }
 
-// The unescaped string value of a report member, or "".
-std::string reportMember(const char* report, const char* name) {
-  const char* value = report == nullptr ? nullptr : jsonz_findMember(report, name);
-  std::size_t length = 0;
-  const char* next = nullptr;
-  const char* raw = value == nullptr ? nullptr : jsonz_getString(value, nullptr, &length, &next);
-  if (raw == nullptr || next == nullptr) return {};
-  std::string text(length + 1, '\0');
-  if (jsonz_unescape(raw, length, text.data()) == nullptr) return {};
-  text.resize(std::strlen(text.c_str()));
-  return text;
-}
-
-std::uint64_t reportLine(const char* report) {
-  const char* value = report == nullptr ? nullptr : jsonz_findMember(report, "line");
-  jsonz_value number{};
-  std::uint32_t line = 0;
-  if (value == nullptr || jsonz_parse(value, &number) == nullptr || !jsonz_toUInt32(number, &line)) return 0;
-  return line;
-}
-
-// A lower-layer status that starts where the caller's report stands: its
-// code and the place the report names (a component of at most 9
-// characters, the last 100 characters of the file).
-void seedStatus(tStatus& status, const tStatusReport& record) {
-  status.code = record.code;
-  const std::string component = reportMember(record.report, "component");
-  const std::string file = reportMember(record.report, "file");
-  const std::size_t componentLength = std::min(component.size(), tStatus::kComponentSize - 1);
-  std::memcpy(status.component, component.data(), componentLength);
-  status.component[componentLength] = '\0';
-  const std::size_t fileLength = std::min(file.size(), tStatus::kFileSize - 1);
-  std::memcpy(status.file, file.data() + file.size() - fileLength, fileLength);
-  status.file[fileLength] = '\0';
-  status.line = reportLine(record.report);
-}
-
 }  // namespace
 
 const tTerminalInfo* TarnTerminalIterator::currentTerminal() const noexcept {
@@ -137,7 +99,7 @@ void TarnTerminalIterator::resetTerminal(const char* mode, tStatusReport* status
     return;
   }
   tStatus local;
-  seedStatus(local, *status);
+  seedStatusFromReport(local, *status);
   session_->routingProxy().resetTerminal(terminal->id, resetMode->value, local);
   if (local.code != 0) local.copyToReport(*status);
 }

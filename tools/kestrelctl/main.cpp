@@ -6,6 +6,7 @@
 #include "tools/kestrelctl/controllerClient.h"
 #include "tools/kestrelctl/infoCommand.h"
 #include "tools/kestrelctl/routeRequestCommands.h"
+#include "tools/kestrelctl/routingCommandLine.h"
 #include "tools/kestrelctl/statusMessage.h"
 #include "tools/kestrelctl/watchdogCommandLine.h"
 
@@ -47,14 +48,13 @@ int main(int argc, char** argv) {
   set->add_option("--index", request.index, "instance or entry number (0-255)");
   auto* list = app.add_subcommand("list", "list the attribute names");
   kestrelctl::tWatchdogCommandLine watchdog(app);
-  auto* route = app.add_subcommand("route", "calculate routes between trigger terminals and read their paths");
-  route->require_subcommand(1);
-  const kestrelctl::tRouteRequestCommands routeRequests(*route);
+  kestrelctl::tRoutingCommandLine routing(app);
+  const kestrelctl::tRouteRequestCommands routeRequests(*routing.route());
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    // --help and --version end well; every other parse failure is a usage error.
+    // Help exits with success; every other parse failure is a usage error.
     return app.exit(error) == 0 ? 0 : kUsage;
   }
   request.json = json;
@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
   if (list->parsed()) return kestrelctl::runList(json);
   if (watchdog.parsed()) return watchdog.run(json);
   if (routeRequests.parsed()) return routeRequests.run(json);
+  if (routing.parsed()) return routing.run(json);
   if (info->parsed()) return withController([&](auto& controller) { return kestrelctl::runInfo(controller, json); });
   if (get->parsed() || set->parsed()) {
     const auto attribute = kestrelctl::resolveAttribute(request);

@@ -1,17 +1,15 @@
 #include "tools/kestrelctl/routeRequestCommands.h"
 
 #include <kestrel/kestrel.h>
-#include <kestrel/quill_ra_kestrel.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
 
-#include "platform/statusCodeTable.h"
 #include "tools/kestrelctl/numberText.h"
+#include "tools/kestrelctl/routingClient.h"
 #include "tools/kestrelctl/statusMessage.h"
 
 namespace kestrelctl {
@@ -21,74 +19,11 @@ constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 using nlohmann::json;
 
-void* answerAllocator(void* existing, std::size_t size) { return std::realloc(existing, size); }
-
-// A status report of this process, released with the object.
-class tReport {
- public:
-  tReport() = default;
-  ~tReport() {
-    if (record_.reallocate != nullptr) record_.reallocate(&record_, 0);
-  }
-  tReport(const tReport&) = delete;
-  tReport& operator=(const tReport&) = delete;
-  tStatusReport* get() { return &record_; }
-  std::int32_t code() const { return record_.code; }
-  // The report's JSON object, or an empty object.
-  json members() const {
-    if (record_.report == nullptr) return json::object();
-    json parsed = json::parse(record_.report, nullptr, false);
-    return parsed.is_object() ? parsed : json::object();
-  }
-
- private:
-  static bool reallocate(tStatusReport* record, std::int32_t size);
-  tStatusReport record_{0, 0, &reallocate, nullptr};
-};
-
-// The buffer layout the adaptor writes into: text, NUL, zeros, 'J' last.
-bool tReport::reallocate(tStatusReport* record, std::int32_t size) {
-  if (size == 0) {
-    std::free(record->report);
-    *record = {record->code, 0, record->reallocate, nullptr};
-    return true;
-  }
-  if (size < 0) return false;
-  if (size <= record->capacity) return true;
-  auto* grown = static_cast<char*>(std::calloc(static_cast<std::size_t>(size), 1));
-  if (grown == nullptr) return false;
-  std::strcpy(grown, record->report != nullptr ? record->report : "{}");
-  grown[size - 1] = 'J';
-  std::free(record->report);
-  record->report = grown;
-  record->capacity = size;
-  return true;
-}
-
 // An answer document from the adaptor, released with the object.
 struct tAnswer {
   ~tAnswer() { std::free(text); }
   char* text = nullptr;
 };
-
-// A routing session on the controller's trigger router.
-class tRoutingSession {
- public:
-  ~tRoutingSession() { quill_ra_kestrel_destroySession(session_); }
-  // Opens the session; false after printing why it could not.
-  bool open(tReport& report, bool json);
-  quill_ra_kestrel_session* get() const { return session_; }
-
- private:
-  quill_ra_kestrel_session* session_ = nullptr;
-};
-
-std::string triggerRouterPath(std::int32_t& code) {
-  char path[512] = {};
-  std::uint64_t length = sizeof path;
-  code = KESTREL_getAttributeUTF8(kControllerHandle, kTriggerRouterPathAttribute, path, &length);
-  return code < 0 ? std::string() : std::string(path);
-}
 
 // What to try next after a failed route request.
 std::string routeAdvice(std::int32_t code) {
@@ -104,33 +39,22 @@ std::string routeAdvice(std::int32_t code) {
 }
 
 // Prints the failure: the status name and meaning, and the adaptor's own
-// explanation ("quill_debug") when the report has one.
-int fail(const std::string& what, std::int32_t code, const json& report, bool asJson) {
-  const json debug = report.contains("quill_debug") ? report.at("quill_debug") : json();
-  std::fprintf(stderr, "kestrelctl: %s: %s\n", what.c_str(), describeStatus(code).c_str());
-  if (!debug.is_null()) std::fprintf(stderr, "  quill_debug: %s\n", debug.dump().c_str());
-  const std::string advice = routeAdvice(code);
-  if (!advice.empty()) std::fprintf(stderr, "  %s\n", advice.c_str());
+// explanation ("quill_debug") when the report has one; with `asJson` the
+// same as {"error": {...}} on standard output.
+int fail(const std::string& what, const quillhost::tFrameworkStatus& status, bool asJson) {
   if (asJson) {
-    const auto* entry = nKESTREL1400::findStatusCode(code);
-    json error{{"operation", what}, {"code", code}, {"name", entry != nullptr ? entry->name : "unknown status"},
-               {"meaning", entry != nullptr ? entry->meaning : "a code of the device or its driver"},
-               {"report", report}};
-    std::printf("%s\n", json{{"error", error}}.dump().c_str());
+    printRoutingFailure(what, status, true);
+    return kFailure;
   }
+  std::fprintf(stderr, "kestrelctl: %s: %s\n", what.c_str(), describeStatus(status.code()).c_str());
+  const json report = json::parse(status.text(), nullptr, false);
+  if (report.is_object() && report.contains("quill_debug")) {
+    const json& debug = report.at("quill_debug");
+    std::fprintf(stderr, "  %s\n", debug.is_string() ? debug.get<std::string>().c_str() : debug.dump().c_str());
+  }
+  const std::string advice = routeAdvice(status.code());
+  if (!advice.empty()) std::fprintf(stderr, "  %s\n", advice.c_str());
   return kFailure;
-}
-
-bool tRoutingSession::open(tReport& report, bool asJson) {
-  std::int32_t code = 0;
-  const std::string path = triggerRouterPath(code);
-  if (code < 0) {
-    fail("find the trigger router", code, json::object(), asJson);
-    return false;
-  }
-  session_ = quill_ra_kestrel_createSession(path.c_str(), &answerAllocator, report.get());
-  if (session_ == nullptr) fail("open the trigger router " + path, report.code(), report.members(), asJson);
-  return session_ != nullptr;
 }
 
 // NAME or NAME:COST (cost 0 when left out); the last colon splits.
@@ -180,14 +104,14 @@ int runCalculate(const tRouteRequestOptions& options, bool asJson) {
   const json destinations = options.to;
   json modifiers = json::object();
   if (options.ignoreReservations) modifiers["required"] = {{"calculateIgnoresReservations", true}};
-  tReport report;
-  tRoutingSession session;
-  if (!session.open(report, asJson)) return kFailure;
+  tRoutingClient client;
+  if (!client.open(asJson)) return kFailure;
+  quillhost::tFrameworkStatus status;
   tAnswer answer;
-  const std::uint32_t ticket = quill_ra_kestrel_calculateRoute(session.get(), seeds.dump().c_str(),
-                                                               destinations.dump().c_str(), modifiers.dump().c_str(),
-                                                               &answer.text, report.get());
-  if (report.code() < 0) return fail("calculate the route", report.code(), report.members(), asJson);
+  const std::uint32_t ticket =
+      client.adaptor().calculateRoute(client.session(), seeds.dump().c_str(), destinations.dump().c_str(),
+                                      modifiers.dump().c_str(), &answer.text, status);
+  if (status.isError()) return fail("calculate the route", status, asJson);
   const json segments = json::parse(answer.text != nullptr ? answer.text : "[]", nullptr, false);
   printSegments(ticket, segments.is_array() ? segments : json::array(), seeds, asJson);
   if (ticket == 0 && !asJson) std::fprintf(stderr, "kestrelctl: no route was asked of the driver\n");
@@ -195,14 +119,12 @@ int runCalculate(const tRouteRequestOptions& options, bool asJson) {
 }
 
 int runPath(const tRouteRequestOptions& options, bool asJson) {
-  tReport report;
-  tRoutingSession session;
-  if (!session.open(report, asJson)) return kFailure;
+  tRoutingClient client;
+  if (!client.open(asJson)) return kFailure;
+  quillhost::tFrameworkStatus status;
   tAnswer answer;
-  quill_ra_kestrel_getRouteTerminalPath(session.get(), options.ticket, &answer.text, report.get());
-  if (report.code() < 0) {
-    return fail("read the path of route " + std::to_string(options.ticket), report.code(), report.members(), asJson);
-  }
+  client.adaptor().getRouteTerminalPath(client.session(), options.ticket, &answer.text, status);
+  if (status.isError()) return fail("read the path of route " + std::to_string(options.ticket), status, asJson);
   const json path = json::parse(answer.text != nullptr ? answer.text : "[]", nullptr, false);
   if (asJson) {
     std::printf("%s\n", json{{"ticket", options.ticket}, {"path", path.is_array() ? path : json::array()}}.dump().c_str());
