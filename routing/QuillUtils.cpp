@@ -48,7 +48,7 @@ void deliver(TarnRoutingAdaptorSession& session, char** answer, const tAnswerBuf
 }
 
 // The driver's segments for the request; "[]" is delivered when the driver
-// refuses it, and the refusal raised.
+// refuses it or answers a count no route can have, and the failure raised.
 using tSegments = tInlineArray<tRouteSegment, 32>;
 
 std::uint32_t requestSegments(TarnRoutingAdaptorSession& session, const tRouteRequest& request, tSegments& segments,
@@ -64,8 +64,11 @@ std::uint32_t requestSegments(TarnRoutingAdaptorSession& session, const tRouteRe
     session.deliverAnswer(answer, kNoRoute, sizeof kNoRoute);
     status.throwIfError();
   }
-  checkDriverCount(count, std::max<std::uint32_t>(kMaxRouteSegments, static_cast<std::uint32_t>(segments.size())),
-                   kTooManySegments, "route segments");
+  const std::uint32_t limit = std::max(kMaxRouteSegments, static_cast<std::uint32_t>(segments.size()));
+  if (count > limit) {
+    session.deliverAnswer(answer, kNoRoute, sizeof kNoRoute);
+    checkDriverCount(count, limit, kTooManySegments, "route segments");
+  }
   segments.resize(count);
   return ticket;
 }

@@ -206,4 +206,25 @@ TEST_F(RouteSession, ADriverRefusalLeavesAnEmptyAnswerAndReportsTheDriver) {
   EXPECT_EQ(router().lastDestinations(), (std::vector<std::uint32_t>{5, 0}));
 }
 
+// A driver that answers more segments than it had room for: the records it
+// could not write read as zero, up to a bound; beyond it the reply is
+// malformed and nothing is allocated for it.
+TEST_F(RouteSession, SegmentsBeyondTheRoomReadAsZeroUpToABound) {
+  const std::string seeds = "[" + seed("PXI_Trig0") + "]";
+  router().answerSegmentCount(5);
+  const tRouteCall padded = calculate(seeds.c_str(), R"(["PXI_Trig1","PXI_Trig2"])");
+  ASSERT_EQ(padded.code, 0) << padded.report;
+  const std::string zero = R"({"ticket":0,"destination":"","cost":0,"indexOfStartingSeed":0,"constraints":{}})";
+  EXPECT_EQ(padded.answer.substr(padded.answer.size() - zero.size() * 1 - 1), zero + "]");
+  EXPECT_EQ(nlohmann::json::parse(padded.answer).size(), 5u);
+
+  router().answerSegmentCount(4097);
+  const tRouteCall refused = calculate(seeds.c_str(), R"(["PXI_Trig1"])");
+  EXPECT_EQ(refused.code, -52024);
+  EXPECT_EQ(refused.answer, "[]");
+  EXPECT_NE(refused.report.find(R"("tarn_debug":"the driver reported 4097 route segments, more than 4096")"),
+            std::string::npos)
+      << refused.report;
+}
+
 }  // namespace
