@@ -47,6 +47,18 @@ TEST(RoutingCommands, TerminalsListsTheElevenTerminals) {
                   {"busType", nullptr}, {"busLine", nullptr}, {"canonicalName", "TRIG_SMB"}}));
 }
 
+TEST(RoutingCommands, AnUnknownTopographyIsReportedAsJsonToo) {
+  const std::string profile = std::string(KESTREL_TEST_PROFILES) + "/unknownTopography.json";
+  const tRun listed = run("terminals --json", profile);
+  EXPECT_EQ(listed.exitCode, 1);
+  const json error = json::parse(listed.output)["error"];
+  EXPECT_EQ(error["code"], -50003);
+  EXPECT_EQ(error["report"]["tarn_debug"], "Topography not found: pxiContTriggerRouterV2");
+  const tRun table = run("terminals", profile);
+  EXPECT_EQ(table.exitCode, 1);
+  EXPECT_EQ(table.output.rfind("kestrelctl: open a routing session on ", 0), 0u) << table.output;
+}
+
 TEST(RoutingCommands, ResetNamesTheTerminalExactly) {
   EXPECT_EQ(run("terminals reset PXI_Trig3 --floating").output, "PXI_Trig3 reset (floating); now driven by FLOAT\n");
   EXPECT_EQ(run("--json terminals reset TRIG_SMB").output,

@@ -18,6 +18,14 @@ namespace {
 
 std::atomic<long> gBlocks{0};
 std::atomic<long> gBytes{0};
+std::atomic<std::size_t> gFailFrom{0};
+
+bool refused(std::size_t size) noexcept {
+  const std::size_t from = gFailFrom.load(std::memory_order_relaxed);
+  if (from == 0 || size < from) return false;
+  errno = ENOMEM;
+  return true;
+}
 
 void* taken(void* memory) noexcept {
   if (memory != nullptr) {
@@ -37,12 +45,16 @@ void given(void* memory) noexcept {
 
 namespace kestrelTest {
 tLiveHeap liveHeap() noexcept { return {gBlocks.load(), gBytes.load()}; }
+void failAllocationsFrom(std::size_t bytes) noexcept { gFailFrom.store(bytes); }
 }  // namespace kestrelTest
 
 extern "C" {
-void* malloc(std::size_t size) { return taken(__libc_malloc(size)); }
-void* calloc(std::size_t count, std::size_t size) { return taken(__libc_calloc(count, size)); }
+void* malloc(std::size_t size) { return refused(size) ? nullptr : taken(__libc_malloc(size)); }
+void* calloc(std::size_t count, std::size_t size) {
+  return refused(count * size) ? nullptr : taken(__libc_calloc(count, size));
+}
 void* realloc(void* memory, std::size_t size) {
+  if (refused(size)) return nullptr;
   if (memory == nullptr) return taken(__libc_malloc(size));
   const long before = static_cast<long>(malloc_usable_size(memory));
   void* moved = __libc_realloc(memory, size);

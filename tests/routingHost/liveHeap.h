@@ -16,4 +16,8 @@ struct tLiveHeap {
 
 tLiveHeap liveHeap() noexcept;
 
+// Allocations of at least `bytes` fail (as when memory is short) until
+// called with 0.
+void failAllocationsFrom(std::size_t bytes) noexcept;
+
 }  // namespace kestrelTest

@@ -87,4 +87,27 @@ TEST_F(RoutingHostTest, AHundredCyclesLeaveNothingBehind) {
 #endif
 }
 
+#ifdef KESTREL_COUNT_LIVE_HEAP
+TEST_F(RoutingHostTest, MemoryShortInsideAnExportIsReportedAsMemoryFull) {
+  auto adaptor = load();
+  ASSERT_NE(adaptor, nullptr);
+  const auto& functions = adaptor->functions();
+  tFrameworkStatus opened;
+  quillhost::tHostSession session(functions, devicePath(), opened);
+  ASSERT_NE(session.handle(), nullptr);
+  router().scriptConflicts(4096);  // an answer of some 100 kB
+  const std::uint32_t ticket = route(session.handle(), 4);
+  tFrameworkStatus status;
+  char* untouched = nullptr;
+  kestrelTest::failAllocationsFrom(16 * 1024);
+  functions.reserveRoute(session.handle(), ticket, &untouched, status);
+  kestrelTest::failAllocationsFrom(0);
+  EXPECT_EQ(status.code(), brioerr_memoryFull);
+  EXPECT_NE(status.text().find("\"error_constant\":\"nBRIOS100::tStatus::kMemoryFull\",\"file\":\"routingAdaptorExports\""),
+            std::string::npos)
+      << status.text();
+  EXPECT_EQ(untouched, nullptr);
+}
+#endif
+
 }  // namespace

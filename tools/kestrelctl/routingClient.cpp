@@ -81,6 +81,9 @@ void printRoutingFailure(const std::string& what, const quillhost::tFrameworkSta
     std::fprintf(stderr, "  %s\n", advice.c_str());
   } else if (status.code() == kestrelerr_deviceNotAvailable || status.code() == brioerr_deviceNotFound) {
     std::fprintf(stderr, "  %s\n", kRouterAdvice);
+  } else if (status.code() == zepalerr_badSelector && status.text().find("Topography not found") != std::string::npos) {
+    std::fprintf(stderr, "  The trigger router reports a topography this library does not know: is the library older "
+                         "than the driver?\n");
   }
 }
 

@@ -2,7 +2,7 @@
 // does (dlopen, the 22 functions by name, the API version) and drives
 // sessions through it: a check that the adaptor is fit to be a plug-in.
 //
-//   kestrel-sim -- quillhost --cycles 100
+//   kestrel-sim -- build/tools/quillhost/quillhost --library build/libkestrel.so.1 --cycles 100
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
