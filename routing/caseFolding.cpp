@@ -70,7 +70,12 @@ char32_t tFoldedCodePoints::next() noexcept {
 }
 
 tFoldedName::tFoldedName(const char* text, std::size_t length) noexcept : text_(text), length_(length) {
-  tFoldedCodePoints codePoints(text, length);
+  std::size_t ascii = 0;
+  for (; ascii < length && ascii < kCapacity && static_cast<unsigned char>(text[ascii]) < 0x80; ++ascii) {
+    folded_[ascii] = asciiFolded(text[ascii]);
+  }
+  foldedCount_ = ascii;
+  tFoldedCodePoints codePoints(text + ascii, length - ascii);
   for (char32_t c = codePoints.next(); c != tFoldedCodePoints::kEnd; c = codePoints.next()) {
     if (foldedCount_ == kCapacity) {
       overflow_ = true;

@@ -9,9 +9,11 @@
 
 namespace tarn {
 
+// An escape always takes more raw bytes than it stands for, so a key as
+// long as the name is equal only byte for byte, and a shorter one never.
 bool keyIs(const jsonz_value& key, const char* name) noexcept {
   const std::size_t length = std::strlen(name);
-  if (key.length == length && std::memcmp(key.text, name, length) == 0) return true;
+  if (key.length <= length) return key.length == length && std::memcmp(key.text, name, length) == 0;
   return std::memchr(key.text, '\\', key.length) != nullptr && jsonz_keyEquals(name, key.text, key.length);
 }
 
