@@ -65,12 +65,12 @@ TEST(KestrelctlRoute, FailuresNameTheStatusAndStayJson) {
 
 TEST(KestrelctlRoute, PathOfARouteFromTheProfile) {
   const std::string profile = ::testing::TempDir() + "routeProfile.json";
-  std::ofstream(profile) << R"({"triggerRouter":{"routes":[{"ticket":3,"seed":4,"destinations":[5,2]}]}})";
+  std::ofstream(profile) << R"({"triggerRouter":{"routes":[{"ticket":3,"seed":4,"destinations":[5,2,99]}]}})";
   const tRun lines = run("route path 3", "--profile " + profile);
   EXPECT_EQ(lines.exitCode, 0) << lines.output;
-  EXPECT_EQ(lines.output, "PXI_Trig0\nPXI_Trig1\nTRIG_SMB\n");
+  EXPECT_EQ(lines.output, "PXI_Trig0\nPXI_Trig1\nTRIG_SMB\n\n");  // no terminal has id 99
   const tRun json = run("--json route path 3", "--profile " + profile);
-  EXPECT_EQ(json.output, "{\"path\":[\"PXI_Trig0\",\"PXI_Trig1\",\"TRIG_SMB\"],\"ticket\":3}\n");
+  EXPECT_EQ(json.output, "{\"path\":[\"PXI_Trig0\",\"PXI_Trig1\",\"TRIG_SMB\",\"\"],\"ticket\":3}\n");
 }
 
 }  // namespace
