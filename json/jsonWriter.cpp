@@ -97,8 +97,10 @@ char* makeRoom(char* position, std::size_t count) {
   const std::size_t needed = count + (comma == Comma::none ? 0 : 1);
 
   char* nul = insertAt + std::strlen(insertAt);
+  // Zero bytes run from the NUL to the sentinel: the room suffices when the
+  // first `needed` of them are zero, so only those are looked at.
   std::size_t room = 0;
-  for (const char* p = nul + 1; *p == '\0'; ++p) ++room;
+  for (const char* p = nul + 1; room < needed && *p == '\0'; ++p) ++room;
   if (room < needed) return nullptr;
 
   std::memmove(insertAt + needed, insertAt, static_cast<std::size_t>(nul - insertAt) + 1);

@@ -73,6 +73,9 @@ void tTriggerRouterModel::calculateRoute(tDriverRequest& request) {
   if (!request.readInput(input)) return;
   const auto seeds = readEntries<tRouteSeed>(input.seedsAddress, input.seedsCount);
   const auto destinations = readEntries<std::uint32_t>(input.destinationsAddress, input.destinationsCount);
+  lastSeeds_ = seeds;
+  lastDestinations_ = destinations;
+  lastSegmentRoom_ = input.resultsCount;
   const std::uint32_t ticket = nextTicket_;
   tRoute route{input.sessionId, 0, {}, input.options, tRouteState::kCalculated};
   std::vector<tRouteSegment> segments;
@@ -95,7 +98,7 @@ void tTriggerRouterModel::calculateRoute(tDriverRequest& request) {
   writeEntries(input.resultsAddress, segments, input.resultsCount);
   routes_[ticket] = route;
   ++nextTicket_;
-  request.writeOutput(tCalculateRouteOutput{ticket, static_cast<std::uint32_t>(segments.size()), 0});
+  request.writeOutput(tCalculateRouteOutput{ticket, answeredSegmentCount(segments.size()), 0});
 }
 
 // destroy, program, unreserve and unprogram: each needs the route in the
@@ -232,6 +235,12 @@ void tTriggerRouterModel::calculateResetTerminal(tDriverRequest& request) {
     return;
   }
   request.writeOutput(tValueOutput{input.floating != 0 ? kFloatTerminal : input.terminal, 0});
+}
+
+std::uint32_t tTriggerRouterModel::answeredSegmentCount(std::size_t count) {
+  const std::uint32_t answered = segmentCountOverride_ != 0 ? segmentCountOverride_ : static_cast<std::uint32_t>(count);
+  segmentCountOverride_ = 0;
+  return answered;
 }
 
 bool tTriggerRouterModel::demote(std::uint32_t ticket, iDriverEvents& events) {

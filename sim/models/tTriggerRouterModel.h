@@ -40,6 +40,16 @@ class tTriggerRouterModel : public tDriverModel {
   // Reset mode last requested per terminal (1 floating, 0 default).
   const std::map<std::uint32_t, std::uint32_t>& terminalResets() const noexcept { return resets_; }
 
+  // The seeds and destinations of the last calculateRoute request as the
+  // driver received them, and the segment room it was offered.
+  const std::vector<nKESTREL1400::nDriverWire::tRouteSeed>& lastSeeds() const noexcept { return lastSeeds_; }
+  const std::vector<std::uint32_t>& lastDestinations() const noexcept { return lastDestinations_; }
+  std::uint32_t lastSegmentRoom() const noexcept { return lastSegmentRoom_; }
+  // The next route calculation answers `count` segments, however many it
+  // has (those beyond the caller's room are not written), as a driver with
+  // more to say than it was given room for would.
+  void answerSegmentCount(std::uint32_t count) noexcept { segmentCountOverride_ = count; }
+
   // Demotes a reserved or programmed route back to calculated and delivers
   // a demotion notification (data: the ticket). False for an unknown ticket.
   bool demote(std::uint32_t ticket, iDriverEvents& events);
@@ -68,6 +78,7 @@ class tTriggerRouterModel : public tDriverModel {
   void resetTerminal(tDriverRequest& request);
   void calculateResetTerminal(tDriverRequest& request);
   void getRouterInfo(tDriverRequest& request);
+  std::uint32_t answeredSegmentCount(std::size_t count);
   std::vector<std::uint32_t> conflictingTickets(const tRoute& route, std::uint32_t ticket) const;
   std::vector<nKESTREL1400::nDriverWire::tReservationConflict> conflictRecords(const tRoute& route,
                                                                               std::uint32_t ticket);
@@ -80,6 +91,10 @@ class tTriggerRouterModel : public tDriverModel {
   unsigned scriptedConflictTimes_ = 0;
   std::chrono::milliseconds demotionInterval_{0};
   std::chrono::steady_clock::time_point nextDemotion_{};
+  std::vector<nKESTREL1400::nDriverWire::tRouteSeed> lastSeeds_;
+  std::vector<std::uint32_t> lastDestinations_;
+  std::uint32_t lastSegmentRoom_ = 0;
+  std::uint32_t segmentCountOverride_ = 0;
 };
 
 }  // namespace nKESTRELSIM

@@ -11,6 +11,7 @@
 #include "tools/kestrelctl/firmwareCommandLine.h"
 #include "tools/kestrelctl/infoCommand.h"
 #include "tools/kestrelctl/output.h"
+#include "tools/kestrelctl/routeRequestCommands.h"
 #include "tools/kestrelctl/routingCommandLine.h"
 #include "tools/kestrelctl/statusMessage.h"
 #include "tools/kestrelctl/watchdogCommandLine.h"
@@ -112,6 +113,7 @@ int runAttribute(const tCommands& commands) {
 struct tCommandGroups {
   tWatchdogCommandLine& watchdog;
   tRoutingCommandLine& routing;
+  const tRouteRequestCommands& routeRequests;
   tFirmwareCommandLine& firmware;
 };
 
@@ -119,6 +121,7 @@ int run(CLI::App& app, tCommands& commands, const tCommandGroups& groups) {
   if (commands.help->parsed()) return runHelp(app, commands.helpPath);
   if (commands.list->parsed()) return runList();
   if (groups.watchdog.parsed()) return groups.watchdog.run();
+  if (groups.routeRequests.parsed()) return groups.routeRequests.run(outputOptions().json);
   if (groups.routing.parsed()) return groups.routing.run(outputOptions().json);
   if (groups.firmware.parsed()) return groups.firmware.run(outputOptions().json);
   if (commands.info->parsed()) return withController([](auto& controller) { return runInfo(controller); });
@@ -142,6 +145,7 @@ int main(int argc, char** argv) {
   addCommands(app, commands);
   tWatchdogCommandLine watchdog(app);
   tRoutingCommandLine routing(app);
+  const tRouteRequestCommands routeRequests(*routing.route());
   tFirmwareCommandLine firmware(app);
   try {
     app.parse(argc, argv);
@@ -152,5 +156,5 @@ int main(int argc, char** argv) {
     return finish(kUsage);
   }
   outputOptions().headings = !noHeadings;
-  return finish(run(app, commands, {watchdog, routing, firmware}));
+  return finish(run(app, commands, {watchdog, routing, routeRequests, firmware}));
 }

@@ -1,0 +1,68 @@
+// Route request documents as the framework might send them: the input is
+// split at its first two NUL bytes into the seeds, destinations and
+// modifiers texts. A refused request must leave a status report that is one
+// strict JSON object; an accepted one is answered with a segment per
+// destination, and that answer must be strict JSON too.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "platform/tStatusReport.h"
+#include "platform/zeerrException.h"
+#include "routing/TopographyInfoRegistration.h"
+#include "routing/routeAnswers.h"
+#include "routing/routeRequestDocuments.h"
+#include "routing/strictJsonValue.h"
+
+namespace {
+
+using nKESTREL1400::nDriverWire::tRouteSegment;
+
+void requireJson(const char* text, char first) {
+  const std::size_t length = std::strlen(text);
+  if (length == 0 || text[0] != first || !tarn::isStrictJsonValue(text, length)) std::abort();
+}
+
+// Segments as a driver might answer: one per destination from the seed of
+// the same index (or none), ids and costs as they came.
+void answer(const tarn::tTopographyInfo& topography, const tarn::tRouteRequest& request) {
+  tarn::tInlineArray<tRouteSegment, 32> segments(request.destinations.size());
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    const bool hasSeed = i < request.seeds.size();
+    segments[i] = tRouteSegment{static_cast<std::uint32_t>(i), request.destinations[i],
+                                hasSeed ? request.seeds[i].cost : 0, static_cast<std::uint32_t>(i),
+                                hasSeed ? request.seeds[i].inversionNeeded : std::uint8_t{0}, {}};
+  }
+  tarn::tAnswerBuffer segmentAnswer;
+  tarn::writeSegmentsAnswer(segmentAnswer, topography, segments.data(), segments.size());
+  requireJson(segmentAnswer.text(), '[');
+  tarn::tAnswerBuffer pathAnswer;
+  tarn::writePathAnswer(pathAnswer, topography, request.destinations.data(), request.destinations.size());
+  requireJson(pathAnswer.text(), '[');
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  std::string input(reinterpret_cast<const char*>(bytes), size);
+  input.append(2, '\0');
+  const char* seeds = input.c_str();
+  const char* destinations = seeds + std::strlen(seeds) + 1;
+  const char* modifiers = destinations + std::strlen(destinations) + 1;
+  const tarn::tTopographyInfo& topography = tarn::findTopography("pxiContTriggerRouter");
+  try {
+    tarn::tRouteRequest request;
+    tarn::readSeeds(seeds, topography, request);
+    tarn::readDestinations(destinations, topography, request);
+    tarn::readModifiers(modifiers, request.modifiers);
+    answer(topography, request);
+  } catch (const zeerr::ExceptionBase& refusal) {
+    if (refusal.statusReport().code != -52005) std::abort();
+    requireJson(nKESTREL1400::reportText(refusal.statusReport()), '{');
+  } catch (const std::bad_alloc&) {
+  }
+  return 0;
+}

@@ -1,0 +1,122 @@
+#include "routing/caseFolding.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "routing/caseFoldingTable.h"
+
+namespace tarn {
+namespace {
+
+// A byte that starts no well-formed sequence stands for itself, above every
+// code point, so that it only ever equals the same byte.
+constexpr char32_t kLooseByte = 0x110000;
+
+struct tSequence {
+  char32_t codePoint;
+  unsigned length;
+};
+
+char32_t asciiFolded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char32_t>(c + ('a' - 'A')) : static_cast<char32_t>(c); }
+
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Decodes one well-formed UTF-8 sequence (no overlong forms, no surrogates,
+// nothing above U+10FFFF); anything else is one loose byte.
+tSequence decode(const unsigned char* p, std::size_t available) {
+  const unsigned char lead = p[0];
+  if (lead < 0x80) return {lead, 1};
+  const unsigned length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || available < length) return {kLooseByte + lead, 1};
+  char32_t codePoint = lead & (0x7F >> length);
+  for (unsigned i = 1; i < length; ++i) {
+    if (!isContinuation(p[i])) return {kLooseByte + lead, 1};
+    codePoint = (codePoint << 6) | (p[i] & 0x3F);
+  }
+  const bool overlong = (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
+  const bool invalid = (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF;
+  if (overlong || invalid) return {kLooseByte + lead, 1};
+  return {codePoint, length};
+}
+
+}  // namespace
+
+unsigned foldCodePoint(char32_t codePoint, char32_t out[3]) noexcept {
+  if (codePoint < 0x80) {
+    out[0] = asciiFolded(static_cast<char>(codePoint));
+    return 1;
+  }
+  const auto* end = std::end(kCaseFoldingTable);
+  const auto* row = std::lower_bound(std::begin(kCaseFoldingTable), end, codePoint,
+                                     [](const tCaseFoldingRow& r, char32_t c) { return r.codePoint < c; });
+  if (row == end || row->codePoint != codePoint) {
+    out[0] = codePoint;
+    return 1;
+  }
+  std::copy_n(row->folded, row->count, out);
+  return row->count;
+}
+
+char32_t tFoldedCodePoints::next() noexcept {
+  if (pendingIndex_ < pendingCount_) return pending_[pendingIndex_++];
+  if (next_ == end_) return kEnd;
+  const auto* p = reinterpret_cast<const unsigned char*>(next_);
+  const tSequence sequence = decode(p, static_cast<std::size_t>(end_ - next_));
+  next_ += sequence.length;
+  pendingCount_ = foldCodePoint(sequence.codePoint, pending_);
+  pendingIndex_ = 1;
+  return pending_[0];
+}
+
+tFoldedName::tFoldedName(const char* text, std::size_t length) noexcept : text_(text), length_(length) {
+  std::size_t ascii = 0;
+  for (; ascii < length && ascii < kCapacity && static_cast<unsigned char>(text[ascii]) < 0x80; ++ascii) {
+    folded_[ascii] = asciiFolded(text[ascii]);
+  }
+  foldedCount_ = ascii;
+  tFoldedCodePoints codePoints(text + ascii, length - ascii);
+  for (char32_t c = codePoints.next(); c != tFoldedCodePoints::kEnd; c = codePoints.next()) {
+    if (foldedCount_ == kCapacity) {
+      overflow_ = true;
+      return;
+    }
+    folded_[foldedCount_++] = c;
+  }
+}
+
+// Byte-identical names fold alike, so the folded comparison decides alone.
+bool tFoldedName::matches(const char* name) const noexcept {
+  if (overflow_) return namesMatch(text_, length_, name, std::strlen(name));
+  return foldedEquals(name);
+}
+
+// Terminal names are mostly ASCII and mostly differ early: ASCII bytes are
+// folded in place, the rest of the name from its first other byte on.
+bool tFoldedName::foldedEquals(const char* name) const noexcept {
+  std::size_t i = 0;
+  for (;; ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (c == 0) return i == foldedCount_;
+    if (c >= 0x80) break;
+    if (i == foldedCount_ || folded_[i] != asciiFolded(static_cast<char>(c))) return false;
+  }
+  tFoldedCodePoints codePoints(name + i, std::strlen(name + i));
+  for (; i < foldedCount_; ++i) {
+    if (codePoints.next() != folded_[i]) return false;
+  }
+  return codePoints.next() == tFoldedCodePoints::kEnd;
+}
+
+bool namesMatch(const char* a, std::size_t aLength, const char* b, std::size_t bLength) noexcept {
+  if (aLength == bLength && std::memcmp(a, b, aLength) == 0) return true;
+  tFoldedCodePoints left(a, aLength);
+  tFoldedCodePoints right(b, bLength);
+  for (;;) {
+    const char32_t c = left.next();
+    if (c != right.next()) return false;
+    if (c == tFoldedCodePoints::kEnd) return true;
+  }
+}
+
+}  // namespace tarn

@@ -1,0 +1,40 @@
+// Destinations (an array of terminal names) and the check that a document
+// is one valid value before it is walked.
+#include <cstring>
+
+#include "json/jsonReader.h"
+#include "routing/routeRequestDocuments.h"
+#include "routing/routeRequestError.h"
+#include "routing/terminalNames.h"
+
+namespace tarn {
+
+// An escape always takes more raw bytes than it stands for, so a key as
+// long as the name is equal only byte for byte, and a shorter one never.
+bool keyIs(const jsonz_value& key, const char* name) noexcept {
+  const std::size_t length = std::strlen(name);
+  if (key.length <= length) return key.length == length && std::memcmp(key.text, name, length) == 0;
+  return std::memchr(key.text, '\\', key.length) != nullptr && jsonz_keyEquals(name, key.text, key.length);
+}
+
+const char* documentOfType(const char* document, std::int32_t type) noexcept {
+  jsonz_value value{};
+  if (jsonz_parse(document, &value) == nullptr || value.type != type) return nullptr;
+  return value.text;
+}
+
+void readDestinations(const char* destinations, const tTopographyInfo& topography, tRouteRequest& request) {
+  const char* array = documentOfType(destinations, jsonz_typeArray);
+  if (array == nullptr) return;
+  for (const char* p = jsonz_firstElement(array); p != nullptr; p = jsonz_nextElement(p)) {
+    jsonz_value element{};
+    p = jsonz_parse(p, &element);
+    if (element.type != jsonz_typeString) {
+      refuseRequest(kTerminalsMustBeStringsLine, "Terminals must be strings",
+                    {destinations, std::strlen(destinations)});
+    }
+    request.destinations.append(terminalIdByName(topography, element.text, element.length));
+  }
+}
+
+}  // namespace tarn
