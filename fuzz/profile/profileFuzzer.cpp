@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   nlohmann::json document;
   try {
     document = nlohmann::json::parse(data, data + size);
-  } catch (const nlohmann::json::parse_error& error) {
+  } catch (const nlohmann::json::exception& error) {
     const std::string text = nKESTRELSIM::parseErrorText(error.what());
     if (text.empty() || text.front() == '[') __builtin_trap();
     return 0;

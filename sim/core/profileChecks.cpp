@@ -34,7 +34,8 @@ std::string memberPath(const std::string& where, const std::string& key) {
 void refuseUnknownMembers(const nlohmann::json& object, tProfileLevel level, const std::string& where) {
   if (!object.is_object()) return;
   const auto known = membersOf(level);
-  for (const auto& [key, value] : object.items()) {
+  for (const auto& member : object.items()) {
+    const std::string& key = member.key();
     if (std::find_if(known.begin(), known.end(), [&](const char* name) { return key == name; }) != known.end()) {
       continue;
     }
