@@ -78,6 +78,7 @@ void tNetlinkHub::setKernelSource(msghdr* message) {
 bool tNetlinkHub::send(std::uint32_t portId, std::span<const std::uint8_t> bytes) {
   for (auto& [descriptor, socket] : sockets_) {
     if (socket.portId != portId || portId == 0) continue;
+    if (socket.hungUp) return false;
     const ssize_t sent = ::send(socket.driverEnd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
     if (sent == -1 && (errno == EAGAIN || errno == ENOBUFS)) socket.overrun = true;
     return sent == static_cast<ssize_t>(bytes.size());
@@ -103,6 +104,32 @@ void tNetlinkHub::clear() {
   for (const auto& [descriptor, socket] : sockets_) nRealLibc::close(socket.driverEnd);
   sockets_.clear();
   nextPort_ = 0;
+}
+
+std::size_t tNetlinkHub::hangUp() {
+  std::size_t count = 0;
+  for (auto& [descriptor, socket] : sockets_) {
+    if (socket.hungUp) continue;
+    // Shutting the program's end down wakes a poll or a receive that waits on it.
+    ::shutdown(descriptor, SHUT_RDWR);
+    socket.hungUp = true;
+    ++count;
+  }
+  return count;
+}
+
+int tNetlinkHub::markHangUps(pollfd* descriptors, nfds_t count) const {
+  int ready = 0;
+  for (nfds_t i = 0; i < count; ++i) {
+    const auto found = sockets_.find(descriptors[i].fd);
+    if (found != sockets_.end() && found->second.hungUp) {
+      char byte = 0;
+      const bool queued = ::recv(descriptors[i].fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+      descriptors[i].revents = static_cast<short>(POLLHUP | (queued ? descriptors[i].events & POLLIN : 0));
+    }
+    if (descriptors[i].revents != 0) ++ready;
+  }
+  return ready;
 }
 
 std::vector<std::uint32_t> tNetlinkHub::ports() const {

@@ -3,6 +3,7 @@
 // writes messages into the other end.
 #pragma once
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <cstdint>
@@ -35,12 +36,19 @@ class tNetlinkHub {
   void release(int descriptor);
   void clear();
   std::vector<std::uint32_t> ports() const;
+  // The driver goes away: every socket hangs up. The program's end reads
+  // end-of-file and polls as hung up (POLLHUP); nothing reaches it any more.
+  std::size_t hangUp();
+  // Poll results as a hung-up socket shows them: POLLHUP, and POLLIN only
+  // while a message is still queued. Returns the count of ready entries.
+  int markHangUps(pollfd* descriptors, nfds_t count) const;
 
  private:
   struct tSocket {
     int driverEnd = -1;
     std::uint32_t portId = 0;
     bool overrun = false;
+    bool hungUp = false;
   };
   std::map<int, tSocket> sockets_;
   std::uint32_t nextPort_ = 0;

@@ -1,8 +1,11 @@
 #include "tProfile.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
+#include "profileChecks.h"
 #include "smBiosDumpFile.h"
 #include "tHostControllerModel.h"
 #include "tSimulator.h"
@@ -25,7 +28,7 @@ const char* const kDefaultInterfaces[] = {"hostController_hostController", "host
 
 // Numbers as JSON numbers or as "0x..." texts.
 std::uint32_t parseNumber(const json& value, const std::string& where) {
-  if (value.is_number_unsigned()) return value.get<std::uint32_t>();
+  if (value.is_number_unsigned() && value.get<std::uint64_t>() <= 0xFFFFFFFFu) return value.get<std::uint32_t>();
   if (value.is_string()) {
     try {
       std::size_t used = 0;
@@ -39,24 +42,30 @@ std::uint32_t parseNumber(const json& value, const std::string& where) {
 
 std::string text(const json& object, const char* key, const std::string& where, std::string fallback) {
   if (!object.contains(key)) return fallback;
-  if (!object.at(key).is_string()) refuse(where + "." + key, "expected a text");
+  if (!object.at(key).is_string()) refuse(memberPath(where, key), "expected a text");
   return object.at(key).get<std::string>();
 }
 
 tProfile::tInterface parseInterface(const json& entry, const std::string& where) {
   if (!entry.is_object()) refuse(where, "expected an object");
+  refuseUnknownMembers(entry, tProfileLevel::kInterface, where);
   tProfile::tInterface interface;
   interface.name = text(entry, "name", where, "");
   if (interface.name.empty()) refuse(where + ".name", "missing");
   interface.suffix = text(entry, "suffix", where, interface.suffix);
   interface.driver = text(entry, "driver", where, interface.driver);
+  // Each of the three becomes a part of a path in the sandbox.
+  refuseEscapingName(interface.name, where + ".name");
+  refuseEscapingName(interface.suffix, where + ".suffix");
+  refuseEscapingName(interface.driver, where + ".driver");
   if (entry.contains("interfacePath")) interface.interfacePath = text(entry, "interfacePath", where, "");
   if (entry.contains("attributes")) {
     const json& attributes = entry.at("attributes");
     if (!attributes.is_object()) refuse(where + ".attributes", "expected an object");
     for (const auto& [key, value] : attributes.items()) {
-      if (!value.is_number_unsigned() && !value.is_string()) {
-        refuse(where + ".attributes." + key, "expected an unsigned number or a text");
+      const bool number = value.is_number_unsigned() && value.get<std::uint64_t>() <= 0xFFFFFFFFu;
+      if (!number && !value.is_string()) {
+        refuse(where + ".attributes." + key, "expected an unsigned 32-bit number or a text");
       }
       interface.attributes[parseNumber(key, where + ".attributes")] = value;
     }
@@ -94,6 +103,7 @@ tProfile::tFault parseFault(const json& entry, const std::string& where) {
   if (!entry.is_object() || entry.contains("request") == entry.contains("call")) {
     refuse(where, "expected an object with either \"request\" or \"call\"");
   }
+  refuseUnknownMembers(entry, tProfileLevel::kFault, where);
   tProfile::tFault fault;
   if (entry.contains("call")) {
     fault.call = parseCall(entry.at("call"), where + ".call");
@@ -103,7 +113,10 @@ tProfile::tFault parseFault(const json& entry, const std::string& where) {
   if (entry.contains("count")) fault.count = parseNumber(entry.at("count"), where + ".count");
   if (entry.contains("errno")) fault.error = static_cast<int>(parseNumber(entry.at("errno"), where + ".errno"));
   if (entry.contains("status")) {
-    if (!entry.at("status").is_number_integer() || fault.call) {
+    const json& status = entry.at("status");
+    const bool inRange = status.is_number_unsigned() ? status.get<std::uint64_t>() <= INT32_MAX
+                         : status.is_number_integer() && status.get<std::int64_t>() >= INT32_MIN;
+    if (!inRange || fault.call) {
       refuse(where + ".status", "expected an integer, for a request");
     }
     fault.status = entry.at("status").get<std::int32_t>();
@@ -112,9 +125,12 @@ tProfile::tFault parseFault(const json& entry, const std::string& where) {
   return fault;
 }
 
+// Shipped boards: where kestrel-sim found them, else in the source tree.
 std::filesystem::path boardPath(const std::string& board) {
   if (board.find('/') != std::string::npos || board.ends_with(".json")) return board;
-  return std::filesystem::path(KESTREL_SIM_SMBIOS_BOARDS_DIR) / (board + ".json");
+  const char* installed = std::getenv("KESTREL_SIM_BOARDS");
+  const bool known = installed != nullptr && installed[0] != '\0';
+  return std::filesystem::path(known ? installed : KESTREL_SIM_SMBIOS_BOARDS_DIR) / (board + ".json");
 }
 
 void applyInterface(tSimulator& simulator, const tProfile::tInterface& entry, bool createFiles) {
@@ -135,8 +151,9 @@ void applyInterface(tSimulator& simulator, const tProfile::tInterface& entry, bo
 
 tProfile tProfile::fromJson(const json& document) {
   if (!document.is_object()) refuse("(top)", "expected an object");
+  refuseUnknownMembers(document, tProfileLevel::kTop, "");
   tProfile profile = defaults();
-  profile.board = text(document, "board", "board", profile.board);
+  profile.board = text(document, "board", "", profile.board);
   if (document.contains("smbiosDump")) {
     if (!document.at("smbiosDump").is_boolean()) refuse("smbiosDump", "expected true or false");
     profile.smbiosDump = document.at("smbiosDump").get<bool>();
@@ -157,6 +174,7 @@ tProfile tProfile::fromJson(const json& document) {
     if (!document.at("tools").is_object()) refuse("tools", "expected an object");
     for (const auto& [name, script] : document.at("tools").items()) {
       if (!script.is_string()) refuse("tools." + name, "expected the script text");
+      refuseEscapingName(name, "tools." + name);
       profile.tools[name] = script.get<std::string>();
     }
   }
@@ -176,7 +194,7 @@ tProfile tProfile::fromFile(const std::filesystem::path& path) {
   try {
     return fromJson(json::parse(file));
   } catch (const json::exception& error) {
-    throw std::invalid_argument("profile: " + path.string() + ": " + error.what());
+    throw std::invalid_argument("profile: " + path.string() + ": " + parseErrorText(error.what()));
   }
 }
 

@@ -379,6 +379,12 @@ bool tSimulator::sendRaw(std::uint32_t portId, std::span<const std::uint8_t> byt
   return hub_.send(portId, bytes);
 }
 
+std::size_t tSimulator::hangUpNotifications() {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  return hub_.hangUp();
+}
+
 void tSimulator::expireWatchdog(std::size_t index) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
@@ -615,7 +621,10 @@ int tSimulator::pollDescriptors(pollfd* descriptors, nfds_t count, int timeoutMs
     if (simulated && faulted(tCall::kPoll)) return -1;
   }
   if (!simulated) return nRealLibc::poll(descriptors, count, timeoutMs);
-  return pollUntilDeadlines(descriptors, count, timeoutMs);
+  const int ready = pollUntilDeadlines(descriptors, count, timeoutMs);
+  if (ready <= 0) return ready;
+  std::lock_guard lock(lock_);
+  return hub_.markHangUps(descriptors, count);
 }
 
 // A poll on a simulated socket ends at each watchdog deadline, lets the

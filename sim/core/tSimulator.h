@@ -138,6 +138,9 @@ class tSimulator {
   // The bytes of a well-formed driver message.
   static std::vector<std::uint8_t> buildMessage(std::uint64_t cookie, std::uint16_t eventType,
                                                 std::span<const std::uint8_t> data);
+  // The driver goes away: every notification socket hangs up (poll shows
+  // POLLHUP, a receive reads end-of-file). Returns how many hung up.
+  std::size_t hangUpNotifications();
   // Lets the watchdog expire / demotes a route, delivering the notification.
   void expireWatchdog(std::size_t index = 0);
   bool demoteRoute(std::uint32_t ticket, std::size_t index = 0);

@@ -29,9 +29,26 @@ struct tOptions {
   std::vector<std::string> command;
 };
 
+// A file of the installed tree, relative to this program's own location;
+// "" when this program does not run from an installed tree.
+std::string installed(const char* relative) {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  if (error) return {};
+  const fs::path candidate = (self.parent_path() / relative).lexically_normal();
+  return fs::exists(candidate, error) ? candidate.string() : std::string();
+}
+
+// The installed tree's, else the build tree's.
 std::string simulatorLibrary() {
   if (const char* configured = std::getenv("KESTREL_SIM_LIBRARY")) return configured;
-  return KESTREL_SIM_LIBRARY_PATH;
+  const std::string library = installed(KESTREL_SIM_INSTALLED_LIBRARY);
+  return library.empty() ? KESTREL_SIM_LIBRARY_PATH : library;
+}
+
+std::string boardsDirectory() {
+  const std::string boards = installed(KESTREL_SIM_INSTALLED_BOARDS);
+  return boards.empty() ? KESTREL_SIM_SMBIOS_BOARDS_DIR : boards;
 }
 
 std::string makeSandbox() {
@@ -61,6 +78,7 @@ void forwardSignalsTo(pid_t child) {
 
 int runCommand(const tOptions& options, const std::string& sandbox) {
   setenv("KESTREL_SIM_ROOT", sandbox.c_str(), 1);
+  setenv("KESTREL_SIM_BOARDS", boardsDirectory().c_str(), 1);
   if (options.profile.empty()) {
     unsetenv("KESTREL_SIM_PROFILE");
   } else {

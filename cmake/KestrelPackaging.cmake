@@ -1,0 +1,51 @@
+# Debian packages, one per install component (cmake/KestrelInstall.cmake):
+#   libkestrel1     Runtime      the shared library (named after its SONAME)
+#   libkestrel-dev  Development  headers, libkestrel.so, pkg-config and CMake files, docs, libkestrel(3)
+#   kestrel-tools   Tools        kestrelctl, its man page and completion
+#   kestrel-sim     Simulator    kestrel-sim, libkestrel_sim.so, boards, profiles
+# Built with `cpack -G DEB` in the build directory (scripts/check-packages.sh).
+set(CPACK_PACKAGE_NAME kestrel)
+set(CPACK_PACKAGE_VENDOR "libkestrel developers")
+set(CPACK_PACKAGE_CONTACT "libkestrel developers <kestrel-dev@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL Runtime Development)
+if(KESTREL_BUILD_TOOLS)
+  list(APPEND CPACK_COMPONENTS_ALL Tools Simulator)
+endif()
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+
+set(kestrelVersion "${PROJECT_VERSION}")
+set(cxxRuntime "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libkestrel1)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "${cxxRuntime}")
+set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
+  "User-mode driver library of the PXI chassis controller\n The controller and watchdog interface and the trigger-routing adaptor.")
+
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libkestrel-dev)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libkestrel1 (= ${kestrelVersion})")
+set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
+  "Development files of libkestrel\n Headers, pkg-config and CMake package files, documentation.")
+
+set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME kestrel-tools)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION admin)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libkestrel1 (= ${kestrelVersion}), ${cxxRuntime}")
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SUGGESTS "kestrel-sim")
+set(CPACK_COMPONENT_TOOLS_DESCRIPTION
+  "Command-line tools of the PXI chassis controller\n kestrelctl reads and sets controller attributes and drives the watchdog timer.")
+
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_NAME kestrel-sim)
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_DEPENDS "${cxxRuntime}")
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_RECOMMENDS "libkestrel1 (= ${kestrelVersion})")
+set(CPACK_COMPONENT_SIMULATOR_DESCRIPTION
+  "Simulated PXI chassis controller\n kestrel-sim runs programs using libkestrel against a simulated kernel driver.")
+
+include(CPack)
