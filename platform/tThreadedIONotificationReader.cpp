@@ -124,9 +124,13 @@ bool tThreadedIONotificationReader::serveOnce(int& pauseMs, const bool& stoppedB
   handler_(kind, notification, data, size, status);
   // After a stop from the handler the reader may be gone: not a member more.
   if (stoppedByHandler || stopping_) return false;
+  // A wait that woke with nothing to report (the channel hung up: the driver
+  // went away) would wake again at once: pause as after a failure instead of
+  // spinning.
+  const bool hungUp = status.isNotError() && kind == kNotify && notification == nullptr && size == 0;
   // Lost notifications (a queue overflow) are reported, not a failing
   // wait: pausing then would only let the queue overflow again.
-  if (status.isNotError() || status.getCode() == brioerr_noBuffers) {
+  if (!hungUp && (status.isNotError() || status.getCode() == brioerr_noBuffers)) {
     pauseMs = 0;
     return true;
   }
