@@ -1,10 +1,11 @@
 #include "firmware/base64Payload.h"
 
+#include "firmware/cpuFeatures.h"
+
 #include <array>
 #include <cstring>
 
 #if defined(__x86_64__)
-#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -186,30 +187,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t decodeWidest(
   return decodeBlocks<64, std::uint64_t, decodeBlock64>(text, size, out);
 }
 
-struct tCpu {
-  bool avx2 = false;
-  bool avx512 = false;  // with byte permutes (VBMI)
-};
-
-tCpu detectCpu() {
-  tCpu cpu;
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0 || (ecx & bit_OSXSAVE) == 0) return cpu;
-  // The operating system must save the wide registers (and the masks).
-  unsigned low = 0, high = 0;
-  __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return cpu;
-  cpu.avx2 = (low & 0x6) == 0x6 && (ebx & bit_AVX2) != 0;
-  cpu.avx512 = cpu.avx2 && (low & 0xE0) == 0xE0 && (ebx & bit_AVX512F) != 0 && (ebx & bit_AVX512BW) != 0 &&
-               (ecx & bit_AVX512VBMI) != 0;
-  return cpu;
-}
-
-const tCpu& cpu() {
-  static const tCpu detected = detectCpu();
-  return detected;
-}
-
 #endif
 
 }  // namespace
@@ -224,16 +201,16 @@ std::size_t decodeBase64Bytewise(const char* text, std::size_t size, std::uint8_
 
 bool base64FormAvailable(tBase64Form form) noexcept {
 #if defined(__x86_64__)
-  if (form == tBase64Form::avx2) return cpu().avx2;
-  if (form == tBase64Form::avx512) return cpu().avx512;
+  if (form == tBase64Form::avx2) return cpuFeatures().avx2;
+  if (form == tBase64Form::avx512) return cpuFeatures().avx512Vbmi;
 #endif
   return form == tBase64Form::bytewise;
 }
 
 std::size_t decodeBase64As(tBase64Form form, const char* text, std::size_t size, std::uint8_t* out) noexcept {
 #if defined(__x86_64__)
-  if (form == tBase64Form::avx512 && cpu().avx512) return decodeWidest(text, size, out);
-  if (form == tBase64Form::avx2 && cpu().avx2) return decodeWide(text, size, out);
+  if (form == tBase64Form::avx512 && cpuFeatures().avx512Vbmi) return decodeWidest(text, size, out);
+  if (form == tBase64Form::avx2 && cpuFeatures().avx2) return decodeWide(text, size, out);
 #endif
   (void)form;
   return decodeBase64Bytewise(text, size, out);
@@ -241,8 +218,8 @@ std::size_t decodeBase64As(tBase64Form form, const char* text, std::size_t size,
 
 std::size_t decodeBase64(const char* text, std::size_t size, std::uint8_t* out) noexcept {
 #if defined(__x86_64__)
-  if (cpu().avx512) return decodeWidest(text, size, out);
-  if (cpu().avx2) return decodeWide(text, size, out);
+  if (cpuFeatures().avx512Vbmi) return decodeWidest(text, size, out);
+  if (cpuFeatures().avx2) return decodeWide(text, size, out);
 #endif
   return decodeBase64Bytewise(text, size, out);
 }

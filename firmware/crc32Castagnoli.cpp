@@ -1,10 +1,11 @@
 #include "firmware/crc32Castagnoli.h"
 
+#include "firmware/cpuFeatures.h"
+
 #include <array>
 #include <cstring>
 
 #if defined(__x86_64__)
-#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -174,30 +175,6 @@ __attribute__((target("avx512f,avx512bw,vpclmulqdq,pclmul,sse4.1,ssse3"))) std::
   return crcSliced(crcSliced(0, remainder, sizeof remainder), data, size);
 }
 
-struct tCpu {
-  bool folding = false;  // carry-less multiply
-  bool wide = false;     // on 512-bit registers
-};
-
-tCpu detectCpu() {
-  tCpu cpu;
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return cpu;
-  cpu.folding = (ecx & bit_PCLMUL) != 0 && (ecx & bit_SSSE3) != 0 && (ecx & bit_SSE4_1) != 0;
-  if (!cpu.folding || (ecx & bit_OSXSAVE) == 0) return cpu;
-  unsigned low = 0, high = 0;
-  __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return cpu;
-  cpu.wide = (low & 0xE6) == 0xE6 && (ebx & bit_AVX512F) != 0 && (ebx & bit_AVX512BW) != 0 &&
-             (ecx & bit_VPCLMULQDQ) != 0;
-  return cpu;
-}
-
-const tCpu& cpu() {
-  static const tCpu detected = detectCpu();
-  return detected;
-}
-
 #endif
 
 }  // namespace
@@ -209,8 +186,8 @@ std::uint32_t crc32CastagnoliBytewise(std::uint32_t crc, const std::uint8_t* dat
 
 bool crcFormAvailable(tCrcForm form) noexcept {
 #if defined(__x86_64__)
-  if (form == tCrcForm::folded) return cpu().folding;
-  if (form == tCrcForm::foldedWide) return cpu().wide;
+  if (form == tCrcForm::folded) return cpuFeatures().carrylessMultiply;
+  if (form == tCrcForm::foldedWide) return cpuFeatures().wideCarrylessMultiply;
 #endif
   return form == tCrcForm::sliced;
 }
@@ -218,8 +195,8 @@ bool crcFormAvailable(tCrcForm form) noexcept {
 std::uint32_t crc32CastagnoliAs(tCrcForm form, const std::uint8_t* data, std::size_t size) noexcept {
   constexpr std::uint32_t kStart = 0xFFFFFFFF;
 #if defined(__x86_64__)
-  if (form == tCrcForm::foldedWide && cpu().wide && size >= 256) return ~crcFoldedWide(kStart, data, size);
-  if (form != tCrcForm::sliced && cpu().folding && size >= 64) return ~crcFolded(kStart, data, size);
+  if (form == tCrcForm::foldedWide && cpuFeatures().wideCarrylessMultiply && size >= 256) return ~crcFoldedWide(kStart, data, size);
+  if (form != tCrcForm::sliced && cpuFeatures().carrylessMultiply && size >= 64) return ~crcFolded(kStart, data, size);
 #endif
   (void)form;
   return ~crcSliced(kStart, data, size);
