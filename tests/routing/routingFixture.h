@@ -7,9 +7,11 @@
 #include <kestrel/kestrel.h>
 #include <kestrel/quill_ra_kestrel.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/driverWireFormat.h"
@@ -38,6 +40,17 @@ inline std::size_t countEntries(const char* directory) {
 }
 
 inline std::size_t threadCount() { return countEntries("/proc/self/task"); }
+
+// Whether the thread count comes back to `count`: a joined thread can stay
+// listed for a moment while it finishes its exit, and a reader thread ends
+// after its last callback returns.
+inline bool threadsSettleAt(std::size_t count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (threadCount() != count && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return threadCount() == count;
+}
 
 class RoutingTest : public SimulatedController {
  protected:
