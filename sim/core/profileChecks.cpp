@@ -10,9 +10,11 @@ namespace {
 // The members each level of a profile knows. A new profile member is one
 // more name in its level's list.
 constexpr const char* kTopMembers[] = {"board",  "smbiosDump",    "interfaces", "topographyName",
-                                      "tools",  "faults",        "triggerRouter", "firmware"};
+                                      "tools",  "faults",        "triggerRouter", "firmware",
+                                      "watchdog"};
 constexpr const char* kInterfaceMembers[] = {"name", "suffix", "driver", "interfacePath", "attributes"};
 constexpr const char* kFaultMembers[] = {"request", "call", "count", "errno", "status"};
+constexpr const char* kWatchdogMembers[] = {"onClose"};
 
 std::span<const char* const> membersOf(tProfileLevel level) {
   switch (level) {
@@ -22,6 +24,8 @@ std::span<const char* const> membersOf(tProfileLevel level) {
       return kInterfaceMembers;
     case tProfileLevel::kFault:
       return kFaultMembers;
+    case tProfileLevel::kWatchdog:
+      return kWatchdogMembers;
   }
   return {};
 }

@@ -10,7 +10,7 @@
 namespace nKESTRELSIM {
 
 // The object levels of a profile, each with its own list of members.
-enum class tProfileLevel { kTop, kInterface, kFault };
+enum class tProfileLevel { kTop, kInterface, kFault, kWatchdog };
 
 // Throws std::invalid_argument naming "where.member" for the first member
 // that `level` does not know. `where` is "" for the top level.

@@ -26,7 +26,14 @@ int tNetlinkHub::create(int type) {
   return ends[0];
 }
 
-int tNetlinkHub::bind(int descriptor, const sockaddr* address, socklen_t size) {
+void tNetlinkHub::adopt(int programEnd, int driverEnd) {
+  fcntl(driverEnd, F_SETFL, O_NONBLOCK);
+  fcntl(driverEnd, F_SETFD, FD_CLOEXEC);
+  sockets_[programEnd] = tSocket{driverEnd, 0};
+}
+
+int tNetlinkHub::bind(int descriptor, const sockaddr* address, socklen_t size, std::uint32_t processId,
+                      std::uint32_t& port) {
   if (address == nullptr || size < kNetlinkAddressSize || address->sa_family != AF_NETLINK) {
     errno = EINVAL;
     return -1;
@@ -38,19 +45,21 @@ int tNetlinkHub::bind(int descriptor, const sockaddr* address, socklen_t size) {
     errno = EINVAL;
     return -1;
   }
+  auto taken = [&](std::uint32_t candidate) {
+    return std::any_of(sockets_.begin(), sockets_.end(),
+                       [&](const auto& entry) { return entry.second.portId == candidate; });
+  };
   if (requested.nl_pid == 0) {
-    // The first socket of a process gets the process id, later ones the
-    // kernel's style of negative ids.
-    requested.nl_pid = nextPort_ == 0 ? static_cast<std::uint32_t>(getpid()) : 0x80000000u + nextPort_;
-    ++nextPort_;
+    // The process id while it is free, else the kernel's style of negative ids.
+    requested.nl_pid = processId;
+    while (taken(requested.nl_pid)) requested.nl_pid = 0x80000000u + ++nextPort_;
   }
-  for (const auto& [other, entry] : sockets_) {
-    if (entry.portId == requested.nl_pid) {
-      errno = EADDRINUSE;
-      return -1;
-    }
+  if (taken(requested.nl_pid)) {
+    errno = EADDRINUSE;
+    return -1;
   }
   socket.portId = requested.nl_pid;
+  port = socket.portId;
   return 0;
 }
 

@@ -20,8 +20,12 @@ class tNetlinkHub {
   // Returns the program's descriptor, or -1 with errno.
   int create(int type);
   bool owns(int descriptor) const { return sockets_.count(descriptor) != 0; }
-  // Port 0 asks for a port id of the hub's choice.
-  int bind(int descriptor, const sockaddr* address, socklen_t size);
+  // Takes over a socket pair made elsewhere: the program's end (the key)
+  // and the driver's end.
+  void adopt(int programEnd, int driverEnd);
+  // Port 0 asks for a port id of the hub's choice: the process id while no
+  // other socket has it, as the kernel chooses. Sets `port` to the bound one.
+  int bind(int descriptor, const sockaddr* address, socklen_t size, std::uint32_t processId, std::uint32_t& port);
   int getsockname(int descriptor, sockaddr* address, socklen_t* size) const;
   // After a receive: the source is the kernel's netlink address.
   static void setKernelSource(msghdr* message);

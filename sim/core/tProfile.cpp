@@ -11,6 +11,7 @@
 #include "tSimulator.h"
 #include "tSmBiosBoard.h"
 #include "tTriggerRouterModel.h"
+#include "tWatchdogModel.h"
 
 namespace nKESTRELSIM {
 
@@ -185,6 +186,14 @@ tProfile tProfile::fromJson(const json& document) {
     }
   }
   if (document.contains("firmware")) profile.firmware = tFirmwareProfile::fromJson(document.at("firmware"));
+  if (document.contains("watchdog")) {
+    const json& watchdog = document.at("watchdog");
+    if (!watchdog.is_object()) refuse("watchdog", "expected an object");
+    refuseUnknownMembers(watchdog, tProfileLevel::kWatchdog, "watchdog");
+    const std::string onClose = text(watchdog, "onClose", "watchdog", "keepRunning");
+    if (onClose != "keepRunning" && onClose != "stop") refuse("watchdog.onClose", "expected \"keepRunning\" or \"stop\"");
+    profile.watchdogStopsOnClose = onClose == "stop";
+  }
   return profile;
 }
 
@@ -222,6 +231,11 @@ void tProfile::apply(tSimulator& simulator, bool createFiles) const {
     }
   }
   triggerRouter.apply(simulator);
+  for (const tDeviceNode* node : simulator.interfaces()) {
+    if (auto* watchdog = dynamic_cast<tWatchdogModel*>(node->model.get())) {
+      watchdog->stopWhenStarterCloses(watchdogStopsOnClose);
+    }
+  }
   if (createFiles) {
     for (const auto& [name, script] : tools) simulator.installTool(name, script);
   }

@@ -10,7 +10,8 @@
 //     "tools": { "zesafemodeversion": "#!/bin/sh\necho 1.0.0f0\n" },
 //     "faults": [ { "request": "0xC0207B0B", "count": 1, "errno": 5 },
 //                 { "call": "recvmsg", "count": 2, "errno": 5 } ],
-//     "firmware": { "SAFEMODE": { "version": "1.2.0f4" } } }   (tFirmwareProfile.h)
+//     "firmware": { "SAFEMODE": { "version": "1.2.0f4" } },   (tFirmwareProfile.h)
+//     "watchdog": { "onClose": "keepRunning" } }              (or "stop")
 #pragma once
 
 #include <cstdint>
@@ -55,6 +56,9 @@ struct tProfile {
   std::vector<tFault> faults;
   tTriggerRouterScript triggerRouter;
   std::optional<tFirmwareProfile> firmware;
+  // The watchdog when the device file that started it closes (its program
+  // ended): true stops it, false (the default) lets it count down.
+  bool watchdogStopsOnClose = false;
 
   // Throws std::invalid_argument naming the offending member.
   static tProfile fromJson(const nlohmann::json& document);

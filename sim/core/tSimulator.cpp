@@ -18,6 +18,7 @@
 
 #include "platform/driverWireFormat.h"
 #include "realLibc.h"
+#include "tDriverClient.h"
 #include "tHostControllerModel.h"
 #include "tMartenModel.h"
 #include "tReentryGuard.h"
@@ -111,7 +112,14 @@ namespace {
 // again, since the owner recorded in the parent's is not a thread of the child.
 void tSimulator::lockForFork() { instance().lock_.lock(); }
 void tSimulator::unlockAfterFork() { instance().lock_.unlock(); }
-void tSimulator::restartInChild() { new (&instance().lock_) std::recursive_mutex(); }
+void tSimulator::restartInChild() {
+  tSimulator& simulator = instance();
+  new (&simulator.lock_) std::recursive_mutex();
+  if (simulator.driver_) {
+    tReentryGuard guard;
+    simulator.driver_->restartInChild();
+  }
+}
 
 tSimulator* tSimulator::active() noexcept { return gActive.load(std::memory_order_acquire); }
 
@@ -146,6 +154,8 @@ void tSimulator::forgetEverything() {
   hub_.clear();
   openDevices_.clear();
   registrations_.clear();
+  driver_.reset();
+  logLimit_ = SIZE_MAX;
   nodes_.clear();
   faults_.clear();
   log_.clear();
@@ -316,6 +326,18 @@ std::vector<tLoggedRequest> tSimulator::requests(std::uint32_t code) const {
   return result;
 }
 
+void tSimulator::logRequest(tLoggedRequest entry) {
+  if (logLimit_ == 0) return;
+  if (log_.size() >= logLimit_) log_.erase(log_.begin(), log_.begin() + static_cast<std::ptrdiff_t>(log_.size() / 2 + 1));
+  log_.push_back(std::move(entry));
+}
+
+void tSimulator::limitRequestLog(std::size_t count) {
+  std::lock_guard lock(lock_);
+  logLimit_ = count;
+  if (log_.size() > count) log_.erase(log_.begin(), log_.end() - static_cast<std::ptrdiff_t>(count));
+}
+
 void tSimulator::clearRequests() {
   std::lock_guard lock(lock_);
   log_.clear();
@@ -425,6 +447,13 @@ std::optional<std::chrono::steady_clock::time_point> tSimulator::nextRealDeadlin
   return next;
 }
 
+std::optional<std::chrono::steady_clock::time_point> tSimulator::serviceTimers() {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  expireDueWatchdogs();
+  return nextRealDeadline();
+}
+
 bool tSimulator::demoteRoute(std::uint32_t ticket, std::size_t index) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
@@ -446,7 +475,16 @@ int tSimulator::openPath(const char* path, int flags, mode_t mode) {
   if (faulted(tCall::kOpen)) return -1;
   const int descriptor = nRealLibc::open(sandbox.c_str(), flags, mode);
   if (descriptor == -1) return -1;
-  if (tDeviceNode* node = nodeAt(path)) openDevices_[descriptor] = tOpenDevice{node};
+  tDeviceNode* node = nodeAt(path);
+  if (node == nullptr) return descriptor;
+  if (!driver_) {
+    openDevices_[descriptor] = tOpenDevice{node, ++nextOpenId_};
+  } else if (driver_->open(descriptor, path) == -1) {
+    const int error = errno;
+    nRealLibc::close(descriptor);
+    errno = error;
+    return -1;
+  }
   return descriptor;
 }
 
@@ -461,9 +499,16 @@ FILE* tSimulator::fopenPath(const char* path, const char* mode) {
 int tSimulator::closeDescriptor(int descriptor) {
   {
     std::lock_guard lock(lock_);
-    if (openDevices_.count(descriptor) != 0) {
+    if (driver_) driver_->close(descriptor);
+    const auto open = openDevices_.find(descriptor);
+    if (open != openDevices_.end()) {
       endRegistrations(descriptor, 0, true);
-      openDevices_.erase(descriptor);
+      const tOpenDevice device = open->second;
+      openDevices_.erase(open);
+      if (device.node->model) {
+        tNodeEvents events(*this, device.node);
+        device.node->model->released(device.openId, events);
+      }
     }
     hub_.release(descriptor);
   }
@@ -472,28 +517,35 @@ int tSimulator::closeDescriptor(int descriptor) {
 
 int tSimulator::ioctlDescriptor(int descriptor, unsigned long request, void* argument) {
   std::lock_guard lock(lock_);
-  tDeviceNode* node = openNodeOf(descriptor);
-  if (node == nullptr) return nRealLibc::ioctl(descriptor, request, argument);
-  if (request == kRegisterNotification) return registerNotification(descriptor, *node, argument);
+  if (driver_ && driver_->ownsDevice(descriptor)) return driver_->ioctl(descriptor, request, argument);
+  const auto open = openDevices_.find(descriptor);
+  if (open == openDevices_.end()) return nRealLibc::ioctl(descriptor, request, argument);
+  tDeviceNode& node = *open->second.node;
+  if (request == kRegisterNotification) return registerNotification(descriptor, node, argument);
   if (request == kUnregisterNotification) {
-    return unregisterNotification(descriptor, *node, reinterpret_cast<std::uint64_t>(argument));
+    return unregisterNotification(descriptor, node, reinterpret_cast<std::uint64_t>(argument));
   }
-  return transfer(*node, request, argument);
+  return transfer(open->second, request, argument);
 }
 
-int tSimulator::transfer(tDeviceNode& node, unsigned long request, void* argument) {
+int tSimulator::transfer(const tOpenDevice& device, unsigned long request, void* argument) {
+  tDeviceNode& node = *device.node;
   tLoggedRequest entry{node.interfaceName, node.directory, static_cast<std::uint32_t>(request), {}, 0, 0, 0};
   auto fail = [&](int error) {
     entry.error = error;
-    log_.push_back(entry);
+    logRequest(entry);
     errno = error;
     return -1;
   };
   if (!isTransferRequest(request)) return fail(ENOTTY);
   if (argument == nullptr) return fail(EFAULT);
-  auto& descriptor = *static_cast<tTransferDescriptor*>(argument);
+  // The descriptor is the caller's memory like the records it points at.
+  const auto descriptorAddress = reinterpret_cast<std::uint64_t>(argument);
+  tTransferDescriptor descriptor{};
+  std::memcpy(&descriptor, copyFromUser(descriptorAddress, sizeof descriptor).data(), sizeof descriptor);
   tDriverRequest driverRequest;
   driverRequest.code = entry.code;
+  driverRequest.opener = device.openId;
   driverRequest.input = copyFromUser(descriptor.inputAddress, descriptor.inputSize);
   driverRequest.output.assign(descriptor.outputSize, 0);
   entry.input = driverRequest.input;
@@ -512,8 +564,9 @@ int tSimulator::transfer(tDeviceNode& node, unsigned long request, void* argumen
                 sizeof(std::int32_t));
   }
   copyToUser(descriptor.outputAddress, driverRequest.output.data(), driverRequest.output.size());
-  descriptor.result = driverRequest.result;
-  log_.push_back(entry);
+  copyToUser(descriptorAddress + offsetof(tTransferDescriptor, result), &driverRequest.result,
+             sizeof driverRequest.result);
+  logRequest(entry);
   noteFirmwareImage(entry.code, driverRequest.input, driverRequest.output);
   return 0;
 }
@@ -522,12 +575,12 @@ int tSimulator::registerNotification(int descriptor, tDeviceNode& node, const vo
   tLoggedRequest entry{node.interfaceName, node.directory, kRegisterNotification, {}, 0, 0, 0};
   tNotificationRegistration record{};
   if (argument != nullptr) {
-    std::memcpy(&record, argument, sizeof record);
     entry.input = copyFromUser(reinterpret_cast<std::uint64_t>(argument), sizeof record);
+    std::memcpy(&record, entry.input.data(), sizeof record);
   }
   const auto fault = faults_.takeRequestFault(kRegisterNotification);
   entry.error = argument == nullptr ? EFAULT : (fault ? fault->error : 0);
-  log_.push_back(entry);
+  logRequest(entry);
   if (entry.error != 0) {
     errno = entry.error;
     return -1;
@@ -542,7 +595,7 @@ int tSimulator::registerNotification(int descriptor, tDeviceNode& node, const vo
 
 // The driver ends a registration with the end message.
 int tSimulator::unregisterNotification(int descriptor, tDeviceNode& node, std::uint64_t notificationId) {
-  log_.push_back({node.interfaceName, node.directory, kUnregisterNotification, {}, 0, notificationId, 0});
+  logRequest({node.interfaceName, node.directory, kUnregisterNotification, {}, 0, notificationId, 0});
   endRegistrations(descriptor, static_cast<std::uint32_t>(notificationId), false);
   return 0;
 }
@@ -556,43 +609,86 @@ void tSimulator::endRegistrations(int descriptor, std::uint32_t notificationId, 
   });
 }
 
+bool tSimulator::ownsSocket(int descriptor) const {
+  return hub_.owns(descriptor) || (driver_ && driver_->ownsSocket(descriptor));
+}
+
+void tSimulator::useDriverAt(const std::string& socketPath) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  driver_ = std::make_unique<tDriverClient>(socketPath);
+}
+
+int tSimulator::adoptDevice(int descriptor, const std::string& devicePath) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  tDeviceNode* node = nodeAt(devicePath);
+  if (node == nullptr) {
+    errno = ENOENT;
+    return -1;
+  }
+  openDevices_[descriptor] = tOpenDevice{node, ++nextOpenId_};
+  return 0;
+}
+
+void tSimulator::adoptSocket(int programEnd, int driverEnd) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  hub_.adopt(programEnd, driverEnd);
+}
+
+int tSimulator::bindSocketFor(int descriptor, const sockaddr* address, socklen_t size, std::uint32_t processId,
+                              std::uint32_t& port) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  if (!hub_.owns(descriptor)) {
+    errno = EBADF;
+    return -1;
+  }
+  return hub_.bind(descriptor, address, size, processId, port);
+}
+
 int tSimulator::createSocket(int domain, int type, int protocol) {
   std::lock_guard lock(lock_);
   if (domain != AF_NETLINK || protocol != NETLINK_GENERIC) return nRealLibc::socket(domain, type, protocol);
   if (faulted(tCall::kSocket)) return -1;
-  return hub_.create(type);
+  return driver_ ? driver_->createSocket(type) : hub_.create(type);
 }
 
 int tSimulator::bindSocket(int descriptor, const sockaddr* address, socklen_t size) {
   std::lock_guard lock(lock_);
-  if (!hub_.owns(descriptor)) return nRealLibc::bind(descriptor, address, size);
+  const bool remote = driver_ && driver_->ownsSocket(descriptor);
+  if (!remote && !hub_.owns(descriptor)) return nRealLibc::bind(descriptor, address, size);
   if (faulted(tCall::kBind)) return -1;
-  return hub_.bind(descriptor, address, size);
+  if (remote) return driver_->bind(descriptor, address, size);
+  std::uint32_t port = 0;
+  return hub_.bind(descriptor, address, size, static_cast<std::uint32_t>(getpid()), port);
 }
 
 int tSimulator::socketName(int descriptor, sockaddr* address, socklen_t* size) {
   std::lock_guard lock(lock_);
-  if (!hub_.owns(descriptor)) return nRealLibc::getsockname(descriptor, address, size);
+  const bool remote = driver_ && driver_->ownsSocket(descriptor);
+  if (!remote && !hub_.owns(descriptor)) return nRealLibc::getsockname(descriptor, address, size);
   if (faulted(tCall::kGetsockname)) return -1;
-  return hub_.getsockname(descriptor, address, size);
+  return remote ? driver_->getsockname(descriptor, address, size) : hub_.getsockname(descriptor, address, size);
 }
 
 int tSimulator::getSocketOption(int descriptor, int level, int name, void* value, socklen_t* size) {
   std::lock_guard lock(lock_);
-  if (hub_.owns(descriptor) && faulted(tCall::kGetsockopt)) return -1;
+  if (ownsSocket(descriptor) && faulted(tCall::kGetsockopt)) return -1;
   return nRealLibc::getsockopt(descriptor, level, name, value, size);
 }
 
 int tSimulator::setSocketOption(int descriptor, int level, int name, const void* value, socklen_t size) {
   std::lock_guard lock(lock_);
-  if (hub_.owns(descriptor) && faulted(tCall::kSetsockopt)) return -1;
+  if (ownsSocket(descriptor) && faulted(tCall::kSetsockopt)) return -1;
   return nRealLibc::setsockopt(descriptor, level, name, value, size);
 }
 
 ssize_t tSimulator::receiveMessage(int descriptor, msghdr* message, int flags) {
   {
     std::lock_guard lock(lock_);
-    if (!hub_.owns(descriptor)) return nRealLibc::recvmsg(descriptor, message, flags);
+    if (!ownsSocket(descriptor)) return nRealLibc::recvmsg(descriptor, message, flags);
     if (faulted(tCall::kRecvmsg)) return -1;
     if (hub_.takeOverrun(descriptor)) {
       errno = ENOBUFS;
@@ -617,10 +713,17 @@ int tSimulator::pollDescriptors(pollfd* descriptors, nfds_t count, int timeoutMs
   bool simulated = false;
   {
     std::lock_guard lock(lock_);
-    for (nfds_t i = 0; i < count; ++i) simulated = simulated || hub_.owns(descriptors[i].fd);
+    for (nfds_t i = 0; i < count; ++i) simulated = simulated || ownsSocket(descriptors[i].fd);
     if (simulated && faulted(tCall::kPoll)) return -1;
   }
   if (!simulated) return nRealLibc::poll(descriptors, count, timeoutMs);
+  if (driver_) {
+    // The driver's own timers run where it is served.
+    const int ready = nRealLibc::poll(descriptors, count, timeoutMs);
+    if (ready <= 0) return ready;
+    std::lock_guard lock(lock_);
+    return driver_->markHangUps(descriptors, count);
+  }
   const int ready = pollUntilDeadlines(descriptors, count, timeoutMs);
   if (ready <= 0) return ready;
   std::lock_guard lock(lock_);

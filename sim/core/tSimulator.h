@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -39,6 +40,7 @@
 
 namespace nKESTRELSIM {
 
+class tDriverClient;
 class tHostControllerModel;
 class tMartenModel;
 class tTriggerRouterModel;
@@ -153,6 +155,27 @@ class tSimulator {
   // run out expire.
   void advanceClock(std::chrono::nanoseconds step);
 
+  // --- One driver for every process of a run -------------------------------
+  // Device files and notification sockets are then the driver's, reached
+  // through `socketPath` (a tDriverHost of the launcher); this process keeps
+  // the sandbox's paths, the C library call faults and the commands.
+  void useDriverAt(const std::string& socketPath);
+  bool usesSharedDriver() const noexcept { return driver_ != nullptr; }
+  // What the serving side needs: the program's descriptor of a device node
+  // or of a notification socket, passed to the driver, becomes the handle
+  // the driver knows it by.
+  int adoptDevice(int descriptor, const std::string& devicePath);
+  void adoptSocket(int programEnd, int driverEnd);
+  // Binds for the given process (its first socket gets its process id as
+  // the port); 0 and the port, or -1 with errno.
+  int bindSocketFor(int descriptor, const sockaddr* address, socklen_t size, std::uint32_t processId,
+                    std::uint32_t& port);
+  // Lets the timers that are due expire; the next deadline on real time.
+  std::optional<std::chrono::steady_clock::time_point> serviceTimers();
+  // Keeps at most `count` entries in the request log (the oldest go first),
+  // for a driver that serves for a long time.
+  void limitRequestLog(std::size_t count);
+
   // --- Called by the interposed C library functions (under the reentry
   // guard); each answers like the function it stands in for. -------------
   int openPath(const char* path, int flags, mode_t mode);
@@ -175,6 +198,7 @@ class tSimulator {
   class tNodeEvents;
   struct tOpenDevice {
     tDeviceNode* node = nullptr;
+    std::uint64_t openId = 0;  // what the models know the open file by
   };
 
   tSimulator() = default;
@@ -187,7 +211,8 @@ class tSimulator {
   tDeviceNode* nodeAt(const std::string& devicePath) const;
   tDeviceNode* openNodeOf(int descriptor) const;
   tDriverModel& modelOf(const std::string& interfaceName, std::size_t index) const;
-  int transfer(tDeviceNode& node, unsigned long request, void* argument);
+  int transfer(const tOpenDevice& device, unsigned long request, void* argument);
+  void logRequest(tLoggedRequest entry);
   int registerNotification(int descriptor, tDeviceNode& node, const void* argument);
   int unregisterNotification(int descriptor, tDeviceNode& node, std::uint64_t notificationId);
   void endRegistrations(int descriptor, std::uint32_t notificationId, bool everyId);
@@ -200,6 +225,7 @@ class tSimulator {
   std::optional<std::chrono::steady_clock::time_point> nextRealDeadline() const;
   int pollUntilDeadlines(pollfd* descriptors, nfds_t count, int timeoutMs);
   bool faulted(tCall call);
+  bool ownsSocket(int descriptor) const;
   // After an answered request: an accepted firmware image is announced.
   void noteFirmwareImage(std::uint32_t code, const std::vector<std::uint8_t>& input,
                          const std::vector<std::uint8_t>& output);
@@ -218,6 +244,9 @@ class tSimulator {
   tSafeModeInstaller safeMode_;
   bool announceImages_ = false;
   std::map<std::string, unsigned> announced_;
+  std::unique_ptr<tDriverClient> driver_;
+  std::uint64_t nextOpenId_ = 0;
+  std::size_t logLimit_ = SIZE_MAX;
 };
 
 }  // namespace nKESTRELSIM

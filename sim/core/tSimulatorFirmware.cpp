@@ -28,11 +28,16 @@ void tSimulator::noteFirmwareImage(std::uint32_t code, const std::vector<std::ui
 
 void tSimulator::announceImage(const char* target, const std::vector<std::uint8_t>& bytes) {
   if (!announceImages_ || root_.empty()) return;
-  const unsigned number = ++announced_[target];
   const std::filesystem::path directory = std::filesystem::path(root_) / "received";
-  const std::filesystem::path file = directory / (std::string(target) + "-" + std::to_string(number) + ".bin");
   std::error_code ignored;
   std::filesystem::create_directories(directory, ignored);
+  // Every process of a run writes here: the next number no file has yet.
+  unsigned number = 0;
+  std::filesystem::path file;
+  do {
+    number = ++announced_[target];
+    file = directory / (std::string(target) + "-" + std::to_string(number) + ".bin");
+  } while (std::filesystem::exists(file, ignored));
   std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<std::streamsize>(bytes.size()));
   std::fprintf(stderr, "kestrel-sim: %s image %u installed (%zu bytes), written to %s (--keep-sandbox keeps it)\n", target, number, bytes.size(),

@@ -10,17 +10,21 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tDriverHost.h"
 #include "tLaunchEnvironment.h"
 #include "tProfile.h"
+#include "tSimulator.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr int kLaunchFailure = 125;
+constexpr const char* kDriverSocket = "/.kestrel-sim-driver";
 constexpr int kNotExecutable = 127;
 
 struct tOptions {
@@ -76,6 +80,21 @@ void forwardSignalsTo(pid_t child) {
   signal(SIGQUIT, SIG_IGN);
 }
 
+// The run's one driver: the profile's system, served to every process of
+// the run from a thread of the launcher.
+std::unique_ptr<nKESTRELSIM::tDriverHost> serveDriver(const tOptions& options, const std::string& sandbox) {
+  const auto profile = options.profile.empty() ? nKESTRELSIM::tProfile::defaults()
+                                               : nKESTRELSIM::tProfile::fromFile(options.profile);
+  auto& simulator = nKESTRELSIM::tSimulator::instance();
+  simulator.start(sandbox);
+  simulator.limitRequestLog(0);
+  profile.apply(simulator, true);
+  simulator.announceImages(true);
+  auto host = std::make_unique<nKESTRELSIM::tDriverHost>(simulator, sandbox + kDriverSocket);
+  host->start();
+  return host;
+}
+
 int runCommand(const tOptions& options, const std::string& sandbox) {
   setenv("KESTREL_SIM_ROOT", sandbox.c_str(), 1);
   setenv("KESTREL_SIM_BOARDS", boardsDirectory().c_str(), 1);
@@ -86,6 +105,8 @@ int runCommand(const tOptions& options, const std::string& sandbox) {
   }
   const std::string preload =
       nKESTRELSIM::preloadFor(options.command.front(), simulatorLibrary(), std::getenv("LD_PRELOAD"));
+  const auto host = serveDriver(options, sandbox);
+  setenv("KESTREL_SIM_DRIVER", host->socketPath().c_str(), 1);
   setenv("LD_PRELOAD", preload.c_str(), 1);
   const pid_t child = fork();
   if (child == -1) throw std::runtime_error("cannot start the command");
@@ -101,6 +122,8 @@ int runCommand(const tOptions& options, const std::string& sandbox) {
   int status = 0;
   while (waitpid(child, &status, 0) == -1) {
   }
+  host->stop();
+  nKESTRELSIM::tSimulator::instance().stop();
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 

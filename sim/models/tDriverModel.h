@@ -15,6 +15,12 @@ class tDriverModel {
   // Answers one request: fills request.output (its last field is the
   // driver's status) or sets request.error. Unknown codes fail with ENOTTY.
   virtual void handle(tDriverRequest& request, iDriverEvents& events) = 0;
+  // The last descriptor of an open device file was closed (or its process
+  // ended): what the driver kept for that file goes with it.
+  virtual void released(std::uint64_t opener, iDriverEvents& events) {
+    (void)opener;
+    (void)events;
+  }
   // The device interface this model serves, e.g. "hostController_hostController".
   virtual std::string interfaceName() const = 0;
 };

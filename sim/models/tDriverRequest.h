@@ -14,6 +14,7 @@ struct tDriverRequest {
   std::vector<std::uint8_t> output;  // zeroed, the caller's output size
   std::uint32_t result = 0;          // the transfer descriptor's result field
   int error = 0;                     // errno that fails the ioctl; 0 answers it
+  std::uint64_t opener = 0;          // the open device file the request came through
 
   // The input record, when the caller sent exactly its size; otherwise the
   // request fails with EINVAL, as a driver checking sizes would.

@@ -38,6 +38,9 @@ class tHostileModel : public tDriverModel {
       : inner_(std::move(inner)), script_(script) {}
 
   void handle(tDriverRequest& request, iDriverEvents& events) override;
+  void released(std::uint64_t opener, iDriverEvents& events) override {
+    if (inner_) inner_->released(opener, events);
+  }
   std::string interfaceName() const override { return inner_ ? inner_->interfaceName() : ""; }
 
  private:

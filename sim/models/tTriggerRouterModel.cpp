@@ -77,7 +77,7 @@ void tTriggerRouterModel::calculateRoute(tDriverRequest& request) {
   lastDestinations_ = destinations;
   lastSegmentRoom_ = input.resultsCount;
   const std::uint32_t ticket = nextTicket_;
-  tRoute route{input.sessionId, 0, {}, input.options, tRouteState::kCalculated};
+  tRoute route{input.sessionId, 0, {}, input.options, tRouteState::kCalculated, request.opener};
   std::vector<tRouteSegment> segments;
   for (const std::uint32_t destination : destinations) {
     const int seed = isTerminal(destination) ? bestSeed(seeds, destination) : -1;
@@ -99,6 +99,14 @@ void tTriggerRouterModel::calculateRoute(tDriverRequest& request) {
   routes_[ticket] = route;
   ++nextTicket_;
   request.writeOutput(tCalculateRouteOutput{ticket, answeredSegmentCount(segments.size()), 0});
+}
+
+void tTriggerRouterModel::released(std::uint64_t opener, iDriverEvents& /*events*/) {
+  if (opener == 0) return;
+  std::erase_if(routes_, [&](const auto& entry) { return entry.second.opener == opener; });
+  for (auto& [ticket, route] : routes_) {
+    if (route.reservedBy == opener) route.state = tRouteState::kCalculated;
+  }
 }
 
 // destroy, program, unreserve and unprogram: each needs the route in the
@@ -131,7 +139,10 @@ std::vector<std::uint32_t> tTriggerRouterModel::conflictingTickets(const tRoute&
   std::vector<std::uint32_t> conflicts;
   for (const auto& entry : routes_) {
     const tRoute& other = entry.second;
-    if (entry.first == ticket || other.sessionId == route.sessionId || other.state == tRouteState::kCalculated) {
+    // Session ids are the library's own: programs (device files) may repeat them.
+    const bool sameSession = other.sessionId == route.sessionId &&
+                             (other.opener == 0 || route.opener == 0 || other.opener == route.opener);
+    if (entry.first == ticket || sameSession || other.state == tRouteState::kCalculated) {
       continue;
     }
     const bool shares = std::any_of(route.destinations.begin(), route.destinations.end(), [&](std::uint32_t line) {
@@ -178,6 +189,7 @@ void tTriggerRouterModel::reserveRoute(tDriverRequest& request) {
     return;
   }
   found->second.state = tRouteState::kReserved;
+  found->second.reservedBy = request.opener;
   request.writeOutput(tValueOutput{0, 0});
 }
 

@@ -24,6 +24,8 @@ class tTriggerRouterModel : public tDriverModel {
     std::vector<std::uint32_t> destinations;
     std::uint32_t options = 0;
     tRouteState state = tRouteState::kCalculated;
+    std::uint64_t opener = 0;      // the device file that calculated it; 0 for a profile's route
+    std::uint64_t reservedBy = 0;  // the device file that reserved it
   };
   // Terminal ids 1 to 11 of the topography (FLOAT, TRIG_SMB, WD_Terminal,
   // PXI_Trig0 to PXI_Trig7).
@@ -33,6 +35,10 @@ class tTriggerRouterModel : public tDriverModel {
 
   std::string interfaceName() const override { return "hostController_hostControllerTriggerRouter"; }
   void handle(tDriverRequest& request, iDriverEvents& events) override;
+  // The routes calculated through a closed device file go with it; routes
+  // it reserved (a profile's) go back to calculated: no reservation outlives
+  // the program that made it.
+  void released(std::uint64_t opener, iDriverEvents& events) override;
 
   void setTopographyName(std::string name) { topographyName_ = std::move(name); }
   const std::string& topographyName() const noexcept { return topographyName_; }

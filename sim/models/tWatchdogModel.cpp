@@ -70,6 +70,7 @@ bool tWatchdogModel::handleOwn(tDriverRequest& request, iDriverEvents& events) {
   if (request.code == kStartWatchdogTimer) {
     if (!request.readInput(input)) return true;
     arm();
+    starter_ = request.opener;
     answer(request, 0);
   } else if (request.code == kStopWatchdogTimer) {
     if (!request.readInput(input)) return true;
@@ -92,6 +93,11 @@ bool tWatchdogModel::handleOwn(tDriverRequest& request, iDriverEvents& events) {
     return false;
   }
   return true;
+}
+
+void tWatchdogModel::released(std::uint64_t opener, iDriverEvents& events) {
+  expireIfDue(events);
+  if (stopOnRelease_ && opener == starter_ && state_ == tState::kRunning) state_ = tState::kStopped;
 }
 
 void tWatchdogModel::arm() {

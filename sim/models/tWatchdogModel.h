@@ -37,6 +37,12 @@ class tWatchdogModel : public tHostControllerFamilyModel {
   std::string interfaceName() const override { return "hostController_hostControllerWatchdog"; }
   void handle(tDriverRequest& request, iDriverEvents& events) override;
 
+  // What the timer does when the device file that started it is closed
+  // (its process ended, too): keep counting down (the default: a monitor
+  // that dies lets the watchdog expire), or stop.
+  void stopWhenStarterCloses(bool stop) noexcept { stopOnRelease_ = stop; }
+  void released(std::uint64_t opener, iDriverEvents& events) override;
+
   tState state() const noexcept { return state_; }
   std::uint32_t petCount() const noexcept { return pets_; }
   std::uint32_t expiryCount() const noexcept { return expiries_; }
@@ -63,6 +69,8 @@ class tWatchdogModel : public tHostControllerFamilyModel {
   tSimulatedClock::tTimePoint deadline_{};
   std::uint32_t pets_ = 0;
   std::uint32_t expiries_ = 0;
+  std::uint64_t starter_ = 0;
+  bool stopOnRelease_ = false;
 };
 
 }  // namespace nKESTRELSIM

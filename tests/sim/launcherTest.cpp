@@ -102,4 +102,34 @@ TEST(Launcher, PassesATerminationRequestToTheProgram) {
   EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << "the program ended by the forwarded signal";
 }
 
+// Every program of one run reaches the same simulated driver.
+std::string ctl(const std::string& arguments) { return std::string(KESTREL_CTL) + " " + arguments; }
+
+TEST(Launcher, WhatOneProgramWritesTheNextReads) {
+  const tRun shared =
+      run("-- sh -c '" + ctl("watchdog set timeout 1234") + " && " + ctl("watchdog get timeout") + "'");
+  EXPECT_EQ(shared.exitCode, 0) << shared.output;
+  EXPECT_EQ(shared.output, "1234\n");
+}
+
+TEST(Launcher, AWatchdogArmedByOneProgramIsSeenByTheOthers) {
+  const tRun shared = run("-- sh -c '" + ctl("watchdog start --timeout 60000") + " && " + ctl("watchdog get state") +
+                          " && " + ctl("--json watchdog get remaining") + " && " + ctl("watchdog stop") + " && " +
+                          ctl("watchdog get state") + "'");
+  EXPECT_EQ(shared.exitCode, 0) << shared.output;
+  EXPECT_EQ(shared.output.rfind("1 (running)\n", 0), 0u) << shared.output;
+  EXPECT_NE(shared.output.find("\"value\":"), std::string::npos) << shared.output;
+  EXPECT_NE(shared.output.find("0 (stopped)\n"), std::string::npos) << shared.output;
+
+  // The timer counts down while no program runs, and its expiry reaches a
+  // program waiting in another process.
+  const tRun expired = run("-- sh -c '" + ctl("watchdog start --timeout 50") + " && sleep 0.3 && " +
+                           ctl("watchdog get state") + "'");
+  EXPECT_EQ(expired.output, "2 (expired)\n");
+  const tRun waited = run("-- sh -c '" + ctl("watchdog start --timeout 3000") + " && " +
+                          ctl("watchdog wait --within 20s") + "'");
+  EXPECT_EQ(waited.exitCode, 0) << waited.output;
+  EXPECT_NE(waited.output.find("expired"), std::string::npos) << waited.output;
+}
+
 }  // namespace

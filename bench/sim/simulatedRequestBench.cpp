@@ -1,0 +1,89 @@
+// What one simulated request costs: a watchdog attribute read through the
+// public interface, answered by models in the program's own process, and
+// answered by a driver serving the program from another process (as under
+// kestrel-sim, where every program of a run shares one driver).
+#include <benchmark/benchmark.h>
+#include <kestrel/kestrel.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "tDriverHost.h"
+#include "tProfile.h"
+#include "tSimulator.h"
+
+namespace {
+
+using nKESTRELSIM::tProfile;
+using nKESTRELSIM::tSimulator;
+
+std::string makeSandbox() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-bench.XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  return pattern;
+}
+
+void readTimeouts(benchmark::State& state) {
+  tKestrelHandle watchdog = 0;
+  if (KESTREL_openWatchdog(&watchdog) != 0) {
+    state.SkipWithError("the watchdog does not open");
+    return;
+  }
+  std::uint32_t value = 0;
+  for (auto _ : state) {
+    if (KESTREL_getAttributeU32(watchdog, KESTREL_WATCHDOG_ATTR_TIMEOUT, &value) != 0) std::abort();
+    benchmark::DoNotOptimize(value);
+  }
+  KESTREL_closeWatchdog(watchdog);
+}
+
+void inProcessRequest(benchmark::State& state) {
+  auto& sim = tSimulator::instance();
+  sim.start();
+  tProfile::defaults().apply(sim, true);
+  readTimeouts(state);
+  sim.stop();
+}
+
+// The driver is served by a child process; this process is its client.
+void crossProcessRequest(benchmark::State& state) {
+  const std::string root = makeSandbox();
+  const std::string socketPath = root + "/driver";
+  auto& sim = tSimulator::instance();
+  const pid_t server = fork();
+  if (server == 0) {
+    sim.start(root);
+    tProfile::defaults().apply(sim, true);
+    nKESTRELSIM::tDriverHost host(sim, socketPath);
+    host.serve();
+    _exit(0);
+  }
+  sim.start(root);
+  tProfile::defaults().apply(sim, false);
+  for (int attempt = 0;; ++attempt) {
+    try {
+      sim.useDriverAt(socketPath);
+      break;
+    } catch (const std::exception&) {
+      if (attempt == 5000) std::abort();  // the server never came up
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  readTimeouts(state);
+  sim.stop();
+  kill(server, SIGKILL);
+  waitpid(server, nullptr, 0);
+  std::filesystem::remove_all(root);
+}
+
+BENCHMARK(inProcessRequest)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(crossProcessRequest)->Repetitions(5)->ReportAggregatesOnly(true);
+
+}  // namespace
