@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace nKESTRELSIM {
@@ -12,10 +13,12 @@ namespace {
 struct tFrameHeader {
   std::uint32_t type;
   std::uint32_t length;
+  std::uint32_t descriptors;  // passed with the frame's first byte
 };
 
 constexpr std::size_t kMaxDescriptors = 4;
 constexpr std::uint32_t kMaxPayload = 1u << 30;
+constexpr std::size_t kReceiveChunk = 64 * 1024;
 
 bool sendAll(int descriptor, const std::uint8_t* data, std::size_t size) {
   while (size != 0) {
@@ -24,17 +27,6 @@ bool sendAll(int descriptor, const std::uint8_t* data, std::size_t size) {
     if (sent <= 0) return false;
     data += sent;
     size -= static_cast<std::size_t>(sent);
-  }
-  return true;
-}
-
-bool receiveAll(int descriptor, std::uint8_t* data, std::size_t size) {
-  while (size != 0) {
-    const ssize_t received = ::recv(descriptor, data, size, 0);
-    if (received == -1 && errno == EINTR) continue;
-    if (received <= 0) return false;
-    data += received;
-    size -= static_cast<std::size_t>(received);
   }
   return true;
 }
@@ -55,8 +47,10 @@ void takeDescriptors(msghdr& header, std::vector<int>& descriptors) {
 
 void tChannelMessage::putBytes(const void* data, std::size_t size) {
   put(static_cast<std::uint32_t>(size));
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
-  if (size != 0) payload.insert(payload.end(), bytes, bytes + size);
+  if (size == 0) return;
+  const std::size_t at = payload.size();
+  payload.resize(at + size);
+  std::memcpy(payload.data() + at, data, size);
 }
 
 const std::uint8_t* tPayloadReader::getBytes(std::size_t& size) noexcept {
@@ -81,7 +75,14 @@ tDriverChannel::~tDriverChannel() { close(); }
 
 void tDriverChannel::close() noexcept {
   if (descriptor_ != -1) ::close(descriptor_);
+  for (const int passed : descriptors_) ::close(passed);
+  abandon();
+}
+
+void tDriverChannel::abandon() noexcept {
   descriptor_ = -1;
+  descriptors_.clear();
+  start_ = end_ = 0;
 }
 
 bool tDriverChannel::connect(const std::string& path) {
@@ -107,14 +108,16 @@ bool tDriverChannel::connect(const std::string& path) {
 
 bool tDriverChannel::send(const tChannelMessage& message) noexcept {
   if (descriptor_ == -1) return false;
-  tFrameHeader frame{static_cast<std::uint32_t>(message.type), static_cast<std::uint32_t>(message.payload.size())};
-  // The descriptors travel with the header's bytes.
-  iovec vector{&frame, sizeof frame};
-  msghdr header{};
-  header.msg_iov = &vector;
-  header.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kMaxDescriptors)]{};
   const std::size_t count = std::min(message.descriptors.size(), kMaxDescriptors);
+  tFrameHeader frame{static_cast<std::uint32_t>(message.type), static_cast<std::uint32_t>(message.payload.size()),
+                     static_cast<std::uint32_t>(count)};
+  // Header and payload in one call; the descriptors travel with the first byte.
+  iovec vectors[2] = {{&frame, sizeof frame},
+                      {const_cast<std::uint8_t*>(message.payload.data()), message.payload.size()}};
+  msghdr header{};
+  header.msg_iov = vectors;
+  header.msg_iovlen = message.payload.empty() ? 1 : 2;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kMaxDescriptors)]{};
   if (count != 0) {
     header.msg_control = control;
     header.msg_controllen = CMSG_SPACE(sizeof(int) * count);
@@ -129,36 +132,68 @@ bool tDriverChannel::send(const tChannelMessage& message) noexcept {
     sent = ::sendmsg(descriptor_, &header, MSG_NOSIGNAL);
   } while (sent == -1 && errno == EINTR);
   if (sent <= 0) return false;
-  const auto* frameBytes = reinterpret_cast<const std::uint8_t*>(&frame);
-  if (!sendAll(descriptor_, frameBytes + sent, sizeof frame - static_cast<std::size_t>(sent))) return false;
-  return sendAll(descriptor_, message.payload.data(), message.payload.size());
+  // The rest of a frame the socket took only in part.
+  auto done = static_cast<std::size_t>(sent);
+  if (done < sizeof frame) {
+    if (!sendAll(descriptor_, reinterpret_cast<const std::uint8_t*>(&frame) + done, sizeof frame - done)) return false;
+    done = sizeof frame;
+  }
+  done -= sizeof frame;
+  return sendAll(descriptor_, message.payload.data() + done, message.payload.size() - done);
+}
+
+bool tDriverChannel::takeFrame(tChannelMessage& message) {
+  const std::size_t available = end_ - start_;
+  if (available < sizeof(tFrameHeader)) return false;
+  tFrameHeader frame{};
+  std::memcpy(&frame, buffer_.data() + start_, sizeof frame);
+  if (available - sizeof frame < frame.length) return false;
+  const std::uint8_t* payload = buffer_.data() + start_ + sizeof frame;
+  message.type = static_cast<tChannelMessageType>(frame.type);
+  message.payload.assign(payload, payload + frame.length);
+  const std::size_t count = std::min<std::size_t>(frame.descriptors, descriptors_.size());
+  message.descriptors.assign(descriptors_.begin(), descriptors_.begin() + static_cast<std::ptrdiff_t>(count));
+  descriptors_.erase(descriptors_.begin(), descriptors_.begin() + static_cast<std::ptrdiff_t>(count));
+  start_ += sizeof frame + frame.length;
+  if (start_ == end_) start_ = end_ = 0;
+  return true;
 }
 
 bool tDriverChannel::receive(tChannelMessage& message) {
   message.payload.clear();
   message.descriptors.clear();
   if (descriptor_ == -1) return false;
-  tFrameHeader frame{};
-  auto* frameBytes = reinterpret_cast<std::uint8_t*>(&frame);
-  std::size_t got = 0;
-  while (got < sizeof frame) {
-    iovec vector{frameBytes + got, sizeof frame - got};
+  while (!takeFrame(message)) {
+    // Room for a whole frame, or at least a chunk, behind what is there.
+    std::size_t wanted = kReceiveChunk;
+    if (end_ - start_ >= sizeof(tFrameHeader)) {
+      tFrameHeader frame{};
+      std::memcpy(&frame, buffer_.data() + start_, sizeof frame);
+      if (frame.length > kMaxPayload) return false;
+      wanted = std::max(wanted, sizeof frame + frame.length - (end_ - start_));
+    }
+    if (start_ != 0) {
+      std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
+      end_ -= start_;
+      start_ = 0;
+    }
+    if (buffer_.size() < end_ + wanted) buffer_.resize(end_ + wanted);
+    iovec vector{buffer_.data() + end_, buffer_.size() - end_};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kMaxDescriptors)]{};
     msghdr header{};
     header.msg_iov = &vector;
     header.msg_iovlen = 1;
     header.msg_control = control;
     header.msg_controllen = sizeof control;
-    const ssize_t received = ::recvmsg(descriptor_, &header, MSG_CMSG_CLOEXEC);
-    if (received == -1 && errno == EINTR) continue;
+    ssize_t received = -1;
+    do {
+      received = ::recvmsg(descriptor_, &header, MSG_CMSG_CLOEXEC);
+    } while (received == -1 && errno == EINTR);
     if (received <= 0) return false;
-    takeDescriptors(header, message.descriptors);
-    got += static_cast<std::size_t>(received);
+    end_ += static_cast<std::size_t>(received);
+    takeDescriptors(header, descriptors_);
   }
-  if (frame.length > kMaxPayload) return false;
-  message.type = static_cast<tChannelMessageType>(frame.type);
-  message.payload.resize(frame.length);
-  return receiveAll(descriptor_, message.payload.data(), message.payload.size());
+  return true;
 }
 
 }  // namespace nKESTRELSIM

@@ -33,8 +33,9 @@ struct tChannelMessage {
 
   template <class Value>
   void put(const Value& value) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&value);
-    payload.insert(payload.end(), bytes, bytes + sizeof value);
+    const std::size_t at = payload.size();
+    payload.resize(at + sizeof value);
+    std::memcpy(payload.data() + at, &value, sizeof value);
   }
   void putBytes(const void* data, std::size_t size);
   void putText(const std::string& text) { putBytes(text.data(), text.size()); }
@@ -79,7 +80,7 @@ class tDriverChannel {
   int descriptor() const noexcept { return descriptor_; }
   // Forgets the descriptor without closing it (a forked child's copy is
   // closed by the child).
-  void abandon() noexcept { descriptor_ = -1; }
+  void abandon() noexcept;
   void close() noexcept;
 
   // False when the peer is gone. Descriptors received are the caller's to close.
@@ -87,7 +88,16 @@ class tDriverChannel {
   bool receive(tChannelMessage& message);
 
  private:
+  // One frame from the bytes received so far; false while incomplete.
+  bool takeFrame(tChannelMessage& message);
+
   int descriptor_ = -1;
+  // Bytes received beyond the frames taken ([start_, end_) of the buffer),
+  // and descriptors not yet taken.
+  std::vector<std::uint8_t> buffer_;
+  std::size_t start_ = 0;
+  std::size_t end_ = 0;
+  std::vector<int> descriptors_;
 };
 
 }  // namespace nKESTRELSIM
