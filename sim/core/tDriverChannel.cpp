@@ -142,6 +142,13 @@ bool tDriverChannel::send(const tChannelMessage& message) noexcept {
   return sendAll(descriptor_, message.payload.data() + done, message.payload.size() - done);
 }
 
+bool tDriverChannel::hasFrame() const noexcept {
+  if (end_ - start_ < sizeof(tFrameHeader)) return false;
+  tFrameHeader frame{};
+  std::memcpy(&frame, buffer_.data() + start_, sizeof frame);
+  return end_ - start_ - sizeof frame >= frame.length;
+}
+
 bool tDriverChannel::takeFrame(tChannelMessage& message) {
   const std::size_t available = end_ - start_;
   if (available < sizeof(tFrameHeader)) return false;

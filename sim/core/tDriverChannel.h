@@ -86,6 +86,8 @@ class tDriverChannel {
   // False when the peer is gone. Descriptors received are the caller's to close.
   bool send(const tChannelMessage& message) noexcept;
   bool receive(tChannelMessage& message);
+  // A whole frame was received already: receive() returns it without waiting.
+  bool hasFrame() const noexcept;
 
  private:
   // One frame from the bytes received so far; false while incomplete.

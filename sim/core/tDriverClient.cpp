@@ -57,9 +57,11 @@ tDriverClient::tDriverClient(std::string path) : path_(std::move(path)) {
 }
 
 bool tDriverClient::ensureConnected() {
-  if (connected_) return true;
-  connected_ = channel_.connect(path_);
-  return connected_;
+  if (channel_) return true;
+  auto channel = std::make_unique<tDriverChannel>();
+  if (!channel->connect(path_)) return false;
+  channel_ = std::move(channel);
+  return true;
 }
 
 int tDriverClient::fail(int error) const {
@@ -78,9 +80,9 @@ bool tDriverClient::ownsSocket(int descriptor) const {
 }
 
 std::int64_t tDriverClient::ask(const tChannelMessage& message) {
-  if (!ensureConnected() || !channel_.send(message)) return -ENODEV;
+  if (!ensureConnected() || !channel_->send(message)) return -ENODEV;
   tChannelMessage answer;
-  if (!channel_.receive(answer) || answer.type != tChannelMessageType::kAnswer) return -ENODEV;
+  if (!channel_->receive(answer) || answer.type != tChannelMessageType::kAnswer) return -ENODEV;
   for (const int passed : answer.descriptors) ::close(passed);
   tPayloadReader reader(answer.payload);
   const auto value = reader.get<std::int64_t>();
@@ -102,7 +104,7 @@ void tDriverClient::close(int descriptor) {
   tChannelMessage message{tChannelMessageType::kClose, {}, {}};
   message.put(found->second.handle);
   entries_.erase(found);
-  if (connected_) channel_.send(message);
+  if (channel_) channel_->send(message);
 }
 
 int tDriverClient::ioctl(int descriptor, unsigned long request, void* argument) {
@@ -113,18 +115,18 @@ int tDriverClient::ioctl(int descriptor, unsigned long request, void* argument) 
   message.put(static_cast<std::uint64_t>(request));
   message.put(reinterpret_cast<std::uint64_t>(argument));
   putPrefetchedRegions(message, request, argument);
-  if (!ensureConnected() || !channel_.send(message)) return fail(ENODEV);
+  if (!ensureConnected() || !channel_->send(message)) return fail(ENODEV);
   // The driver may ask for more of the caller's memory before it is done.
   tChannelMessage reply;
   for (;;) {
-    if (!channel_.receive(reply)) return fail(ENODEV);
+    if (!channel_->receive(reply)) return fail(ENODEV);
     tPayloadReader reader(reply.payload);
     if (reply.type == tChannelMessageType::kRead) {
       const auto address = reader.get<std::uint64_t>();
       const auto size = reader.get<std::uint32_t>();
       tChannelMessage bytes{tChannelMessageType::kReadAnswer, {}, {}};
       bytes.putBytes(reinterpret_cast<const void*>(address), reader.failed() ? 0 : size);
-      if (!channel_.send(bytes)) return fail(ENODEV);
+      if (!channel_->send(bytes)) return fail(ENODEV);
       continue;
     }
     if (reply.type != tChannelMessageType::kIoctlDone) return fail(ENODEV);
@@ -194,15 +196,26 @@ int tDriverClient::markHangUps(pollfd* descriptors, nfds_t count) const {
   return ready;
 }
 
-void tDriverClient::restartInChild() {
-  if (channel_.descriptor() != -1) ::close(channel_.descriptor());
-  channel_.abandon();
-  connected_ = false;
-  if (entries_.empty() || !ensureConnected()) return;
+void tDriverClient::prepareFork() {
+  childChannel_.reset();
+  if (entries_.empty()) return;
+  auto channel = std::make_unique<tDriverChannel>();
+  if (!channel->connect(path_)) return;
   tChannelMessage message{tChannelMessageType::kAdopt, {}, {}};
   message.put(static_cast<std::uint32_t>(entries_.size()));
   for (const auto& [descriptor, entry] : entries_) message.put(entry.handle);
-  channel_.send(message);
+  if (channel->send(message)) childChannel_ = std::move(channel);
+}
+
+void tDriverClient::parentAfterFork() { childChannel_.reset(); }
+
+void tDriverClient::childAfterFork() {
+  // The parent's connection stays the parent's: the child only closes its copy.
+  if (channel_) {
+    ::close(channel_->descriptor());
+    channel_->abandon();
+  }
+  channel_ = std::move(childChannel_);
 }
 
 }  // namespace nKESTRELSIM

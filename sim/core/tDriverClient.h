@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "tDriverChannel.h"
@@ -38,9 +39,14 @@ class tDriverClient {
   // Poll results as a socket shows them once the driver went away.
   int markHangUps(pollfd* descriptors, nfds_t count) const;
 
-  // In a forked child: the parent's connection is left to the parent; the
-  // child connects anew and holds the descriptors it inherited.
-  void restartInChild();
+  // Around a fork. The child holds the descriptors it inherits from the
+  // moment of the fork: before it, a connection for the child is made and
+  // the driver is told what the child will hold, so that the parent may end
+  // at once without the driver releasing them. The parent keeps its own
+  // connection; the child takes the new one.
+  void prepareFork();
+  void parentAfterFork();
+  void childAfterFork();
 
  private:
   enum class tKind { kDevice, kSocket };
@@ -56,8 +62,8 @@ class tDriverClient {
   int fail(int error) const;
 
   std::string path_;
-  tDriverChannel channel_;
-  bool connected_ = false;
+  std::unique_ptr<tDriverChannel> channel_;
+  std::unique_ptr<tDriverChannel> childChannel_;
   std::map<int, tEntry> entries_;
 };
 

@@ -99,7 +99,7 @@ tDriverHost::tDriverHost(tSimulator& simulator, std::string socketPath)
   address.sun_family = AF_UNIX;
   if (socketPath_.size() >= sizeof address.sun_path) throw std::runtime_error("the sandbox path is too long");
   std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
-  listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (listener_ == -1 || ::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == -1 ||
       ::listen(listener_, kBacklog) == -1 || ::pipe2(wake_, O_CLOEXEC) == -1) {
     const std::string reason = std::strerror(errno);
@@ -143,30 +143,53 @@ int tDriverHost::pollTimeoutMs() {
 }
 
 void tDriverHost::serve() {
-  std::vector<pollfd> descriptors;
   while (!stopping_) {
-    descriptors.assign({{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}});
+    std::vector<pollfd> descriptors{{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}};
     for (const auto& [descriptor, connection] : connections_) descriptors.push_back({descriptor, POLLIN, 0});
-    const int ready = ::poll(descriptors.data(), descriptors.size(), pollTimeoutMs());
-    if (ready <= 0) continue;
-    if (descriptors[1].revents != 0) accept();
-    for (std::size_t i = 2; i < descriptors.size(); ++i) {
-      if (descriptors[i].revents == 0) continue;
-      const auto found = connections_.find(descriptors[i].fd);
-      if (found != connections_.end() && !handleMessage(found->second)) disconnect(descriptors[i].fd);
+    if (::poll(descriptors.data(), descriptors.size(), pollTimeoutMs()) <= 0) continue;
+    std::vector<int> ended;
+    acceptAll();
+    serveReadable(descriptors, ended);
+    if (ended.empty()) continue;
+    // A forked child's connection was made, and what it holds announced,
+    // before its parent could end: read all that before the parent's
+    // descriptors are released.
+    acceptAll();
+    descriptors.clear();
+    for (const auto& [descriptor, connection] : connections_) {
+      if (std::find(ended.begin(), ended.end(), descriptor) == ended.end()) descriptors.push_back({descriptor, POLLIN, 0});
     }
+    if (::poll(descriptors.data(), descriptors.size(), 0) > 0) serveReadable(descriptors, ended);
+    for (const int descriptor : ended) disconnect(descriptor);
   }
 }
 
-void tDriverHost::accept() {
-  const int descriptor = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-  if (descriptor == -1) return;
-  ucred credentials{};
-  socklen_t size = sizeof credentials;
-  ::getsockopt(descriptor, SOL_SOCKET, SO_PEERCRED, &credentials, &size);
-  tConnection& connection = connections_[descriptor];
-  connection.channel = std::make_unique<tDriverChannel>(descriptor);
-  connection.processId = credentials.pid;
+void tDriverHost::serveReadable(const std::vector<pollfd>& descriptors, std::vector<int>& ended) {
+  for (const pollfd& entry : descriptors) {
+    if (entry.revents == 0 || entry.fd == wake_[0] || entry.fd == listener_) continue;
+    const auto found = connections_.find(entry.fd);
+    if (found == connections_.end()) continue;
+    // Every frame that came in with the bytes read, before polling again.
+    do {
+      if (!handleMessage(found->second)) {
+        ended.push_back(entry.fd);
+        break;
+      }
+    } while (found->second.channel->hasFrame());
+  }
+}
+
+void tDriverHost::acceptAll() {
+  for (;;) {
+    const int descriptor = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (descriptor == -1) return;
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    ::getsockopt(descriptor, SOL_SOCKET, SO_PEERCRED, &credentials, &size);
+    tConnection& connection = connections_[descriptor];
+    connection.channel = std::make_unique<tDriverChannel>(descriptor);
+    connection.processId = credentials.pid;
+  }
 }
 
 // A process ended (or exec'd): it closes everything it held.

@@ -10,6 +10,7 @@
 // watchdog as the profile says).
 #pragma once
 
+#include <poll.h>
 #include <sys/types.h>
 
 #include <atomic>
@@ -19,6 +20,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tDriverChannel.h"
 
@@ -49,7 +51,9 @@ class tDriverHost {
     std::set<int> handles;
   };
 
-  void accept();
+  void acceptAll();
+  // Handles what the readable connections sent; those that ended are added to `ended`.
+  void serveReadable(const std::vector<pollfd>& descriptors, std::vector<int>& ended);
   // False when the connection is to be dropped.
   bool handleMessage(tConnection& connection);
   void answer(tConnection& connection, std::int64_t value);

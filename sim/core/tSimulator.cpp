@@ -110,14 +110,30 @@ namespace {
 // A fork sees the simulator between calls, never halfway through one. The
 // child goes on with its own copy of the simulated driver; its lock starts
 // again, since the owner recorded in the parent's is not a thread of the child.
-void tSimulator::lockForFork() { instance().lock_.lock(); }
-void tSimulator::unlockAfterFork() { instance().lock_.unlock(); }
+void tSimulator::lockForFork() {
+  tSimulator& simulator = instance();
+  simulator.lock_.lock();
+  if (simulator.driver_) {
+    tReentryGuard guard;
+    simulator.driver_->prepareFork();
+  }
+}
+
+void tSimulator::unlockAfterFork() {
+  tSimulator& simulator = instance();
+  if (simulator.driver_) {
+    tReentryGuard guard;
+    simulator.driver_->parentAfterFork();
+  }
+  simulator.lock_.unlock();
+}
+
 void tSimulator::restartInChild() {
   tSimulator& simulator = instance();
   new (&simulator.lock_) std::recursive_mutex();
   if (simulator.driver_) {
     tReentryGuard guard;
-    simulator.driver_->restartInChild();
+    simulator.driver_->childAfterFork();
   }
 }
 

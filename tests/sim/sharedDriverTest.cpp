@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "kestrel/kestrel.h"
 #include "kestrel/quill_ra_kestrel.h"
@@ -234,6 +236,39 @@ TEST_F(SharedDriverTest, AForkedChildHoldsWhatItInherited) {
   EXPECT_TRUE(anyReserved());
   kill(child, SIGKILL);
   EXPECT_TRUE(eventually([] { return !anyReserved(); }));
+}
+
+// Processes and threads in them open, use and close sessions at once; what
+// they leave behind when they end is nothing.
+TEST_F(SharedDriverTest, ManyProcessesWithThreadsOpenAndCloseAtOnce) {
+  auto busy = [] {
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+      threads.emplace_back([&failures, t] {
+        for (int round = 0; round < 30; ++round) {
+          tKestrelHandle watchdog = 0;
+          tKestrelHandle controller = 0;
+          std::uint32_t value = 0;
+          if (KESTREL_openWatchdog(&watchdog) < 0 ||
+              KESTREL_setAttributeU32(watchdog, KESTREL_WATCHDOG_ATTR_TIMEOUT, 1000 + t) < 0 ||
+              KESTREL_openController(&controller) < 0 ||
+              KESTREL_getAttributeU32(controller, KESTREL_ATTR_BOARD_ID, &value) < 0) {
+            ++failures;
+          }
+          KESTREL_closeController(controller);
+          KESTREL_closeWatchdog(watchdog);
+        }
+      });
+    }
+    for (auto& thread : threads) thread.join();
+    return failures.load() == 0 && reserveTrig3(false) != 4 ? 0 : 1;
+  };
+  std::vector<pid_t> programs;
+  for (int i = 0; i < 6; ++i) programs.push_back(start(busy));
+  for (const pid_t program : programs) EXPECT_EQ(finish(program), 0);
+  EXPECT_TRUE(eventually([] { return sim().registrations().empty() && sim().ports().empty(); }));
+  EXPECT_FALSE(anyReserved());
 }
 
 }  // namespace
