@@ -11,6 +11,12 @@
 
 namespace nKESTRELSIM {
 
+// Beside the driver's socket: one byte per handle, set when the driver
+// dropped a notification for that socket (the program's next receive fails
+// with ENOBUFS, as the kernel's does).
+inline constexpr const char* kOverrunFlagsSuffix = ".overruns";
+inline constexpr std::size_t kOverrunFlagBytes = 65536;
+
 enum class tChannelMessageType : std::uint32_t {
   // program -> driver
   kOpen = 1,         // descriptor passed; payload: the device path. Answer: kAnswer (handle)

@@ -1,6 +1,7 @@
 #include "tDriverClient.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <linux/netlink.h>
 #include <unistd.h>
 
@@ -54,6 +55,26 @@ tDriverClient::tDriverClient(std::string path) : path_(std::move(path)) {
     throw std::runtime_error("cannot reach the simulated driver of this run at " + path_ + " (" +
                              std::strerror(errno) + "); is its kestrel-sim still running?");
   }
+  // Without the flags a program still receives; it only hears of no overrun.
+  const int flags = ::open((path_ + kOverrunFlagsSuffix).c_str(), O_RDWR | O_CLOEXEC);
+  if (flags == -1) return;
+  void* mapped = ::mmap(nullptr, kOverrunFlagBytes, PROT_READ | PROT_WRITE, MAP_SHARED, flags, 0);
+  ::close(flags);
+  if (mapped == MAP_FAILED) return;
+  overrunFlags_ = static_cast<std::uint8_t*>(mapped);
+  overrunFlagCount_ = kOverrunFlagBytes;
+}
+
+tDriverClient::~tDriverClient() {
+  if (overrunFlags_ != nullptr) ::munmap(overrunFlags_, overrunFlagCount_);
+}
+
+bool tDriverClient::takeOverrun(int descriptor) {
+  const auto found = entries_.find(descriptor);
+  if (found == entries_.end() || found->second.kind != tKind::kSocket) return false;
+  const int handle = found->second.handle;
+  if (handle < 0 || static_cast<std::size_t>(handle) >= overrunFlagCount_) return false;
+  return __atomic_exchange_n(&overrunFlags_[handle], 0, __ATOMIC_ACQ_REL) != 0;
 }
 
 bool tDriverClient::ensureConnected() {

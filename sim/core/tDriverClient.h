@@ -22,6 +22,9 @@ class tDriverClient {
   // Connects to the driver listening at `path`; throws std::runtime_error
   // when it cannot be reached.
   explicit tDriverClient(std::string path);
+  ~tDriverClient();
+  tDriverClient(const tDriverClient&) = delete;
+  tDriverClient& operator=(const tDriverClient&) = delete;
 
   bool ownsDevice(int descriptor) const;
   bool ownsSocket(int descriptor) const;
@@ -36,6 +39,8 @@ class tDriverClient {
   int createSocket(int type);
   int bind(int descriptor, const sockaddr* address, socklen_t size);
   int getsockname(int descriptor, sockaddr* address, socklen_t* size) const;
+  // True once after the driver dropped a message for the socket.
+  bool takeOverrun(int descriptor);
   // Poll results as a socket shows them once the driver went away.
   int markHangUps(pollfd* descriptors, nfds_t count) const;
 
@@ -65,6 +70,8 @@ class tDriverClient {
   std::unique_ptr<tDriverChannel> channel_;
   std::unique_ptr<tDriverChannel> childChannel_;
   std::map<int, tEntry> entries_;
+  std::uint8_t* overrunFlags_ = nullptr;  // shared with the driver, by handle
+  std::size_t overrunFlagCount_ = 0;
 };
 
 }  // namespace nKESTRELSIM

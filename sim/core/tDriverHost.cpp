@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -106,6 +107,21 @@ tDriverHost::tDriverHost(tSimulator& simulator, std::string socketPath)
     if (listener_ != -1) ::close(listener_);
     throw std::runtime_error("cannot serve the simulated driver at " + socketPath_ + ": " + reason);
   }
+  shareOverruns();
+}
+
+void tDriverHost::shareOverruns() {
+  const std::string path = socketPath_ + kOverrunFlagsSuffix;
+  const int file = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (file == -1) return;
+  void* mapped = MAP_FAILED;
+  if (::ftruncate(file, kOverrunFlagBytes) == 0) {
+    mapped = ::mmap(nullptr, kOverrunFlagBytes, PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
+  }
+  ::close(file);
+  if (mapped == MAP_FAILED) return;
+  overrunFlags_ = static_cast<std::uint8_t*>(mapped);
+  simulator_.publishOverruns(overrunFlags_, kOverrunFlagBytes);
 }
 
 tDriverHost::~tDriverHost() {
@@ -120,6 +136,11 @@ tDriverHost::~tDriverHost() {
   ::close(wake_[0]);
   ::close(wake_[1]);
   ::unlink(socketPath_.c_str());
+  if (overrunFlags_ != nullptr) {
+    simulator_.publishOverruns(nullptr, 0);
+    ::munmap(overrunFlags_, kOverrunFlagBytes);
+    ::unlink((socketPath_ + kOverrunFlagsSuffix).c_str());
+  }
 }
 
 void tDriverHost::start() {

@@ -66,6 +66,7 @@ class tDriverHost {
   void drop(tConnection& connection, int handle);
   void disconnect(int descriptor);
   int pollTimeoutMs();
+  void shareOverruns();
 
   tSimulator& simulator_;
   std::string socketPath_;
@@ -75,6 +76,7 @@ class tDriverHost {
   std::thread thread_;
   std::map<int, tConnection> connections_;  // by the connection's descriptor
   std::map<int, unsigned> references_;      // handle -> connections holding it
+  std::uint8_t* overrunFlags_ = nullptr;
 };
 
 }  // namespace nKESTRELSIM

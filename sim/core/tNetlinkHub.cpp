@@ -30,6 +30,7 @@ void tNetlinkHub::adopt(int programEnd, int driverEnd) {
   fcntl(driverEnd, F_SETFL, O_NONBLOCK);
   fcntl(driverEnd, F_SETFD, FD_CLOEXEC);
   sockets_[programEnd] = tSocket{driverEnd, 0};
+  raiseFlag(programEnd, 0);
 }
 
 int tNetlinkHub::bind(int descriptor, const sockaddr* address, socklen_t size, std::uint32_t processId,
@@ -89,7 +90,10 @@ bool tNetlinkHub::send(std::uint32_t portId, std::span<const std::uint8_t> bytes
     if (socket.portId != portId || portId == 0) continue;
     if (socket.hungUp) return false;
     const ssize_t sent = ::send(socket.driverEnd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (sent == -1 && (errno == EAGAIN || errno == ENOBUFS)) socket.overrun = true;
+    if (sent == -1 && (errno == EAGAIN || errno == ENOBUFS)) {
+      socket.overrun = true;
+      raiseFlag(descriptor, 1);
+    }
     return sent == static_cast<ssize_t>(bytes.size());
   }
   return false;
@@ -102,9 +106,21 @@ bool tNetlinkHub::takeOverrun(int descriptor) {
   return true;
 }
 
+void tNetlinkHub::publishOverruns(std::uint8_t* flags, std::size_t count) noexcept {
+  overrunFlags_ = flags;
+  overrunFlagCount_ = count;
+}
+
+void tNetlinkHub::raiseFlag(int descriptor, std::uint8_t value) noexcept {
+  if (descriptor >= 0 && static_cast<std::size_t>(descriptor) < overrunFlagCount_) {
+    __atomic_store_n(&overrunFlags_[descriptor], value, __ATOMIC_RELEASE);
+  }
+}
+
 void tNetlinkHub::release(int descriptor) {
   const auto found = sockets_.find(descriptor);
   if (found == sockets_.end()) return;
+  raiseFlag(descriptor, 0);
   nRealLibc::close(found->second.driverEnd);
   sockets_.erase(found);
 }

@@ -647,6 +647,11 @@ int tSimulator::adoptDevice(int descriptor, const std::string& devicePath) {
   return 0;
 }
 
+void tSimulator::publishOverruns(std::uint8_t* flags, std::size_t count) {
+  std::lock_guard lock(lock_);
+  hub_.publishOverruns(flags, count);
+}
+
 void tSimulator::adoptSocket(int programEnd, int driverEnd) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
@@ -706,7 +711,7 @@ ssize_t tSimulator::receiveMessage(int descriptor, msghdr* message, int flags) {
     std::lock_guard lock(lock_);
     if (!ownsSocket(descriptor)) return nRealLibc::recvmsg(descriptor, message, flags);
     if (faulted(tCall::kRecvmsg)) return -1;
-    if (hub_.takeOverrun(descriptor)) {
+    if (hub_.takeOverrun(descriptor) || (driver_ && driver_->takeOverrun(descriptor))) {
       errno = ENOBUFS;
       return -1;
     }

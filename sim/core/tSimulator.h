@@ -170,6 +170,8 @@ class tSimulator {
   // the port); 0 and the port, or -1 with errno.
   int bindSocketFor(int descriptor, const sockaddr* address, socklen_t size, std::uint32_t processId,
                     std::uint32_t& port);
+  // Overruns of the notification sockets as flags the programs read (see tNetlinkHub).
+  void publishOverruns(std::uint8_t* flags, std::size_t count);
   // Lets the timers that are due expire; the next deadline on real time.
   std::optional<std::chrono::steady_clock::time_point> serviceTimers();
   // Keeps at most `count` entries in the request log (the oldest go first),

@@ -271,4 +271,30 @@ TEST_F(SharedDriverTest, ManyProcessesWithThreadsOpenAndCloseAtOnce) {
   EXPECT_FALSE(anyReserved());
 }
 
+// A message the driver drops for a full queue is reported to the program
+// in the other process by its next receive, as the kernel does.
+TEST_F(SharedDriverTest, AnOverflowReachesTheProgramInItsProcess) {
+  const std::string countFile = root_ + "/queued";
+  const pid_t program = start([&] {
+    tKestrelHandle watchdog = 0;
+    if (KESTREL_openWatchdog(&watchdog) < 0) return 2;
+    int queued = 0;
+    while (!(std::ifstream(countFile) >> queued)) std::this_thread::sleep_for(5ms);
+    std::int32_t value = -1;
+    if (KESTREL_waitForWatchdogNotification(watchdog, &value) != brioerr_noBuffers) return 3;
+    for (int i = 0; i < queued; ++i) {
+      if (KESTREL_waitForWatchdogNotification(watchdog, &value) != 0 || value != 1) return 4;
+    }
+    KESTREL_closeWatchdog(watchdog);
+    return 0;
+  });
+  ASSERT_TRUE(eventually([] { return sim().registrations().size() == 1; }));
+  int queued = 0;
+  while (sim().sendNotification(0x70, std::vector<std::uint8_t>{1}) == 1 && queued < 1000000) ++queued;
+  ASSERT_GT(queued, 0);
+  std::ofstream(countFile + ".part") << queued;
+  std::filesystem::rename(countFile + ".part", countFile);
+  EXPECT_EQ(finish(program), 0);
+}
+
 }  // namespace
