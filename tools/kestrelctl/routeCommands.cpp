@@ -109,7 +109,8 @@ int runRouteStep(tRouteStep step, std::uint32_t ticket, bool json) {
     if (!json) printConflicts(held);
     if (!json && status.code() == brioerr_invalidParameter) {
       std::fprintf(stderr, "  Is %u a ticket a route calculation answered, and is the route in a state that allows "
-                           "this step? Under kestrel-sim each program starts with the routes its profile lists.\n",
+                           "this step? The driver destroys a program's routes, and releases its reservations, when "
+                           "the program ends; under kestrel-sim the routes a profile lists stay for the run.\n",
                    ticket);
     }
     return kFailure;

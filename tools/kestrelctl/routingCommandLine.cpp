@@ -29,7 +29,9 @@ tRoutingCommandLine::tRoutingCommandLine(CLI::App& app)
   reset_->add_flag("--floating", floating_, "leave the line floating instead of in its default state");
   route_->footer(
       "Examples:\n  kestrelctl route reserve 7\n  kestrelctl --json route program 7\n  kestrelctl route watch --count 1\n"
-      "  kestrel-sim --profile sim/profiles/routeDemotions.json -- kestrelctl route watch");
+      "  kestrel-sim --profile sim/profiles/routeDemotions.json -- kestrelctl route watch\n"
+      "A program's routes and reservations are released by the driver when the program ends, so each step\n"
+      "acts on a route that outlives the command before it, such as one a profile lists.");
   route_->require_subcommand(1);
   route_->fallthrough();
   for (const char* word : kStepWords) {
