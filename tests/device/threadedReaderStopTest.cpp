@@ -206,3 +206,25 @@ TEST_F(ThreadedReaderStop, AForkedChildDoesNotStopTheParentsThread) {
 }
 
 }  // namespace
+
+namespace {
+
+// The driver goes away: every wait wakes at once with nothing to report. The
+// thread pauses between such waits instead of spinning, and a stop still
+// ends it.
+TEST_F(ThreadedReaderStop, AHungUpChannelIsNotServedInATightLoop) {
+  tStatus status;
+  tThreadedIONotificationReader reader(0, &countingHandler, status);
+  tIONotification notification;
+  notification.enable(reader, proxy, kWatchdogId, status);
+  ASSERT_EQ(status.getCode(), 0);
+  ASSERT_EQ(sim().hangUpNotifications(), 1u);
+  ASSERT_TRUE(eventually([&] { return state.calls > 0; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // Spinning would have called the handler many thousands of times by now.
+  EXPECT_LT(state.calls, 100);
+  EXPECT_TRUE(stopsInTime(reader));
+  notification.disable();
+}
+
+}  // namespace
