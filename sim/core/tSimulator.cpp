@@ -463,13 +463,6 @@ std::optional<std::chrono::steady_clock::time_point> tSimulator::nextRealDeadlin
   return next;
 }
 
-std::optional<std::chrono::steady_clock::time_point> tSimulator::serviceTimers() {
-  tReentryGuard guard;
-  std::lock_guard lock(lock_);
-  expireDueWatchdogs();
-  return nextRealDeadline();
-}
-
 bool tSimulator::demoteRoute(std::uint32_t ticket, std::size_t index) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
@@ -627,46 +620,6 @@ void tSimulator::endRegistrations(int descriptor, std::uint32_t notificationId, 
 
 bool tSimulator::ownsSocket(int descriptor) const {
   return hub_.owns(descriptor) || (driver_ && driver_->ownsSocket(descriptor));
-}
-
-void tSimulator::useDriverAt(const std::string& socketPath) {
-  tReentryGuard guard;
-  std::lock_guard lock(lock_);
-  driver_ = std::make_unique<tDriverClient>(socketPath);
-}
-
-int tSimulator::adoptDevice(int descriptor, const std::string& devicePath) {
-  tReentryGuard guard;
-  std::lock_guard lock(lock_);
-  tDeviceNode* node = nodeAt(devicePath);
-  if (node == nullptr) {
-    errno = ENOENT;
-    return -1;
-  }
-  openDevices_[descriptor] = tOpenDevice{node, ++nextOpenId_};
-  return 0;
-}
-
-void tSimulator::publishOverruns(std::uint8_t* flags, std::size_t count) {
-  std::lock_guard lock(lock_);
-  hub_.publishOverruns(flags, count);
-}
-
-void tSimulator::adoptSocket(int programEnd, int driverEnd) {
-  tReentryGuard guard;
-  std::lock_guard lock(lock_);
-  hub_.adopt(programEnd, driverEnd);
-}
-
-int tSimulator::bindSocketFor(int descriptor, const sockaddr* address, socklen_t size, std::uint32_t processId,
-                              std::uint32_t& port) {
-  tReentryGuard guard;
-  std::lock_guard lock(lock_);
-  if (!hub_.owns(descriptor)) {
-    errno = EBADF;
-    return -1;
-  }
-  return hub_.bind(descriptor, address, size, processId, port);
 }
 
 int tSimulator::createSocket(int domain, int type, int protocol) {
