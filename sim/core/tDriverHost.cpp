@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "tReentryGuard.h"
 #include "tSimulator.h"
 #include "userMemory.h"
 
@@ -128,7 +129,7 @@ tDriverHost::~tDriverHost() {
   stop();
   for (auto& [descriptor, connection] : connections_) {
     for (const int handle : connection.handles) {
-      if (--references_[handle] == 0) simulator_.closeDescriptor(handle);
+      if (--handles_[handle].references == 0) simulator_.closeDescriptor(handle);
     }
   }
   connections_.clear();
@@ -164,6 +165,9 @@ int tDriverHost::pollTimeoutMs() {
 }
 
 void tDriverHost::serve() {
+  // The driver's own descriptors are never the simulated ones, also where
+  // it serves inside a process that simulates (a test's).
+  tReentryGuard guard;
   while (!stopping_) {
     std::vector<pollfd> descriptors{{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}};
     for (const auto& [descriptor, connection] : connections_) descriptors.push_back({descriptor, POLLIN, 0});
@@ -171,7 +175,11 @@ void tDriverHost::serve() {
     std::vector<int> ended;
     acceptAll();
     serveReadable(descriptors, ended);
-    if (ended.empty()) continue;
+    if (ended.empty()) {
+      connectionCount_.store(connections_.size(), std::memory_order_release);
+      handleCount_.store(handles_.size(), std::memory_order_release);
+      continue;
+    }
     // A forked child's connection was made, and what it holds announced,
     // before its parent could end: read all that before the parent's
     // descriptors are released.
@@ -182,6 +190,8 @@ void tDriverHost::serve() {
     }
     if (::poll(descriptors.data(), descriptors.size(), 0) > 0) serveReadable(descriptors, ended);
     for (const int descriptor : ended) disconnect(descriptor);
+    connectionCount_.store(connections_.size(), std::memory_order_release);
+    handleCount_.store(handles_.size(), std::memory_order_release);
   }
 }
 
@@ -229,6 +239,10 @@ bool tDriverHost::handleMessage(tConnection& connection) {
     return false;
   }
   tPayloadReader reader(message.payload);
+  // Only an open and a socket take descriptors along.
+  if (message.type != tChannelMessageType::kOpen && message.type != tChannelMessageType::kSocket) {
+    closeAll(message.descriptors);
+  }
   switch (message.type) {
     case tChannelMessageType::kOpen: open(connection, message); break;
     case tChannelMessageType::kIoctl: ioctl(connection, message); break;
@@ -251,15 +265,18 @@ void tDriverHost::answer(tConnection& connection, std::int64_t value) {
   connection.channel->send(message);
 }
 
-void tDriverHost::hold(tConnection& connection, int handle) {
-  if (connection.handles.insert(handle).second) ++references_[handle];
+void tDriverHost::hold(tConnection& connection, int handle, bool device) {
+  if (!connection.handles.insert(handle).second) return;
+  tHandle& entry = handles_[handle];
+  ++entry.references;
+  entry.device = device;
 }
 
 void tDriverHost::drop(tConnection& connection, int handle) {
   if (connection.handles.erase(handle) == 0) return;
-  const auto found = references_.find(handle);
-  if (found == references_.end() || --found->second != 0) return;
-  references_.erase(found);
+  const auto found = handles_.find(handle);
+  if (found == handles_.end() || --found->second.references != 0) return;
+  handles_.erase(found);
   simulator_.closeDescriptor(handle);
 }
 
@@ -278,7 +295,7 @@ void tDriverHost::open(tConnection& connection, const tChannelMessage& message) 
     answer(connection, -error);
     return;
   }
-  hold(connection, handle);
+  hold(connection, handle, true);
   answer(connection, handle);
 }
 
@@ -297,7 +314,13 @@ void tDriverHost::ioctl(tConnection& connection, const tChannelMessage& message)
   }
   std::int32_t result = -1;
   std::int32_t error = EBADF;
-  if (!reader.failed() && connection.handles.count(handle) != 0) {
+  // Requests go to device files only: the handle of a socket is one of this
+  // process's descriptors, and the C library's ioctl on it with the
+  // program's address would write into this process.
+  const auto found = handles_.find(handle);
+  const bool device = found != handles_.end() && found->second.device;
+  if (!reader.failed() && connection.handles.count(handle) != 0 && !device) error = ENOTTY;
+  if (!reader.failed() && connection.handles.count(handle) != 0 && device) {
     tUserMemoryScope scope(memory);
     errno = 0;
     result = simulator_.ioctlDescriptor(handle, static_cast<unsigned long>(request),
@@ -319,7 +342,7 @@ void tDriverHost::socket(tConnection& connection, tChannelMessage& message) {
   }
   const int handle = message.descriptors[0];
   simulator_.adoptSocket(handle, message.descriptors[1]);
-  hold(connection, handle);
+  hold(connection, handle, false);
   answer(connection, handle);
 }
 
@@ -347,7 +370,8 @@ void tDriverHost::adopt(tConnection& connection, const tChannelMessage& message)
   const auto count = reader.get<std::uint32_t>();
   for (std::uint32_t i = 0; i < count && !reader.failed(); ++i) {
     const int handle = reader.get<int>();
-    if (!reader.failed() && references_.count(handle) != 0) hold(connection, handle);
+    const auto found = handles_.find(handle);
+    if (!reader.failed() && found != handles_.end()) hold(connection, handle, found->second.device);
   }
 }
 

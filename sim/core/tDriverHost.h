@@ -43,6 +43,9 @@ class tDriverHost {
   void stop();
   // Serves on the calling thread until stop() is called from another one.
   void serve();
+  // Processes connected now, and the device files and sockets they hold.
+  std::size_t connections() const noexcept { return connectionCount_.load(std::memory_order_acquire); }
+  std::size_t handles() const noexcept { return handleCount_.load(std::memory_order_acquire); }
 
  private:
   struct tConnection {
@@ -62,7 +65,7 @@ class tDriverHost {
   void socket(tConnection& connection, tChannelMessage& message);
   void bind(tConnection& connection, const tChannelMessage& message);
   void adopt(tConnection& connection, const tChannelMessage& message);
-  void hold(tConnection& connection, int handle);
+  void hold(tConnection& connection, int handle, bool device);
   void drop(tConnection& connection, int handle);
   void disconnect(int descriptor);
   int pollTimeoutMs();
@@ -75,7 +78,13 @@ class tDriverHost {
   std::atomic<bool> stopping_{false};
   std::thread thread_;
   std::map<int, tConnection> connections_;  // by the connection's descriptor
-  std::map<int, unsigned> references_;      // handle -> connections holding it
+  struct tHandle {
+    unsigned references = 0;  // connections holding it
+    bool device = false;      // a device file, else a notification socket
+  };
+  std::map<int, tHandle> handles_;
+  std::atomic<std::size_t> connectionCount_{0};
+  std::atomic<std::size_t> handleCount_{0};
   std::uint8_t* overrunFlags_ = nullptr;
 };
 

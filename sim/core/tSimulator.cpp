@@ -43,6 +43,7 @@ constexpr const char* kSmBiosDumpPath = "/run/zesvc/smbios/smbiosdmp";
 constexpr const char* kSudoPrefix = "sudo --non-interactive ";
 constexpr std::uint16_t kGenericNetlinkFamily = 0x1A;
 constexpr int kNodePages = 3;
+constexpr std::uint32_t kMaxRecordBytes = 64 * 1024;
 
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -477,10 +478,16 @@ bool tSimulator::demoteRoute(std::uint32_t ticket, std::size_t index) {
 
 // --- Interposed calls --------------------------------------------------------------
 
+// What is not simulated goes to the C library without the simulator's lock:
+// it may block (a FIFO's open, a receive on the program's own socket) while
+// other threads use the simulated controller.
 int tSimulator::openPath(const char* path, int flags, mode_t mode) {
-  std::lock_guard lock(lock_);
+  std::unique_lock lock(lock_);
   const std::string sandbox = path == nullptr ? std::string() : sandboxPath(path);
-  if (sandbox.empty()) return nRealLibc::open(path, flags, mode);
+  if (sandbox.empty()) {
+    lock.unlock();
+    return nRealLibc::open(path, flags, mode);
+  }
   if (faulted(tCall::kOpen)) return -1;
   const int descriptor = nRealLibc::open(sandbox.c_str(), flags, mode);
   if (descriptor == -1) return -1;
@@ -498,9 +505,12 @@ int tSimulator::openPath(const char* path, int flags, mode_t mode) {
 }
 
 FILE* tSimulator::fopenPath(const char* path, const char* mode) {
-  std::lock_guard lock(lock_);
+  std::unique_lock lock(lock_);
   const std::string sandbox = path == nullptr ? std::string() : sandboxPath(path);
-  if (sandbox.empty()) return nRealLibc::fopen(path, mode);
+  if (sandbox.empty()) {
+    lock.unlock();
+    return nRealLibc::fopen(path, mode);
+  }
   if (faulted(tCall::kFopen)) return nullptr;
   return nRealLibc::fopen(sandbox.c_str(), mode);
 }
@@ -525,10 +535,13 @@ int tSimulator::closeDescriptor(int descriptor) {
 }
 
 int tSimulator::ioctlDescriptor(int descriptor, unsigned long request, void* argument) {
-  std::lock_guard lock(lock_);
+  std::unique_lock lock(lock_);
   if (driver_ && driver_->ownsDevice(descriptor)) return driver_->ioctl(descriptor, request, argument);
   const auto open = openDevices_.find(descriptor);
-  if (open == openDevices_.end()) return nRealLibc::ioctl(descriptor, request, argument);
+  if (open == openDevices_.end()) {
+    lock.unlock();
+    return nRealLibc::ioctl(descriptor, request, argument);
+  }
   tDeviceNode& node = *open->second.node;
   if (request == kRegisterNotification) return registerNotification(descriptor, node, argument);
   if (request == kUnregisterNotification) {
@@ -555,6 +568,9 @@ int tSimulator::transfer(const tOpenDevice& device, unsigned long request, void*
   tDriverRequest driverRequest;
   driverRequest.code = entry.code;
   driverRequest.opener = device.openId;
+  // Records are small; the driver refuses sizes it could not copy rather
+  // than take them on trust (a caller's fault must not exhaust the driver).
+  if (descriptor.inputSize > kMaxRecordBytes || descriptor.outputSize > kMaxRecordBytes) return fail(EINVAL);
   driverRequest.input = copyFromUser(descriptor.inputAddress, descriptor.inputSize);
   driverRequest.output.assign(descriptor.outputSize, 0);
   entry.input = driverRequest.input;
@@ -623,8 +639,8 @@ bool tSimulator::ownsSocket(int descriptor) const {
 }
 
 int tSimulator::createSocket(int domain, int type, int protocol) {
-  std::lock_guard lock(lock_);
   if (domain != AF_NETLINK || protocol != NETLINK_GENERIC) return nRealLibc::socket(domain, type, protocol);
+  std::lock_guard lock(lock_);
   if (faulted(tCall::kSocket)) return -1;
   return driver_ ? driver_->createSocket(type) : hub_.create(type);
 }
@@ -648,21 +664,28 @@ int tSimulator::socketName(int descriptor, sockaddr* address, socklen_t* size) {
 }
 
 int tSimulator::getSocketOption(int descriptor, int level, int name, void* value, socklen_t* size) {
-  std::lock_guard lock(lock_);
-  if (ownsSocket(descriptor) && faulted(tCall::kGetsockopt)) return -1;
+  {
+    std::lock_guard lock(lock_);
+    if (ownsSocket(descriptor) && faulted(tCall::kGetsockopt)) return -1;
+  }
   return nRealLibc::getsockopt(descriptor, level, name, value, size);
 }
 
 int tSimulator::setSocketOption(int descriptor, int level, int name, const void* value, socklen_t size) {
-  std::lock_guard lock(lock_);
-  if (ownsSocket(descriptor) && faulted(tCall::kSetsockopt)) return -1;
+  {
+    std::lock_guard lock(lock_);
+    if (ownsSocket(descriptor) && faulted(tCall::kSetsockopt)) return -1;
+  }
   return nRealLibc::setsockopt(descriptor, level, name, value, size);
 }
 
 ssize_t tSimulator::receiveMessage(int descriptor, msghdr* message, int flags) {
   {
-    std::lock_guard lock(lock_);
-    if (!ownsSocket(descriptor)) return nRealLibc::recvmsg(descriptor, message, flags);
+    std::unique_lock lock(lock_);
+    if (!ownsSocket(descriptor)) {
+      lock.unlock();
+      return nRealLibc::recvmsg(descriptor, message, flags);
+    }
     if (faulted(tCall::kRecvmsg)) return -1;
     if (hub_.takeOverrun(descriptor) || (driver_ && driver_->takeOverrun(descriptor))) {
       errno = ENOBUFS;
@@ -731,9 +754,12 @@ int tSimulator::pollUntilDeadlines(pollfd* descriptors, nfds_t count, int timeou
 }
 
 int tSimulator::statPath(const char* path, struct stat* result) {
-  std::lock_guard lock(lock_);
+  std::unique_lock lock(lock_);
   const std::string sandbox = path == nullptr ? std::string() : sandboxPath(path);
-  if (sandbox.empty()) return nRealLibc::stat(path, result);
+  if (sandbox.empty()) {
+    lock.unlock();
+    return nRealLibc::stat(path, result);
+  }
   if (faulted(tCall::kStat)) return -1;
   return nRealLibc::stat(sandbox.c_str(), result);
 }

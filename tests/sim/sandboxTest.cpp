@@ -2,11 +2,15 @@
 // commands.
 #include <fcntl.h>
 #include <glob.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <future>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -94,6 +98,43 @@ TEST_F(Sandbox, RestartForgetsEverything) {
   EXPECT_NE(sim().root(), firstRoot);
   struct stat info {};
   EXPECT_NE(::stat(firstRoot.c_str(), &info), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A program's own calls that block (a receive on its own socket, the open
+// of a FIFO) go to the C library without the simulator's lock: the
+// simulated controller goes on serving the program's other threads.
+TEST_F(Sandbox, AProgramsOwnBlockingCallsDoNotHoldUpTheSimulator) {
+  int ends[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_DGRAM, 0, ends), 0);
+  const std::string fifo = sim().root() + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread receiver([&] {
+    char byte = 0;
+    iovec vector{&byte, 1};
+    msghdr message{};
+    message.msg_iov = &vector;
+    message.msg_iovlen = 1;
+    recvmsg(ends[0], &message, 0);
+  });
+  std::thread opener([&] { close(open(fifo.c_str(), O_RDONLY)); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  auto simulated = std::async(std::launch::async, [] {
+    struct stat info {};
+    return stat("/run/zesvc/smbios/smbiosdmp", &info);
+  });
+  const bool served = simulated.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  EXPECT_TRUE(served) << "a simulated call waited for the program's blocking calls";
+  send(ends[1], "x", 1, 0);
+  close(open(fifo.c_str(), O_WRONLY));
+  receiver.join();
+  opener.join();
+  close(ends[0]);
+  close(ends[1]);
+  if (!served) new auto(std::move(simulated));  // do not block in its destructor
 }
 
 }  // namespace
