@@ -507,11 +507,8 @@ int tSimulator::transfer(tDeviceNode& node, unsigned long request, void* argumen
     driverRequest.error = ENOTTY;
   }
   if (driverRequest.error != 0) return fail(driverRequest.error);
-  if (fault && driverRequest.output.size() >= sizeof(std::int32_t)) {
-    std::memcpy(driverRequest.output.data() + driverRequest.output.size() - sizeof(std::int32_t), &fault->status,
-                sizeof(std::int32_t));
-  }
-  copyToUser(descriptor.outputAddress, driverRequest.output.data(), driverRequest.output.size());
+  if (fault) applyRecordFault(fault->record, fault->status, fault->size, driverRequest);
+  copyToUser(descriptor.outputAddress, driverRequest.output.data(), driverRequest.bytesCopiedBack());
   descriptor.result = driverRequest.result;
   log_.push_back(entry);
   noteFirmwareImage(entry.code, driverRequest.input, driverRequest.output);
