@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -91,8 +92,12 @@ void addEntries(tSimulator& sim, FuzzedDataProvider& input) {
     const std::string driver = driverName(input);
     const int kind = input.ConsumeIntegralInRange(0, 3);
     if (kind == 0) {
-      // A bare directory: any name, no interfacePath file.
-      sim.addDirectory(confined(input.ConsumeRandomLengthString(kMaxName), true), driver);
+      // A bare directory: any name, no interfacePath file. A name that runs
+      // through an existing file cannot be made; the entry is left out.
+      try {
+        sim.addDirectory(confined(input.ConsumeRandomLengthString(kMaxName), true), driver);
+      } catch (const std::filesystem::filesystem_error&) {
+      }
       continue;
     }
     const auto existing = sim.interfaces();
@@ -104,8 +109,11 @@ void addEntries(tSimulator& sim, FuzzedDataProvider& input) {
     }
     const char* interface = kInterfaces[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kInterfaces) - 1)];
     const std::string suffix = confined(input.ConsumeRandomLengthString(24), false);
-    auto& node = sim.addInterface(interface, suffix, driver, true);
-    if (kind == 2) sim.setInterfacePathContent(node, interfacePathContent(input, node.devicePath));
+    try {
+      auto& node = sim.addInterface(interface, suffix, driver, true);
+      if (kind == 2) sim.setInterfacePathContent(node, interfacePathContent(input, node.devicePath));
+    } catch (const std::filesystem::filesystem_error&) {
+    }
   }
 }
 
