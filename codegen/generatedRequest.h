@@ -4,13 +4,21 @@
 // method's line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "kestrel/kestrel.h"
 #include "platform/iInterfaceProxy.h"
 #include "platform/kSourceLocation.h"
 #include "platform/tStatus.h"
 
 namespace nKESTREL1400 {
+
+// Every output record ends in the driver's status, which a driver always
+// writes. It starts as an I/O failure: a driver that answers without
+// copying its record back (or copies back a short one, which never reaches
+// the whole status) leaves an error there, not a success with zero values.
+inline constexpr std::int32_t kStatusNotWritten = brioerr_ioFailure;
 
 // Sends one request. Returns true when the driver answered (the output
 // record is valid, also when it carries a driver error); false when the
@@ -18,6 +26,8 @@ namespace nKESTREL1400 {
 template <class Input, class Output>
 bool sendRequest(nBRIO000::iInterfaceProxy& proxy, std::uint32_t request, Input& input, Output& output,
                  tStatus& status) noexcept {
+  static_assert(offsetof(Output, status) + sizeof output.status == sizeof(Output));
+  output.status = kStatusNotWritten;
   tStatus local;
   proxy.ioctl(request, &input, sizeof input, &output, sizeof output, local);
   if (local.isError()) {

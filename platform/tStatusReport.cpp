@@ -124,6 +124,12 @@ bool setReportText(tStatusReport& record, const char* text) noexcept {
 char* reserveReportSpace(tStatusReport& record, std::int32_t bytes) noexcept {
   if (bytes < 0 || bytes > kMaximumReportText) return nullptr;
   if (!record.reallocate(&record, bytes + 2) || record.report == nullptr) return nullptr;
+  // A buffer the owner's reallocate has just made holds no text yet: the
+  // members go into an empty object, never in front of nothing.
+  if (record.report[0] == '\0' &&
+      jsonz_initBuffer(record.report, static_cast<std::size_t>(record.capacity), kEmptyReport) == nullptr) {
+    return nullptr;
+  }
   return closingBracket(record);
 }
 

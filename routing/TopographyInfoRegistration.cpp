@@ -7,6 +7,7 @@
 #include "kestrel/kestrel.h"
 #include "routing/routingFailure.h"
 #include "routing/pxiContTriggerRouterTerminals.h"
+#include "routing/wellFormedText.h"
 
 namespace tarn {
 namespace {
@@ -23,9 +24,11 @@ constexpr tTopographyInfo kPxiContTriggerRouter{kPxiContTriggerRouterName,
                                                 kPxiContTriggerRouterTerminals};
 const tTopographyRegistration gPxiContTriggerRouterRegistration{&kPxiContTriggerRouter};
 
+// The name may be the driver's answer: only well-formed UTF-8 of it goes
+// into the report, which must stay valid JSON.
 [[noreturn]] void raiseNotFound(const char* name) {
   std::string text = kNotFoundText;
-  text += name;
+  text += wellFormedText(name);
   raiseFailure(zepalerr_badSelector, kNotFoundLocation, "zepalerr_badSelector", text.c_str());
 }
 

@@ -6,6 +6,8 @@
 #include <map>
 #include <optional>
 
+#include "recordFault.h"
+
 namespace nKESTRELSIM {
 
 // Library calls the simulator answers, as fault targets. Faults apply
@@ -14,11 +16,12 @@ enum class tCall { kOpen, kFopen, kSocket, kBind, kGetsockname, kGetsockopt, kSe
                    kStat, kPopen, kSystem };
 
 // How a request fails: with an errno from the ioctl itself, or answered by
-// the driver with `status` (the model still runs and fills the other
-// output fields).
+// the driver as `record` says (the model still runs and fills the output).
 struct tRequestFault {
   int error = 0;
   std::int32_t status = 0;
+  tRecordFault record = tRecordFault::kStatus;
+  std::uint32_t size = 0;
 };
 
 class tFaultPlan {

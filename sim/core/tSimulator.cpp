@@ -584,11 +584,8 @@ int tSimulator::transfer(const tOpenDevice& device, unsigned long request, void*
     driverRequest.error = ENOTTY;
   }
   if (driverRequest.error != 0) return fail(driverRequest.error);
-  if (fault && driverRequest.output.size() >= sizeof(std::int32_t)) {
-    std::memcpy(driverRequest.output.data() + driverRequest.output.size() - sizeof(std::int32_t), &fault->status,
-                sizeof(std::int32_t));
-  }
-  copyToUser(descriptor.outputAddress, driverRequest.output.data(), driverRequest.output.size());
+  if (fault) applyRecordFault(fault->record, fault->status, fault->size, driverRequest);
+  copyToUser(descriptor.outputAddress, driverRequest.output.data(), driverRequest.bytesCopiedBack());
   copyToUser(descriptorAddress + offsetof(tTransferDescriptor, result), &driverRequest.result,
              sizeof driverRequest.result);
   logRequest(entry);

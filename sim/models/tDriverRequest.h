@@ -2,6 +2,7 @@
 // the input record and the output record that is copied back to the caller.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -15,6 +16,11 @@ struct tDriverRequest {
   std::uint32_t result = 0;          // the transfer descriptor's result field
   int error = 0;                     // errno that fails the ioctl; 0 answers it
   std::uint64_t opener = 0;          // the open device file the request came through
+  // How many leading bytes of `output` reach the caller: all of them unless
+  // the driver copies back a short record (or nothing at all).
+  std::size_t copiedBack = static_cast<std::size_t>(-1);
+
+  std::size_t bytesCopiedBack() const noexcept { return copiedBack < output.size() ? copiedBack : output.size(); }
 
   // The input record, when the caller sent exactly its size; otherwise the
   // request fails with EINVAL, as a driver checking sizes would.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/driverWireFormat.h"
+#include "recordFault.h"
 #include "userMemory.h"
 
 namespace nKESTRELSIM {
@@ -14,16 +15,18 @@ using namespace nKESTREL1400::nDriverWire;
 // What a failing driver or kernel answers.
 constexpr int kErrors[] = {EIO, ENOTTY, EINVAL, ENODEV, EBUSY, ENOBUFS, EFAULT, EPERM, EAGAIN, ETIMEDOUT, ENOMEM};
 
-enum class tAnswer : std::uint8_t { kAsModel, kErrno, kGarbled, kNothing, kScribbled, kStatusOnly };
+enum class tAnswer : std::uint8_t { kAsModel, kErrno, kGarbled, kNothing, kScribbled, kStatusOnly, kShort, kOversized };
 
 tAnswer decide(std::uint8_t byte) {
-  // Half the requests answer as the model would, so sequences get deep.
-  switch (byte % 10) {
+  // Most requests answer as the model would, so sequences get deep.
+  switch (byte % 12) {
     case 5: return tAnswer::kErrno;
     case 6: return tAnswer::kGarbled;
     case 7: return tAnswer::kNothing;
     case 8: return tAnswer::kScribbled;
     case 9: return tAnswer::kStatusOnly;
+    case 10: return tAnswer::kShort;
+    case 11: return tAnswer::kOversized;
     default: return tAnswer::kAsModel;
   }
 }
@@ -68,6 +71,8 @@ void tHostileModel::scribbleUserBuffers(const tDriverRequest& request) {
   tAttributeInput attribute{};
   tGetSmBiosDataInput smbios{};
   tBufferInput buffer{};
+  tCalculateRouteInput route{};
+  tTicketArrayInput array{};
   if (request.code == kGetAttribute && inputAs(request, attribute)) {
     scribble(attribute.valueAddress, attribute.valueSize);
   } else if (request.code == kGetSmBiosData && inputAs(request, smbios)) {
@@ -75,6 +80,12 @@ void tHostileModel::scribbleUserBuffers(const tDriverRequest& request) {
     scribble(smbios.tableAddress, smbios.tableSize);
   } else if (request.code == kGetTopographyName && inputAs(request, buffer)) {
     scribble(buffer.address, buffer.size);
+  } else if (request.code == kCalculateRoute && inputAs(request, route)) {
+    scribble(route.resultsAddress, std::uint64_t{route.resultsCount} * sizeof(tRouteSegment));
+  } else if (request.code == kReserveRoute && inputAs(request, array)) {
+    scribble(array.address, std::uint64_t{array.count} * sizeof(tReservationConflict));
+  } else if (request.code == kGetRouteTerminalPath && inputAs(request, array)) {
+    scribble(array.address, std::uint64_t{array.count} * sizeof(std::uint32_t));
   }
 }
 
@@ -106,6 +117,18 @@ void tHostileModel::handle(tDriverRequest& request, iDriverEvents& events) {
         std::memcpy(request.output.data() + request.output.size() - 4, &status, 4);
       }
       return;
+    case tAnswer::kShort: {
+      answerAsModel(request, events);
+      const std::uint32_t size = script_.next();
+      applyRecordFault(tRecordFault::kShort, 0, size, request);
+      return;
+    }
+    case tAnswer::kOversized: {
+      answerAsModel(request, events);
+      const std::uint32_t size = script_.next32() % 4 == 0 ? 0 : script_.next32();
+      applyRecordFault(tRecordFault::kOversized, 0, size, request);
+      return;
+    }
   }
 }
 

@@ -1,7 +1,8 @@
 // A driver that cannot be trusted: wraps a device model and, request by
 // request, lets a script of bytes decide whether the model answers as it
 // would, fails the request with an errno, answers with a garbled output
-// record (any status, sizes and values), answers with nothing written, or
+// record (any status, sizes and values), answers with zeros, copies back
+// a short record (or none), claims more than the caller's buffers hold, or
 // fills the caller's buffers with arbitrary bytes while claiming arbitrary
 // sizes. It writes only within the buffers the caller offered, as the
 // kernel's copy to user space would. Fuzz targets use it to check that the

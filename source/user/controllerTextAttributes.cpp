@@ -30,6 +30,7 @@ constexpr kSourceLocation kIdentityUnreadable{kFile, 733};
 constexpr kSourceLocation kWritesRefused{kFile, 738};
 constexpr kSourceLocation kCompanionRefused{kFile, 751};
 constexpr kSourceLocation kCompanionTextUnterminated{kFile, 596};
+constexpr kSourceLocation kCompanionTextOversized{kFile, 597};
 
 constexpr char kNotApplicable[] = "Not Applicable";
 constexpr std::uint32_t kBiosVersionText = 0x0005;   // type 0, offset 05h
@@ -92,6 +93,12 @@ void tControllerUserSession::getAttributeUTF8(std::uint32_t id, char* buffer, st
       if (local.isNotError() && buffer != nullptr && capacity != 0 && std::memchr(buffer, 0, capacity) == nullptr) {
         buffer[0] = '\0';
         local.setCode(brioerr_ioFailure, kCompanionTextUnterminated);
+      }
+      // Nor is a text the companion claims to be longer than the buffer it
+      // filled: a caller trusting that length would read past its buffer.
+      if (local.isNotError() && buffer != nullptr && size > capacity) {
+        if (capacity != 0) buffer[0] = '\0';
+        local.setCode(brioerr_ioFailure, kCompanionTextOversized);
       }
       local.copyToReport(report);
       return;

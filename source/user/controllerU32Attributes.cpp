@@ -21,6 +21,7 @@ constexpr kSourceLocation kIndexNotZero{kFile, 414};
 constexpr kSourceLocation kValueNotAllowed{kFile, 447};
 constexpr kSourceLocation kFlagsUnreadable{kFile, 462};
 constexpr kSourceLocation kNoController{kFile, 503};
+constexpr kSourceLocation kDeviceValueOversized{kFile, 521};
 
 constexpr std::uint32_t kBusInfoByte = 0x1B406;      // type 180, offset 06h
 constexpr std::uint32_t kFeatureByte = 0x19E04;      // type 158, offset 04h
@@ -218,6 +219,8 @@ void tControllerUserSession::readDeviceU32(iInterfaceProxy_hostControllerBase& p
   tStatus local;
   std::uint32_t size = sizeof value;
   proxy.getAttribute(id, &value, size, local);
+  // A value larger than the 4 bytes offered arrived cut short: not a value.
+  if (local.isNotError() && size > sizeof value) local.setCode(brioerr_ioFailure, kDeviceValueOversized);
   local.copyToReport(report);
 }
 

@@ -10,7 +10,11 @@
 namespace nKESTREL1400 {
 namespace {
 constexpr kSourceLocation kNoMemory{kUpdateFile, 868};
+constexpr kSourceLocation kImplausibleSize{kUpdateFile, 870};
 constexpr std::uint32_t kBiosVersionText = 0x0005;  // type 0, offset 05h
+// The companion's texts are versions of a few characters: a size answer
+// beyond this is a malformed reply, not an allocation to make.
+constexpr std::uint32_t kMaxCompanionText = 4096;
 }  // namespace
 
 bool tFetchedText::allocate(std::uint32_t size, tStatusReport& report) noexcept {
@@ -41,6 +45,10 @@ tFetchedText::tOutcome tFetchedText::fetchCompanion(tInterfaceProxy_hostMarten& 
   if (asked.code != kestrelerr_bufferTooSmall) {
     asked.copyToReport(report);
     return asked.isError() ? tOutcome::sizeRefused : tOutcome::read;
+  }
+  if (size > kMaxCompanionText) {
+    setCode(report, brioerr_ioFailure, kImplausibleSize);
+    return tOutcome::readFailed;
   }
   if (!allocate(size, report)) return tOutcome::readFailed;
   tStatus read;

@@ -203,3 +203,15 @@ TEST_F(FirmwareUpdate, ATruncatedImageIsNeverInstalled) {
 }
 
 }  // namespace
+
+// The companion's size answer for its version text used to be allocated as
+// given, gigabytes included.
+TEST_F(FirmwareUpdate, AnImplausibleCompanionVersionSizeEndsTheUpdateWithoutAnAllocation) {
+  startController();
+  // The first request of the update is the companion's version size question.
+  sim().failRequests(0xC0207B01, 1, {.record = tRecordFault::kOversized, .size = 0xF0000000u});
+  sim().clearRequests();
+  EXPECT_EQ(update(file({{"MARTEN", "9.0.0f0", "companion"}}), 0), brioerr_ioFailure);
+  EXPECT_TRUE(companionImages().empty());
+  EXPECT_EQ(sim().requests(0xC0207B01).size(), 1u);  // nothing read after the size
+}
