@@ -22,19 +22,23 @@ for area in fuzz/*/; do
     name=$(basename "$target")
     if [ -n "$only" ] && ! grep -qw "$name" <<<"$only"; then continue; fi
     work=$build/long/$name
-    mkdir -p "$work/corpus" "$work/artifacts" "$area/corpus"
+    # The target's own seeds (corpus/<target>) or those of its area.
+    seeds=$area/corpus
+    [ -d "$area/corpus/$name" ] && seeds=$area/corpus/$name
+    mkdir -p "$work/corpus" "$work/artifacts" "$seeds"
     echo "fuzzing $name for ${seconds}s"
     if ! "$target" -max_total_time="$seconds" -max_len=8192 -timeout=10 -print_final_stats=1 \
-         -artifact_prefix="$work/artifacts/" "$work/corpus" "$area/corpus" >"$work/run.log" 2>&1; then
+         -artifact_prefix="$work/artifacts/" "$work/corpus" "$seeds" >"$work/run.log" 2>&1; then
       tail -n 40 "$work/run.log"
       echo "$name: a finding is in $work/artifacts/"
       status=1
       continue
     fi
     grep -E 'stat::number_of_executed_units|cov: ' "$work/run.log" | tail -n 2 || true
-    # Keep only inputs that add coverage to the repository's seeds.
-    "$target" -merge=1 "$area/corpus" "$work/corpus" >"$work/merge.log" 2>&1 || true
-    echo "$name: $(ls "$area/corpus" | wc -l) seeds in $area/corpus"
+    # Keep only inputs that reach code the repository's seeds do not (edges,
+    # not hit counts: the seeds stay few).
+    "$target" -merge=1 -use_counters=0 "$seeds" "$work/corpus" >"$work/merge.log" 2>&1 || true
+    echo "$name: $(ls "$seeds" | wc -l) seeds in $seeds"
   done
 done
 exit $status
