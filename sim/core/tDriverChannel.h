@@ -4,6 +4,9 @@
 // with it.
 #pragma once
 
+#include <sys/socket.h>
+
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -92,14 +95,18 @@ class tDriverChannel {
   // False when the peer is gone. Descriptors received are the caller's to close.
   bool send(const tChannelMessage& message) noexcept;
   bool receive(tChannelMessage& message);
+  // How long a receive polls before it sleeps (0: it sleeps at once).
+  void spinFor(std::chrono::microseconds time) noexcept { spin_ = time; }
   // A whole frame was received already: receive() returns it without waiting.
   bool hasFrame() const noexcept;
 
  private:
   // One frame from the bytes received so far; false while incomplete.
   bool takeFrame(tChannelMessage& message);
+  ssize_t receiveSpinning(msghdr& header) noexcept;
 
   int descriptor_ = -1;
+  std::chrono::microseconds spin_{0};
   // Bytes received beyond the frames taken ([start_, end_) of the buffer),
   // and descriptors not yet taken.
   std::vector<std::uint8_t> buffer_;

@@ -18,6 +18,9 @@ using namespace nKESTREL1400::nDriverWire;
 
 namespace {
 
+// An answer usually comes within a few microseconds of a request.
+constexpr std::chrono::microseconds kAnswerSpin{100};
+
 void putRegion(tChannelMessage& message, std::uint64_t address, std::size_t size) {
   message.put(address);
   message.putBytes(reinterpret_cast<const void*>(address), size);
@@ -81,6 +84,7 @@ bool tDriverClient::ensureConnected() {
   if (channel_) return true;
   auto channel = std::make_unique<tDriverChannel>();
   if (!channel->connect(path_)) return false;
+  channel->spinFor(kAnswerSpin);
   channel_ = std::move(channel);
   return true;
 }
