@@ -25,6 +25,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "../hostileDriver/hostileChecks.h"
 #include "tProfile.h"
 #include "tSimulator.h"
 
@@ -38,15 +39,6 @@ constexpr const char* kInterfaces[] = {"hostController_hostController", "hostCon
 constexpr const char* kDrivers[] = {"kestrel", "other"};
 constexpr const char* kPrefixes[] = {"/dev/zesim/", "/proc/driver/ze/", "/run/zesvc/"};
 constexpr std::size_t kMaxName = 100;  // well inside a file name's limit
-
-int countEntries(const char* folder) {
-  DIR* directory = opendir(folder);
-  if (directory == nullptr) std::abort();
-  int count = 0;
-  while (readdir(directory) != nullptr) ++count;
-  closedir(directory);
-  return count;
-}
 
 // No step out of the sandbox: every ".." loses its second dot, and no
 // path component is longer than the file system allows.
@@ -117,45 +109,16 @@ void addEntries(tSimulator& sim, FuzzedDataProvider& input) {
   }
 }
 
-void checkReport(const tStatusReport& report) {
-  if (report.report == nullptr) return;
-  if (std::memchr(report.report, 0, static_cast<std::size_t>(report.capacity)) == nullptr) std::abort();
-  if (report.report[0] != '\0' && !nlohmann::json::accept(report.report)) {
-    std::fprintf(stderr, "not valid JSON: %s\n", report.report);
-    std::abort();
-  }
-}
-
-bool growReport(tStatusReport* record, std::int32_t size) {
-  if (size <= 0) {
-    std::free(record->report);
-    record->report = nullptr;
-    record->capacity = 0;
-    return size == 0;
-  }
-  if (size <= record->capacity) return true;
-  auto* grown = static_cast<char*>(std::realloc(record->report, static_cast<std::size_t>(size)));
-  if (grown == nullptr) return false;
-  if (record->report == nullptr) grown[0] = '\0';
-  const std::size_t used = std::strlen(grown) + 1;
-  std::memset(grown + used, 0, static_cast<std::size_t>(size) - used);
-  grown[size - 1] = 'J';
-  record->report = grown;
-  record->capacity = size;
-  return true;
-}
-
 void openRoutingSession() {
   char path[1024];
   std::memset(path, 0x7f, sizeof path);
   std::uint64_t length = sizeof path - 8;
   if (KESTREL_getAttributeUTF8(kControllerHandle, kTriggerRouterPathAttribute, path, &length) < 0) return;
   if (std::memchr(path, 0, sizeof path - 8) == nullptr) std::abort();
-  tStatusReport status{0, 0, &growReport, nullptr};
+  hostile::tReport status;
   quill_ra_kestrel_session* session = quill_ra_kestrel_createSession(
-      path, [](void* existing, std::size_t size) { return std::realloc(existing, size); }, &status);
-  checkReport(status);
-  growReport(&status, 0);
+      path, [](void* existing, std::size_t size) { return std::realloc(existing, size); }, status);
+  status.check();
   quill_ra_kestrel_destroySession(session);
 }
 
@@ -177,16 +140,14 @@ void openEach() {
 
 }  // namespace
 
-// Each run makes and removes a sandbox: in memory when the machine has
-// /dev/shm, which keeps a run at a few milliseconds.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (std::getenv("TMPDIR") == nullptr && access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 0);
+  hostile::keepSandboxesInMemory();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-  const int descriptors = countEntries("/proc/self/fd");
-  const int threads = countEntries("/proc/self/task");
+  const int descriptors = hostile::countEntries("/proc/self/fd");
+  const int threads = hostile::countEntries("/proc/self/task");
   FuzzedDataProvider input(bytes, size);
   tSimulator& sim = tSimulator::instance();
   sim.start();
@@ -195,10 +156,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   addEntries(sim, input);
   openEach();
   sim.stop();
-  if (countEntries("/proc/self/fd") != descriptors) std::abort();  // a descriptor was left open
-  for (int i = 0; i < 200 && countEntries("/proc/self/task") != threads; ++i) {
+  if (hostile::countEntries("/proc/self/fd") != descriptors) std::abort();  // a descriptor was left open
+  for (int i = 0; i < 200 && hostile::countEntries("/proc/self/task") != threads; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  if (countEntries("/proc/self/task") != threads) std::abort();  // a thread was left running
+  if (hostile::countEntries("/proc/self/task") != threads) std::abort();  // a thread was left running
   return 0;
 }

@@ -114,10 +114,8 @@ void useWatchdog(tSimulator& sim, tByteScript& script) {
 
 }  // namespace
 
-// Each run makes and removes a sandbox: in memory when the machine has
-// /dev/shm, which keeps a run at a few milliseconds.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (std::getenv("TMPDIR") == nullptr && access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 0);
+  hostile::keepSandboxesInMemory();
   return 0;
 }
 
