@@ -177,8 +177,10 @@ void tDriverHost::serve() {
     // A program that has just been answered often asks again at once: for a
     // moment the driver polls instead of sleeping, which on an idle
     // processor costs more than the exchange itself.
+    // The timers are served on every turn, polling or not.
+    const int timeoutMs = pollTimeoutMs();
     const bool spinning = std::chrono::steady_clock::now() - lastServed < kServeSpin;
-    if (::poll(descriptors.data(), descriptors.size(), spinning ? 0 : pollTimeoutMs()) <= 0) {
+    if (::poll(descriptors.data(), descriptors.size(), spinning ? 0 : timeoutMs) <= 0) {
       if (spinning) __builtin_ia32_pause();
       continue;
     }
