@@ -104,7 +104,7 @@ tDriverHost::tDriverHost(tSimulator& simulator, std::string socketPath)
   std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
   listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (listener_ == -1 || ::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == -1 ||
-      ::listen(listener_, kBacklog) == -1 || ::pipe2(wake_, O_CLOEXEC) == -1) {
+      ::listen(listener_, kBacklog) == -1 || ::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) == -1) {
     const std::string reason = std::strerror(errno);
     if (listener_ != -1) ::close(listener_);
     throw std::runtime_error("cannot serve the simulated driver at " + socketPath_ + ": " + reason);
@@ -146,6 +146,11 @@ tDriverHost::~tDriverHost() {
 }
 
 void tDriverHost::start() {
+  if (thread_.joinable()) return;
+  // A wake-up left from an earlier stop would keep the loop awake.
+  char bytes[16];
+  while (::read(wake_[0], bytes, sizeof bytes) > 0) {
+  }
   stopping_ = false;
   thread_ = std::thread([this] { serve(); });
 }

@@ -38,7 +38,9 @@ class tDriverHost {
   tDriverHost& operator=(const tDriverHost&) = delete;
 
   const std::string& socketPath() const noexcept { return socketPath_; }
-  // Serves on a thread of its own until stop() or destruction.
+  // Serves on a thread of its own until stop() or destruction. A stopped
+  // driver keeps its connections and may start again (a process that forks
+  // stops it around the fork, so that no lock of its thread is copied held).
   void start();
   void stop();
   // Serves on the calling thread until stop() is called from another one.

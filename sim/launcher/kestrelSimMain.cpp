@@ -108,14 +108,17 @@ int runCommand(const tOptions& options, const std::string& sandbox) {
   const auto host = serveDriver(options, sandbox);
   setenv("KESTREL_SIM_DRIVER", host->socketPath().c_str(), 1);
   setenv("LD_PRELOAD", preload.c_str(), 1);
+  // Nothing is allocated between the fork and the exec: the driver's thread
+  // may hold the allocator's lock at the fork.
+  std::vector<char*> arguments;
+  for (const std::string& argument : options.command) arguments.push_back(const_cast<char*>(argument.c_str()));
+  arguments.push_back(nullptr);
+  const std::string cannotRun = "kestrel-sim: cannot run " + options.command.front() + "\n";
   const pid_t child = fork();
   if (child == -1) throw std::runtime_error("cannot start the command");
   if (child == 0) {
-    std::vector<char*> arguments;
-    for (const std::string& argument : options.command) arguments.push_back(const_cast<char*>(argument.c_str()));
-    arguments.push_back(nullptr);
     execvp(arguments.front(), arguments.data());
-    std::cerr << "kestrel-sim: cannot run " << options.command.front() << "\n";
+    [[maybe_unused]] const auto written = write(STDERR_FILENO, cannotRun.data(), cannotRun.size());
     _exit(kNotExecutable);
   }
   forwardSignalsTo(child);
