@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "routing/caseFoldingTable.h"
+#include "routing/utf8Sequence.h"
 
 namespace tarn {
 namespace {
@@ -13,31 +14,13 @@ namespace {
 // code point, so that it only ever equals the same byte.
 constexpr char32_t kLooseByte = 0x110000;
 
-struct tSequence {
-  char32_t codePoint;
-  unsigned length;
-};
-
 char32_t asciiFolded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char32_t>(c + ('a' - 'A')) : static_cast<char32_t>(c); }
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// Decodes one well-formed UTF-8 sequence (no overlong forms, no surrogates,
-// nothing above U+10FFFF); anything else is one loose byte.
-tSequence decode(const unsigned char* p, std::size_t available) {
-  const unsigned char lead = p[0];
-  if (lead < 0x80) return {lead, 1};
-  const unsigned length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (length == 0 || lead > 0xF4 || available < length) return {kLooseByte + lead, 1};
-  char32_t codePoint = lead & (0x7F >> length);
-  for (unsigned i = 1; i < length; ++i) {
-    if (!isContinuation(p[i])) return {kLooseByte + lead, 1};
-    codePoint = (codePoint << 6) | (p[i] & 0x3F);
-  }
-  const bool overlong = (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
-  const bool invalid = (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF;
-  if (overlong || invalid) return {kLooseByte + lead, 1};
-  return {codePoint, length};
+// One well-formed sequence, or one loose byte.
+tUtf8Sequence decode(const unsigned char* p, std::size_t available) {
+  const tUtf8Sequence sequence = decodeUtf8Sequence(p, available);
+  if (sequence.length == 0) return {kLooseByte + p[0], 1};
+  return sequence;
 }
 
 }  // namespace
@@ -62,7 +45,7 @@ char32_t tFoldedCodePoints::next() noexcept {
   if (pendingIndex_ < pendingCount_) return pending_[pendingIndex_++];
   if (next_ == end_) return kEnd;
   const auto* p = reinterpret_cast<const unsigned char*>(next_);
-  const tSequence sequence = decode(p, static_cast<std::size_t>(end_ - next_));
+  const tUtf8Sequence sequence = decode(p, static_cast<std::size_t>(end_ - next_));
   next_ += sequence.length;
   pendingCount_ = foldCodePoint(sequence.codePoint, pending_);
   pendingIndex_ = 1;
