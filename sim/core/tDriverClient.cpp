@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <linux/netlink.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <utility>
 
 #include "platform/driverWireFormat.h"
+#include "tNetlinkHub.h"
 
 namespace nKESTRELSIM {
 
@@ -173,9 +173,8 @@ int tDriverClient::ioctl(int descriptor, unsigned long request, void* argument) 
 int tDriverClient::createSocket(int type) {
   const int flags = type & (SOCK_CLOEXEC | SOCK_NONBLOCK);
   int ends[2];
+  // The driver makes its end non-blocking when it adopts it.
   if (::socketpair(AF_UNIX, SOCK_DGRAM | flags, 0, ends) == -1) return -1;
-  // The driver's end never blocks.
-  ::fcntl(ends[1], F_SETFL, O_NONBLOCK);
   tChannelMessage message{tChannelMessageType::kSocket, {}, {ends[0], ends[1]}};
   const std::int64_t handle = ask(message);
   ::close(ends[1]);
@@ -199,22 +198,14 @@ int tDriverClient::bind(int descriptor, const sockaddr* address, socklen_t size)
 }
 
 int tDriverClient::getsockname(int descriptor, sockaddr* address, socklen_t* size) const {
-  if (address == nullptr || size == nullptr) return fail(EFAULT);
-  sockaddr_nl name{};
-  name.nl_family = AF_NETLINK;
-  name.nl_pid = entries_.at(descriptor).port;
-  std::memcpy(address, &name, std::min<std::size_t>(*size, sizeof name));
-  *size = kNetlinkAddressSize;
-  return 0;
+  return tNetlinkHub::writeName(entries_.at(descriptor).port, address, size);
 }
 
 int tDriverClient::markHangUps(pollfd* descriptors, nfds_t count) const {
   int ready = 0;
   for (nfds_t i = 0; i < count; ++i) {
     if (ownsSocket(descriptors[i].fd) && (descriptors[i].revents & POLLHUP) != 0) {
-      char byte = 0;
-      const bool queued = ::recv(descriptors[i].fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
-      descriptors[i].revents = static_cast<short>(POLLHUP | (queued ? descriptors[i].events & POLLIN : 0));
+      descriptors[i].revents = tNetlinkHub::hungUpEvents(descriptors[i]);
     }
     if (descriptors[i].revents != 0) ++ready;
   }

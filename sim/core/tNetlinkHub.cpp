@@ -19,14 +19,12 @@ int tNetlinkHub::create(int type) {
   const int flags = type & (SOCK_CLOEXEC | SOCK_NONBLOCK);
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_DGRAM | flags, 0, ends) == -1) return -1;
-  // The driver's end never blocks and stays out of child processes.
-  fcntl(ends[1], F_SETFL, O_NONBLOCK);
-  fcntl(ends[1], F_SETFD, FD_CLOEXEC);
-  sockets_[ends[0]] = tSocket{ends[1], 0};
+  adopt(ends[0], ends[1]);
   return ends[0];
 }
 
 void tNetlinkHub::adopt(int programEnd, int driverEnd) {
+  // The driver's end never blocks and stays out of child processes.
   fcntl(driverEnd, F_SETFL, O_NONBLOCK);
   fcntl(driverEnd, F_SETFD, FD_CLOEXEC);
   sockets_[programEnd] = tSocket{driverEnd, 0};
@@ -65,13 +63,17 @@ int tNetlinkHub::bind(int descriptor, const sockaddr* address, socklen_t size, s
 }
 
 int tNetlinkHub::getsockname(int descriptor, sockaddr* address, socklen_t* size) const {
+  return writeName(sockets_.at(descriptor).portId, address, size);
+}
+
+int tNetlinkHub::writeName(std::uint32_t port, sockaddr* address, socklen_t* size) {
   if (address == nullptr || size == nullptr) {
     errno = EFAULT;
     return -1;
   }
   sockaddr_nl name{};
   name.nl_family = AF_NETLINK;
-  name.nl_pid = sockets_.at(descriptor).portId;
+  name.nl_pid = port;
   std::memcpy(address, &name, std::min<std::size_t>(*size, sizeof name));
   *size = kNetlinkAddressSize;
   return 0;
@@ -143,15 +145,17 @@ std::size_t tNetlinkHub::hangUp() {
   return count;
 }
 
+short tNetlinkHub::hungUpEvents(const pollfd& entry) {
+  char byte = 0;
+  const bool queued = ::recv(entry.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+  return static_cast<short>(POLLHUP | (queued ? entry.events & POLLIN : 0));
+}
+
 int tNetlinkHub::markHangUps(pollfd* descriptors, nfds_t count) const {
   int ready = 0;
   for (nfds_t i = 0; i < count; ++i) {
     const auto found = sockets_.find(descriptors[i].fd);
-    if (found != sockets_.end() && found->second.hungUp) {
-      char byte = 0;
-      const bool queued = ::recv(descriptors[i].fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
-      descriptors[i].revents = static_cast<short>(POLLHUP | (queued ? descriptors[i].events & POLLIN : 0));
-    }
+    if (found != sockets_.end() && found->second.hungUp) descriptors[i].revents = hungUpEvents(descriptors[i]);
     if (descriptors[i].revents != 0) ++ready;
   }
   return ready;

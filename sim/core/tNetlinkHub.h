@@ -29,6 +29,11 @@ class tNetlinkHub {
   int getsockname(int descriptor, sockaddr* address, socklen_t* size) const;
   // After a receive: the source is the kernel's netlink address.
   static void setKernelSource(msghdr* message);
+  // getsockname's answer for a socket bound to `port`.
+  static int writeName(std::uint32_t port, sockaddr* address, socklen_t* size);
+  // The poll result of a hung-up socket: POLLHUP, and POLLIN only while a
+  // message is still queued.
+  static short hungUpEvents(const pollfd& entry);
   // Delivers one datagram to the socket bound to `portId`; false when no
   // such socket exists or its queue is full. A full queue drops the message
   // and marks the socket overrun, as the kernel does.
