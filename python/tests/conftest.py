@@ -1,0 +1,96 @@
+"""pytest setup for the kestrel package's tests.
+
+CTest runs this folder once per simulated profile, each time under
+``kestrel-sim --profile PROFILE``, and once without any controller
+(``--sim-profile=none``). A test names the profiles it belongs to with
+``@pytest.mark.profile(...)``; unmarked tests belong to "default". The
+paths of the build's programs come from the environment CTest sets.
+"""
+from __future__ import annotations
+
+import os
+import pathlib
+import subprocess
+import sys
+from typing import Dict, List, Optional
+
+import pytest
+
+
+def pytest_addoption(parser: pytest.Parser) -> None:
+    parser.addoption("--sim-profile", default="default",
+                     help="the kestrel-sim profile this run is under ('none': no controller)")
+
+
+def pytest_configure(config: pytest.Config) -> None:
+    config.addinivalue_line("markers", "profile(*names): the simulated profiles the test runs under")
+
+
+def pytest_collection_modifyitems(config: pytest.Config, items: List[pytest.Item]) -> None:
+    profile = config.getoption("--sim-profile")
+    selected, deselected = [], []
+    for item in items:
+        marker = item.get_closest_marker("profile")
+        names = marker.args if marker is not None else ("default",)
+        (selected if profile in names else deselected).append(item)
+    if deselected:
+        config.hook.pytest_deselected(items=deselected)
+    items[:] = selected
+
+
+def _path(variable: str) -> pathlib.Path:
+    value = os.environ.get(variable)
+    if not value:
+        pytest.skip(f"{variable} is not set: run the tests through ctest")
+    return pathlib.Path(value)
+
+
+@pytest.fixture(scope="session")
+def kestrelctl() -> pathlib.Path:
+    return _path("KESTREL_TEST_KESTRELCTL")
+
+
+@pytest.fixture(scope="session")
+def kestrel_sim() -> pathlib.Path:
+    return _path("KESTREL_TEST_SIM")
+
+
+@pytest.fixture(scope="session")
+def source_dir() -> pathlib.Path:
+    return _path("KESTREL_TEST_SOURCE_DIR")
+
+
+@pytest.fixture(scope="session")
+def build_dir() -> pathlib.Path:
+    return _path("KESTREL_TEST_BUILD_DIR")
+
+
+@pytest.fixture(scope="session")
+def profiles(source_dir: pathlib.Path) -> pathlib.Path:
+    return source_dir / "sim" / "profiles"
+
+
+def run(command: List[str], env: Optional[Dict[str, str]] = None, timeout: float = 60,
+        input: Optional[bytes] = None) -> subprocess.CompletedProcess:
+    """A program to its end, its output captured as bytes."""
+    return subprocess.run([str(part) for part in command], capture_output=True, env=env, timeout=timeout,
+                          input=input)
+
+
+def python_command(*arguments: str) -> List[str]:
+    """This interpreter with the package the tests import."""
+    return [sys.executable, *arguments]
+
+
+@pytest.fixture
+def controller():
+    import kestrel
+    with kestrel.Controller() as ctl:
+        yield ctl
+
+
+@pytest.fixture
+def watchdog():
+    import kestrel
+    with kestrel.Watchdog() as wd:
+        yield wd
