@@ -229,30 +229,29 @@ def main(arguments: Optional[Sequence[str]] = None, stdout: TextIO = sys.stdout,
         return output.usage_error(f"{what}; '{PROGRAM} --help' shows the usage")
     try:
         status = _run_info(output, "--no-headings" not in options)
+        stdout.flush()
     except LibraryNotFoundError as error:
         stderr.write(f"{PREFIX}: {error}\n")
         if output.json:
             stdout.write(json_text({"error": {"code": None, "name": "library", "message": str(error)}}, False))
         return FAILURE
-    return _flushed(status, stdout, stderr)
-
-
-def _flushed(status: int, stdout: TextIO, stderr: TextIO) -> int:
-    """Output that cannot be written (a full disk, a closed pipe) is a failure."""
-    try:
-        stdout.flush()
     except OSError as error:
+        # Output that cannot be written (a full disk, a closed pipe) is a failure.
         stderr.write(f"{PREFIX}: cannot write the output: {error.strerror or error}\n")
+        _drop_output(stdout)
         return FAILURE
     return status
 
 
-def run() -> None:
+def _drop_output(stdout: TextIO) -> None:
+    """Nothing more can reach the reader: keep Python from trying again at exit."""
     try:
-        status = main()
-    except BrokenPipeError:
-        # Nothing more can reach the reader; keep Python from complaining at exit too.
         devnull = os.open(os.devnull, os.O_WRONLY)
-        os.dup2(devnull, sys.stdout.fileno())
-        status = FAILURE
-    sys.exit(status)
+        os.dup2(devnull, stdout.fileno())
+        os.close(devnull)
+    except (OSError, ValueError):
+        pass
+
+
+def run() -> None:
+    sys.exit(main())

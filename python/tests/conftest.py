@@ -94,3 +94,29 @@ def watchdog():
     import kestrel
     with kestrel.Watchdog() as wd:
         yield wd
+
+
+@pytest.fixture(scope="session")
+def firmware_files(tmp_path_factory, kestrelctl) -> Dict[str, pathlib.Path]:
+    """Update files packed by kestrelctl: 'bios' (BIOS 1.5.0f0), 'all' (BIOS 1.5.0f0, SAFEMODE 1.1.0f0,
+    BIOS 1.3.0f0, MARTEN 1.3.0f0), and 'quoted' (the BIOS file with quoted values, keys in another order
+    and text before its section)."""
+    folder = tmp_path_factory.mktemp("firmware")
+    image = folder / "image.bin"
+    image.write_bytes(bytes(range(256)) * 256)
+    packed = {}
+    for name, target, version in (("bios", "BIOS", "1.5.0f0"), ("safemode", "SAFEMODE", "1.1.0f0"),
+                                  ("old", "BIOS", "1.3.0f0"), ("marten", "MARTEN", "1.3.0f0")):
+        packed[name] = folder / f"{name}.fw"
+        made = run([kestrelctl, "firmware", "pack", "--target", target, "--version", version, image,
+                    "-o", packed[name]])
+        assert made.returncode == 0, made.stderr
+    files = {"bios": packed["bios"], "all": folder / "all.fw", "quoted": folder / "quoted.fw"}
+    files["all"].write_bytes(b"".join(packed[n].read_bytes() for n in ("bios", "safemode", "old", "marten")))
+    bios = packed["bios"].read_bytes()
+    header, payload = bios.split(b"\r\n\r\n", 1)
+    lines = header.split(b"\r\n")
+    lines = [lines[0]] + [line.replace(b"::", b'::"', 1) + b'"' if line.startswith(b"TargetDevice") else line
+                          for line in reversed(lines[1:])]
+    files["quoted"].write_bytes(b"notes before the first section\n" + b"\r\n".join(lines) + b"\r\n\r\n" + payload)
+    return files
