@@ -71,10 +71,9 @@ def profiles(source_dir: pathlib.Path) -> pathlib.Path:
 
 
 def run(command: List[str], env: Optional[Dict[str, str]] = None, timeout: float = 60,
-        input: Optional[bytes] = None) -> subprocess.CompletedProcess:
+        cwd: Optional[pathlib.Path] = None) -> subprocess.CompletedProcess:
     """A program to its end, its output captured as bytes."""
-    return subprocess.run([str(part) for part in command], capture_output=True, env=env, timeout=timeout,
-                          input=input)
+    return subprocess.run([str(part) for part in command], capture_output=True, env=env, timeout=timeout, cwd=cwd)
 
 
 def python_command(*arguments: str) -> List[str]:
