@@ -5,11 +5,12 @@
 """
 import json
 import sys
+from typing import Any, Dict
 
 import kestrel
 
 
-def identity(info: kestrel.ControllerInfo) -> dict:
+def identity(info: kestrel.ControllerInfo) -> Dict[str, Any]:
     board = info.board
     return {
         "product": board.product,

@@ -10,6 +10,7 @@ from __future__ import annotations
 import os
 import sys
 import warnings
+from types import FrameType
 from typing import Any, Dict, Mapping, Optional, Type
 
 from . import _header
@@ -139,7 +140,7 @@ def error_for(code: int, operation: str = "", report: Optional[Dict[str, Any]] =
 
 def _caller_stacklevel() -> int:
     """The stack level of the first frame outside this package, for warnings."""
-    level, frame = 1, sys._getframe(1)
+    level, frame = 1, sys._getframe(1)  # type: int, Optional[FrameType]
     while frame is not None and frame.f_code.co_filename.startswith(_PACKAGE_DIR):
         level, frame = level + 1, frame.f_back
     return level

@@ -6,7 +6,6 @@ package is built; codes the table does not know (a device's own) are named
 """
 from __future__ import annotations
 
-import enum
 from typing import Dict, NamedTuple, Optional
 
 from . import _header
@@ -21,9 +20,7 @@ class StatusInfo(NamedTuple):
 _ROWS: Dict[int, StatusInfo] = {code: StatusInfo(code, name, meaning) for _, code, name, meaning in _header.STATUS_ROWS}
 
 #: Every code by its C name: StatusCode.brioerr_busy == -52031.
-StatusCode = enum.IntEnum("StatusCode", [(symbol, code) for symbol, code, _, _ in _header.STATUS_ROWS],
-                          module=__name__)
-StatusCode.__doc__ = "The status codes of kestrel.h by their C names (enum tKestrelStatus)."
+StatusCode = _header.StatusCode
 
 
 def status_info(code: int) -> Optional[StatusInfo]:
