@@ -15,7 +15,7 @@ from typing import Any, List, Optional, Sequence, TextIO
 from . import _header as h
 from ._library import LibraryNotFoundError, glob_paths, libc
 from .errors import KestrelError
-from .info import InfoField, InfoReport, read_report, report_json
+from .info import InfoField, InfoReport, report_json
 from .status import describe, status_meaning, status_name
 
 PROGRAM = "python3 -m kestrel"
@@ -147,7 +147,7 @@ def hint(code: int) -> str:
     if code == h.kestrelerr_deviceNotAvailable:
         if _device_nodes():
             return ("The driver's device interfaces exist, but the board is not a controller this library supports, "
-                    f"or a needed interface (or the companion chip) is missing; 'kestrelctl info' shows what the "
+                    "or a needed interface (or the companion chip) is missing; 'kestrelctl info' shows what the "
                     "board offers.")
         return ("No device interface of the controller's driver exists: is the kernel driver loaded? Without "
                 f"hardware, run the command under the simulated controller: kestrel-sim -- {PROGRAM} info")
@@ -193,7 +193,7 @@ def _run_info(output: _Output, headings: bool) -> int:
     try:
         with warnings.catch_warnings(record=True) as seen:
             warnings.simplefilter("always")
-            report, _ = read_report(controller._require_handle("read the controller's identity"))
+            report = controller.info().report
     finally:
         controller.close()
     for warning in seen:

@@ -216,6 +216,7 @@ class Watchdog(HandleSession):
                 raise
             if not finished:
                 native.cancel_and_join()
+                check(native.code, operation)  # a wait that failed meanwhile says so
                 return self._settle_cancelled(native, keep=False)
             check(native.code, operation)
             note = Notification(native.value.value)
@@ -226,7 +227,12 @@ class Watchdog(HandleSession):
 
     @staticmethod
     def _settle_cancelled(native: _NativeWait, keep: bool) -> Optional[Notification]:
-        """The outcome of a wait this package cancelled: None when the cancel ended it."""
+        """The outcome of a wait this package cancelled: None when the cancel ended it.
+
+        When something else ended it first, the cancel's CANCELLED is still to
+        come and is swallowed by the next wait; after a failed wait it may have
+        been lost with the rest, so it is not counted (a spurious CANCELLED is
+        better than a cancel that goes unheard)."""
         if native.code < 0:
             return None
         note = Notification(native.value.value)

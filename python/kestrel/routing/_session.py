@@ -228,13 +228,8 @@ class RoutingSession:
 
     def handled_constraints(self) -> List[str]:
         """The route constraints the adaptor handles, e.g. ['inversionNeeded']."""
-        operation = "get the handled constraints"
-        with self._using(operation) as handle, FrameworkReport() as report:
-            answer = Answer()
-            kestrel().quill_ra_kestrel_getHandledConstraints(handle, answer.pointer, report.pointer)
-            result = answer.json()
-            report.check(operation)
-        return list(result or [])
+        _, constraints = self._ask("get the handled constraints", "quill_ra_kestrel_getHandledConstraints")
+        return list(constraints or [])
 
     def calculate_route(self, seeds: Sequence[SeedLike], destinations: Sequence[str],
                         modifiers: Optional[Mapping[str, Any]] = None,
@@ -256,12 +251,7 @@ class RoutingSession:
             modifier_document["required"] = required
         request = (_encoded([seed_json(seed) for seed in seeds]), _encoded(list(destinations)),
                    _encoded(modifier_document))
-        operation = "calculate a route"
-        with self._using(operation) as handle, FrameworkReport() as report:
-            answer = Answer()
-            ticket = kestrel().quill_ra_kestrel_calculateRoute(handle, *request, answer.pointer, report.pointer)
-            segments = answer.json()
-            report.check(operation)
+        ticket, segments = self._ask("calculate a route", "quill_ra_kestrel_calculateRoute", *request)
         return Route(self, int(ticket), [segment_from_json(item) for item in segments or []])
 
     def route(self, ticket: int) -> Route:
@@ -271,14 +261,7 @@ class RoutingSession:
     def reserve(self, route: TicketLike) -> None:
         """Reserves the route's lines; ReservationConflictError lists the sessions that hold them."""
         ticket = _ticket(route)
-        operation = f"reserve route {ticket}"
-        with self._using(operation) as handle, FrameworkReport() as report:
-            conflicts = Answer()
-            kestrel().quill_ra_kestrel_reserveRoute(handle, ticket, conflicts.pointer, report.pointer)
-            listed = conflicts.json()
-            if report.code == h.quillerr_reservationConflict:
-                raise conflict_error(report.code, operation, report.report(), listed)
-            report.check(operation)
+        self._ask(f"reserve route {ticket}", "quill_ra_kestrel_reserveRoute", ticket)
 
     def program(self, route: TicketLike) -> None:
         ticket = _ticket(route)
@@ -309,13 +292,21 @@ class RoutingSession:
     def terminal_path(self, route: TicketLike) -> List[str]:
         """The names of the route's terminals in order ('' for an id no terminal has)."""
         ticket = _ticket(route)
-        operation = f"get the terminal path of route {ticket}"
+        _, path = self._ask(f"get the terminal path of route {ticket}", "quill_ra_kestrel_getRouteTerminalPath", ticket)
+        return [str(name) for name in path or []]
+
+    def _ask(self, operation: str, function: str, *arguments: Any) -> Tuple[Any, Any]:
+        """A call that answers through the allocator: its result and the answer's JSON; the report checked.
+
+        A reservation conflict raises with the conflicts the answer lists."""
         with self._using(operation) as handle, FrameworkReport() as report:
             answer = Answer()
-            kestrel().quill_ra_kestrel_getRouteTerminalPath(handle, ticket, answer.pointer, report.pointer)
-            path = answer.json()
+            result = getattr(kestrel(), function)(handle, *arguments, answer.pointer, report.pointer)
+            document = answer.json()
+            if report.code == h.quillerr_reservationConflict:
+                raise conflict_error(report.code, operation, report.report(), document)
             report.check(operation)
-        return [str(name) for name in path or []]
+        return result, document
 
     # --- terminals ------------------------------------------------------------------
 
