@@ -94,7 +94,8 @@ class Controller(HandleSession):
         from .firmware import read_versions
         return read_versions(self._require_handle("read the installed firmware versions"))
 
-    def update_firmware(self, image: Union[str, "os.PathLike[str]", bytes], force: bool = False) -> List["ImageOutcome"]:
+    def update_firmware(self, image: Union[str, "os.PathLike[str]", bytes],
+                        force: bool = False) -> List["ImageOutcome"]:
         """Installs a firmware update file (a path, or the file's bytes).
 
         force=False installs only images newer than the installed ones,

@@ -96,7 +96,8 @@ def _number_value(value: bytes) -> int:
     negative = False
     if at < len(text) and text[at] in "+-":
         negative, at = text[at] == "-", at + 1
-    if base == 16 and text[at:at + 2].lower() == "0x" and at + 2 < len(text) and text[at + 2] in "0123456789abcdefABCDEF":
+    hexadecimal = "0123456789abcdefABCDEF"
+    if base == 16 and text[at:at + 2].lower() == "0x" and at + 2 < len(text) and text[at + 2] in hexadecimal:
         at += 2
     digits = "0123456789abcdefghijklmnopqrstuvwxyz"[:base]
     end = at

@@ -31,7 +31,8 @@ def test_installed_in_the_system_package_directory_of_the_prefix(build_dir, tmp_
     # /usr/local is read by Debian's Python from a directory named after its version.
     install(build_dir, "/usr/local", destdir=tmp_path / "staged")
     version = f"python{sys.version_info.major}.{sys.version_info.minor}"
-    assert (tmp_path / "staged" / "usr" / "local" / "lib" / version / "dist-packages" / "kestrel" / "_header.py").is_file()
+    staged = tmp_path / "staged" / "usr" / "local" / "lib" / version / "dist-packages"
+    assert (staged / "kestrel" / "_header.py").is_file()
 
 
 def test_the_library_by_its_soname_or_the_file_the_variable_names(build_dir, kestrel_sim):

@@ -23,7 +23,8 @@ def test_no_usable_controller_fails_with_the_same_verdict_as_kestrelctl(kestrelc
         kestrel.Controller().open()
     assert refused.value.code == kestrel.StatusCode.kestrelerr_deviceNotAvailable
     ours, theirs = run(python_command("-m", "kestrel", "--json", "info")), run([kestrelctl, "--json", "info"])
-    assert (ours.returncode, error_document(ours)) == (theirs.returncode, error_document(theirs)) and ours.returncode == 1
+    assert ours.returncode == theirs.returncode == 1
+    assert error_document(ours) == error_document(theirs)
     assert ours.stderr.startswith(b"kestrel: open the controller: kestrelerr_deviceNotAvailable (-26932)")
 
 

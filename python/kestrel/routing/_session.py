@@ -66,8 +66,8 @@ _DEMOTION = DemotionFunction(_on_demotion)  # kept for the life of the process
 def _check_api_version() -> None:
     version = kestrel().quill_ra_kestrel_getAPIVersion()
     if version != ROUTING_API_VERSION:
-        raise RuntimeError(f"the library's routing adaptor has API version {version}; this package speaks "
-                           f"version {ROUTING_API_VERSION}: install matching versions of libkestrel1 and python3-kestrel")
+        raise RuntimeError(f"the library's routing adaptor has API version {version}; this package speaks version "
+                           f"{ROUTING_API_VERSION}: install matching versions of libkestrel1 and python3-kestrel")
 
 
 def _ticket(route: TicketLike) -> int:
