@@ -139,7 +139,7 @@ class Watchdog(HandleSession):
 
     @property
     def timeout(self) -> int:
-        """Milliseconds from a start or pet to the expiry (at least 1); a new value counts from the next start."""
+        """Milliseconds from a start or pet to the expiry (at least 1); a new value holds from the next one."""
         return self._get_u32(h.KESTREL_WATCHDOG_ATTR_TIMEOUT, "get watchdog timeout")
 
     @timeout.setter
