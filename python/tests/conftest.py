@@ -72,7 +72,12 @@ def profiles(source_dir: pathlib.Path) -> pathlib.Path:
 
 def run(command: List[str], env: Optional[Dict[str, str]] = None, timeout: float = 60,
         cwd: Optional[pathlib.Path] = None) -> subprocess.CompletedProcess:
-    """A program to its end, its output captured as bytes."""
+    """A program to its end, its output captured as bytes.
+
+    kestrel-sim gets no LD_PRELOAD of ours: it preloads what its program needs itself, sanitizer runtimes
+    first, and it would put a runtime that is already preloaded behind its simulator library."""
+    if pathlib.Path(str(command[0])).name == "kestrel-sim":
+        env = {key: value for key, value in (os.environ if env is None else env).items() if key != "LD_PRELOAD"}
     return subprocess.run([str(part) for part in command], capture_output=True, env=env, timeout=timeout, cwd=cwd)
 
 
