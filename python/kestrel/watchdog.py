@@ -4,6 +4,7 @@ from __future__ import annotations
 import ctypes
 import enum
 import threading
+import time
 from types import TracebackType
 from typing import Optional, Type
 
@@ -78,6 +79,7 @@ class _Waits:
 
 
 _waits = _Waits()
+_CANCEL_RETRY_SECONDS = 1.0
 
 
 class _NativeWait:
@@ -88,6 +90,7 @@ class _NativeWait:
         self.done = threading.Event()
         self.code = 0
         self.value = ctypes.c_int32(-1)
+        self.cancels_sent = 0
         self.thread = threading.Thread(target=self._run, name="kestrel-watchdog-wait", daemon=True)
         self.thread.start()
 
@@ -98,15 +101,18 @@ class _NativeWait:
             self.done.set()
 
     def cancel_and_join(self) -> None:
-        """Ends the wait through the driver and waits until the C call has returned."""
-        kestrel().KESTREL_cancelWaitForWatchdogNotification(self.handle)
+        """Ends the wait through the driver and waits until the C call has returned.
+
+        A cancel the driver refused is sent again every second, so the wait
+        cannot be left behind; `cancels_sent` counts those it took."""
         interrupted = False
-        while True:
+        while not self.done.is_set():
+            if kestrel().KESTREL_cancelWaitForWatchdogNotification(self.handle) >= 0:
+                self.cancels_sent += 1
             try:
-                self.done.wait()
-                break
+                self.done.wait(_CANCEL_RETRY_SECONDS)
             except KeyboardInterrupt:
-                interrupted = True  # a second Ctrl-C: the C wait is already being cancelled
+                interrupted = True  # another Ctrl-C: the C wait is already being cancelled
         self.thread.join()
         if interrupted:
             raise KeyboardInterrupt
@@ -206,10 +212,11 @@ class Watchdog(HandleSession):
         if _waits.kept is not None:
             kept, _waits.kept = _waits.kept, None
             return kept
+        deadline = None if timeout is None else time.monotonic() + timeout
         while True:
             native = _NativeWait(handle)
             try:
-                finished = native.done.wait(timeout)
+                finished = native.done.wait(None if deadline is None else max(deadline - time.monotonic(), 0))
             except KeyboardInterrupt:
                 native.cancel_and_join()
                 self._settle_cancelled(native, keep=True)
@@ -227,19 +234,21 @@ class Watchdog(HandleSession):
 
     @staticmethod
     def _settle_cancelled(native: _NativeWait, keep: bool) -> Optional[Notification]:
-        """The outcome of a wait this package cancelled: None when the cancel ended it.
+        """The outcome of a wait this package cancelled: None when a cancel ended it.
 
-        When something else ended it first, the cancel's CANCELLED is still to
-        come and is swallowed by the next wait; after a failed wait it may have
-        been lost with the rest, so it is not counted (a spurious CANCELLED is
-        better than a cancel that goes unheard)."""
+        Every cancel the driver took and this wait did not consume is still
+        to come as CANCELLED and is swallowed by the next waits. After a
+        failed wait they may have been lost with the rest, so they are not
+        counted: a spurious CANCELLED is better than a cancel that goes unheard."""
         if native.code < 0:
             return None
         note = Notification(native.value.value)
+        if note is Notification.ENDED:  # the session closed: no cancel is left to come
+            return None if keep else note
+        consumed = 1 if note is Notification.CANCELLED else 0
+        _waits.stale_cancels += max(native.cancels_sent - consumed, 0)
         if note is Notification.CANCELLED:
             return None
-        if note is not Notification.ENDED:
-            _waits.stale_cancels += 1
         if keep:
             _waits.kept = note
             return None

@@ -1,6 +1,7 @@
 """The profiles that refuse or differ: no controller, refused boards, no
 companion, a board that refuses updates, safe-mode tools, driver faults."""
 import json
+import time
 import warnings
 
 import pytest
@@ -95,5 +96,15 @@ def test_driver_warnings_warn_and_errno_failures_raise():
         with pytest.raises(kestrel.KestrelError) as refused:
             wd.start()  # the request fails with EACCES
         assert refused.value.name == "brioerr_permissionDenied"
+        wd.start(timeout=50)
+        assert wd.wait(timeout=5) is Notification.EXPIRED
+
+
+@pytest.mark.profile("statusFaults")
+def test_a_cancel_the_driver_refuses_is_sent_again_and_the_wait_still_ends():
+    with kestrel.Watchdog() as wd:
+        started = time.monotonic()
+        assert wd.wait(timeout=0.1) is None  # the first cancel fails with EIO
+        assert time.monotonic() - started < 5
         wd.start(timeout=50)
         assert wd.wait(timeout=5) is Notification.EXPIRED
