@@ -225,7 +225,10 @@ def main(arguments: Optional[Sequence[str]] = None, stdout: TextIO = sys.stdout,
         return SUCCESS
     if commands != ["info"]:
         unknown = [word for word in commands if word != "info"]
-        what = f"unknown command or option '{unknown[0]}'" if unknown else "a command is required"
+        if unknown:
+            what = f"unknown command or option '{unknown[0]}'"
+        else:
+            what = "a command is required" if not commands else "'info' takes no arguments"
         return output.usage_error(f"{what}; '{PROGRAM} --help' shows the usage")
     try:
         status = _run_info(output, "--no-headings" not in options)
