@@ -3,6 +3,7 @@
 #   libkestrel-dev  Development  headers, libkestrel.so, pkg-config and CMake files, docs, libkestrel(3)
 #   kestrel-tools   Tools        kestrelctl, its man page and completion
 #   kestrel-sim     Simulator    kestrel-sim, libkestrel_sim.so, boards, profiles
+#   python3-kestrel Python       the Python package kestrel (python/CMakeLists.txt)
 # Built with `cpack -G DEB` in the build directory (scripts/check-packages.sh).
 set(CPACK_PACKAGE_NAME kestrel)
 set(CPACK_PACKAGE_VENDOR "libkestrel developers")
@@ -47,5 +48,16 @@ set(CPACK_DEBIAN_SIMULATOR_PACKAGE_DEPENDS "${cxxRuntime}")
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_RECOMMENDS "libkestrel1 (= ${kestrelVersion})")
 set(CPACK_COMPONENT_SIMULATOR_DESCRIPTION
   "Simulated PXI chassis controller\n kestrel-sim runs programs using libkestrel against a simulated kernel driver.")
+
+# --- python3-kestrel: the Python package over the C interface ------------------
+if(TARGET kestrel_python)
+  list(APPEND CPACK_COMPONENTS_ALL Python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-kestrel)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= 3.9), libkestrel1 (= ${kestrelVersion})")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "kestrel-sim")
+  set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+    "Python package for the PXI chassis controller\n The kestrel package: the controller's attributes, identity, self test and firmware\n updates, the watchdog and trigger routing from Python, through libkestrel.so.1.")
+endif()
 
 include(CPack)

@@ -42,6 +42,15 @@ check libkestrel-dev "libkestrel1 (= $version)" usr/include/kestrel/kestrel.h us
 check kestrel-tools "libkestrel1 (= $version)" usr/bin/kestrelctl usr/share/bash-completion/completions/kestrelctl
 check kestrel-sim "libc6" usr/bin/kestrel-sim usr/lib/kestrel/libkestrel_sim.so \
   usr/share/kestrel/boards/default.json usr/share/bash-completion/completions/kestrel-sim
+# --- python3-kestrel ---
+pythonDir=usr/lib/python3/dist-packages/kestrel
+check python3-kestrel "libkestrel1 (= $version)" $pythonDir/__init__.py $pythonDir/_header.py $pythonDir/py.typed \
+  $pythonDir/routing/__init__.py
+if dpkg-deb -c "$out/python3-kestrel_${version}_amd64.deb" | grep -q '__pycache__\|\.so'; then
+  fail "python3-kestrel holds more than the Python sources"
+fi
+# --- end python3-kestrel ---
+
 # The runtime package holds the library alone.
 if dpkg-deb -c "$out/libkestrel1_${version}_amd64.deb" | grep -q 'usr/include\|usr/bin'; then
   fail "libkestrel1 holds more than the library"
@@ -55,5 +64,17 @@ if output=$(env -u KESTREL_SIM_LIBRARY -u LD_PRELOAD "$root/usr/bin/kestrel-sim"
 else
   echo "$output"
   fail "the unpacked kestrel-sim -- kestrelctl info failed"
+fi
+# --- python3-kestrel: the packaged package against the packaged library, by its SONAME ---
+if [ -x /usr/bin/python3 ]; then
+  if pyOutput=$(env -u KESTREL_SIM_LIBRARY -u LD_PRELOAD -u KESTREL_LIBRARY PYTHONPATH="$root/$pythonDir/.." \
+      LD_LIBRARY_PATH="$root/usr/lib" PYTHONDONTWRITEBYTECODE=1 \
+      "$root/usr/bin/kestrel-sim" -- /usr/bin/python3 -m kestrel info 2>&1) &&
+      [ "$pyOutput" = "$(env -u KESTREL_SIM_LIBRARY -u LD_PRELOAD "$root/usr/bin/kestrel-sim" -- "$root/usr/bin/kestrelctl" info 2>&1)" ]; then
+    echo "unpacked: kestrel-sim -- python3 -m kestrel info works and prints what kestrelctl info prints"
+  else
+    echo "$pyOutput"
+    fail "the unpacked kestrel-sim -- python3 -m kestrel info failed or differs from kestrelctl info"
+  fi
 fi
 exit $status

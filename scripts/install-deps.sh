@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config binutils
           libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev rapidjson-dev dmidecode
           locales unicode-data scdoc)
+# The Python package and its tests: Debian's Python and pytest.
+packages+=(python3 python3-pytest)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
