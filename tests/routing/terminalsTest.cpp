@@ -103,6 +103,35 @@ TEST_F(TerminalsTest, EachGetterKnowsOnlyItsOwnNamesExactly) {
   EXPECT_EQ(quill_ra_kestrel_TerminalIterator_getU32Attribute(iterator_, "id", status_), 9u);
 }
 
+// A framework's reallocation that keeps the text and zero-fills the rest,
+// with no sentinel, in buffers of exactly the size asked for: the report
+// must grow through it without reading past a buffer.
+bool zeroFillingReallocate(tStatusReport* record, std::int32_t size) {
+  if (size == 0) {
+    std::free(record->report);
+    *record = tStatusReport{record->code, 0, record->reallocate, nullptr};
+    return true;
+  }
+  if (size <= record->capacity) return true;
+  auto* grown = static_cast<char*>(std::calloc(static_cast<std::size_t>(size), 1));
+  if (grown == nullptr) return false;
+  if (record->report != nullptr) std::memcpy(grown, record->report, std::strlen(record->report));
+  std::free(record->report);
+  record->report = grown;
+  record->capacity = size;
+  return true;
+}
+
+TEST_F(TerminalsTest, AReportGrowsThroughAFrameworkReallocationThatLeavesNoSentinel) {
+  tStatusReport status{0, 0, &zeroFillingReallocate, nullptr};
+  EXPECT_EQ(quill_ra_kestrel_TerminalIterator_getU32Attribute(iterator_, "no such attribute", &status), 0u);
+  EXPECT_EQ(status.code, zepalerr_badSelector);
+  ASSERT_NE(status.report, nullptr);
+  EXPECT_STREQ(status.report, R"({"error_constant":"zepalerr_badSelector","file":"TarnRoutingAdaptor",)"
+                              R"("line":402,"component":"kestrel"})");
+  zeroFillingReallocate(&status, 0);
+}
+
 TEST_F(TerminalsTest, AtTheEndNothingIsReadAndTheIteratorStays) {
   moveToEnd();
   quill_ra_kestrel_TerminalIterator_next(iterator_, status_);
