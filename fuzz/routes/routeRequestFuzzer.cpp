@@ -1,8 +1,8 @@
 // Route request documents as the framework might send them: the input is
 // split at its first two NUL bytes into the seeds, destinations and
 // modifiers texts. A refused request must leave a status report that is one
-// strict JSON object; an accepted one is answered with a segment per
-// destination, and that answer must be strict JSON too.
+// strict JSON object in well-formed UTF-8; an accepted one is answered with
+// a segment per destination, and that answer must be strict JSON too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -21,9 +21,36 @@ namespace {
 
 using nKESTREL1400::nDriverWire::tRouteSegment;
 
+// Checked here from the code point ranges, apart from the library's own
+// decoder: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool isUtf8(const unsigned char* p, std::size_t length) {
+  std::size_t i = 0;
+  while (i < length) {
+    const unsigned lead = p[i];
+    const std::size_t extra = lead < 0x80             ? 0
+                              : (lead & 0xE0) == 0xC0 ? 1
+                              : (lead & 0xF0) == 0xE0 ? 2
+                              : (lead & 0xF8) == 0xF0 ? 3
+                                                      : 4;
+    if (extra == 4 || extra >= length - i) return false;
+    std::uint32_t codePoint = extra == 0 ? lead : lead & (0x3Fu >> extra);
+    for (std::size_t k = 1; k <= extra; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      codePoint = (codePoint << 6) | (p[i + k] & 0x3Fu);
+    }
+    static constexpr std::uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (codePoint < kSmallest[extra] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+      return false;
+    }
+    i += extra + 1;
+  }
+  return true;
+}
+
 void requireJson(const char* text, char first) {
   const std::size_t length = std::strlen(text);
   if (length == 0 || text[0] != first || !tarn::isStrictJsonValue(text, length)) std::abort();
+  if (!isUtf8(reinterpret_cast<const unsigned char*>(text), length)) std::abort();
 }
 
 // Segments as a driver might answer: one per destination from the seed of

@@ -196,6 +196,62 @@ TEST_F(RouteSession, ReportsStayJsonWhateverTheDocumentsHold) {
   }
 }
 
+// Strict UTF-8 by the table of well-formed byte sequences: each lead byte
+// range with the range its first continuation byte must fall in.
+bool isStrictUtf8(const std::string& text) {
+  struct tRow {
+    unsigned char leadFirst, leadLast, secondFirst, secondLast;
+    int length;
+  };
+  static constexpr tRow kRows[] = {{0xC2, 0xDF, 0x80, 0xBF, 2}, {0xE0, 0xE0, 0xA0, 0xBF, 3},
+                                   {0xE1, 0xEC, 0x80, 0xBF, 3}, {0xED, 0xED, 0x80, 0x9F, 3},
+                                   {0xEE, 0xEF, 0x80, 0xBF, 3}, {0xF0, 0xF0, 0x90, 0xBF, 4},
+                                   {0xF1, 0xF3, 0x80, 0xBF, 4}, {0xF4, 0xF4, 0x80, 0x8F, 4}};
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    const tRow* row = nullptr;
+    for (const tRow& r : kRows) {
+      if (lead >= r.leadFirst && lead <= r.leadLast) row = &r;
+    }
+    if (row == nullptr || i + static_cast<std::size_t>(row->length) > text.size()) return false;
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    if (second < row->secondFirst || second > row->secondLast) return false;
+    for (int k = 2; k < row->length; ++k) {
+      if ((static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80) return false;
+    }
+    i += static_cast<std::size_t>(row->length);
+  }
+  return true;
+}
+
+// A document with bytes that are not UTF-8 goes into the report as a string
+// with those bytes replaced; a well-formed one (non-ASCII included) as it
+// stands.
+TEST_F(RouteSession, ReportsStayUtf8WhateverBytesTheDocumentsHold) {
+  const struct {
+    const char* seeds;
+    const char* destinations;
+    const char* json;
+  } cases[] = {
+      {"[{\"cost\":1,\"constraints\":{},\"note\":\"\xff\xfe\"}]", "[]",
+       R"("{\"cost\":1,\"constraints\":{},\"note\":\"??\"}")"},
+      {"[]", "[\"FLOAT\", 2, \"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82\"]",
+       R"("[\"FLOAT\", 2, \"???????????\"]")"},
+      {"[]", "[2, \"PXI_Trig\xC3\xA9\xF0\x9F\x98\x80\"]", "[2, \"PXI_Trig\xC3\xA9\xF0\x9F\x98\x80\"]"},
+  };
+  for (const auto& c : cases) {
+    const tRouteCall call = calculate(c.seeds, c.destinations);
+    ASSERT_EQ(call.code, -52005) << c.seeds << c.destinations;
+    EXPECT_TRUE(isStrictUtf8(call.report)) << call.report;
+    EXPECT_TRUE(nlohmann::json::accept(call.report)) << call.report;
+    EXPECT_NE(call.report.find(std::string(R"("json":)") + c.json + "}}"), std::string::npos) << call.report;
+  }
+}
+
 TEST_F(RouteSession, ADriverRefusalLeavesAnEmptyAnswerAndReportsTheDriver) {
   const std::string seeds = "[" + seed("PXI_Trig0") + "]";
   const tRouteCall call = calculate(seeds.c_str(), R"(["PXI_Trig1","unknown"])");
