@@ -173,15 +173,12 @@ std::size_t tFirmwareText::sectionEnd(std::size_t start) const noexcept {
   return next == kNoSection ? text_.size() : next;
 }
 
+// A key is read from its own section only: a section that lacks one must
+// not borrow it from the next (a missing TargetDevice would install as the
+// next section's target, a missing Version would take the next section's
+// version past the downgrade check).
 std::size_t tFirmwareText::findKey(const tSection& section, std::string_view key) const noexcept {
-  if (section.headerEnd != kNpos) {
-    // A key that begins inside the header (its empty line included).
-    const std::size_t limit = std::min(text_.size(), section.headerEnd + kHeaderEnd.size() + key.size() - 1);
-    const std::size_t found = find(text_, key, section.start, limit);
-    if (found != kNpos) return found;
-    return find(text_, key, limit - key.size() + 1, text_.size());
-  }
-  return find(text_, key, section.start, text_.size());
+  return find(text_, key, section.start, section.end);
 }
 
 std::size_t tFirmwareText::findLineEnd(const tSection& section, std::size_t from) const noexcept {

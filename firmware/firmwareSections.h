@@ -61,8 +61,8 @@ class tFirmwareText {
   explicit tFirmwareText(const std::pair<std::string_view, tQuoteIndex>& scanned) noexcept;
   tFormatFailure readNumber(const tSection& section, std::string_view key, std::uint32_t& value) const noexcept;
   tFormatFailure readString(const tSection& section, std::string_view key, std::string_view& value) const noexcept;
-  // The first occurrence of `key` at or after the section start, looked
-  // for in the header first; npos when there is none.
+  // The first occurrence of `key` inside the section; npos when there is
+  // none.
   std::size_t findKey(const tSection& section, std::string_view key) const noexcept;
   // The first CR LF at or after `from`.
   std::size_t findLineEnd(const tSection& section, std::size_t from) const noexcept;
