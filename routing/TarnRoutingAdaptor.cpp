@@ -91,6 +91,7 @@ void TarnRoutingAdaptorSession::build(const char* devicePath) {
   runOrRaise(status);
   demotion_.sessionReader = reader_;
   copyDevicePath(devicePath);
+  link_ = std::make_shared<tSessionLink>(proxy_);
   openDevice();
   findDeviceTopography();
   demotion_.enable(reader_->reader(), proxy_, kDemotionNotificationId, status);
@@ -128,6 +129,7 @@ void TarnRoutingAdaptorSession::findDeviceTopography() {
 }
 
 void TarnRoutingAdaptorSession::tearDown() noexcept {
+  if (link_ != nullptr) link_->sever();
   demotion_.disable();
   stopReader();
   proxy_.close();

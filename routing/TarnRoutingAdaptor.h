@@ -5,12 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "codegen/tInterfaceProxy_routing.h"
 #include "kestrel/quill_ra_kestrel.h"
 #include "routing/RoutingAdaptorSessionInterface.h"
 #include "routing/TopographyInfoRegistration.h"
 #include "routing/tDemotionNotification.h"
+#include "routing/tSessionLink.h"
 
 namespace tarn {
 
@@ -70,6 +72,7 @@ class TarnRoutingAdaptorSession final : public quill::RoutingAdaptorSessionInter
   const tTopographyInfo* topography_ = nullptr;
   tSessionReader* reader_ = nullptr;
   tDemotionNotification demotion_;
+  std::shared_ptr<tSessionLink> link_;
   char devicePath_[kMaxDevicePathLength + 1] = {};
 };
 

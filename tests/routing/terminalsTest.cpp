@@ -209,3 +209,46 @@ TEST_F(TerminalsTest, CalculateResetTerminalAsksTheDriverForTheCurrentTerminal) 
 }
 
 }  // namespace
+
+namespace {
+
+// Mended: keeping the session alive is the caller's duty, but an iterator
+// used after its session was destroyed reads the topography's constant
+// table instead of freed memory, and a reset through it is refused without
+// reaching the driver.
+TEST_F(RoutingTest, AnIteratorThatOutlivesItsSessionReadsConstantDataAndResetsNothing) {
+  quill_ra_kestrel_session* session = open();
+  tFrameworkStatus status;
+  quill_ra_kestrel_iterator* iterator = quill_ra_kestrel_getAllTerminals(session, status);
+  ASSERT_NE(iterator, nullptr);
+  quill_ra_kestrel_TerminalIterator_next(iterator, status);
+  quill_ra_kestrel_destroySession(session);
+  sim().clearRequests();
+
+  EXPECT_STREQ(quill_ra_kestrel_TerminalIterator_getStringAttribute(iterator, "name", status), "TRIG_SMB");
+  EXPECT_EQ(quill_ra_kestrel_TerminalIterator_getU32Attribute(iterator, "id", status), 2u);
+  EXPECT_TRUE(quill_ra_kestrel_TerminalIterator_getBoolAttribute(iterator, "isOwned", status));
+  std::size_t walked = 1;  // FLOAT, passed before the session went
+  for (; !quill_ra_kestrel_TerminalIterator_isEnd(iterator); quill_ra_kestrel_TerminalIterator_next(iterator, status)) {
+    ++walked;
+  }
+  EXPECT_EQ(walked, 11u);
+  EXPECT_EQ(status.code(), 0) << status.text();
+
+  quill_ra_kestrel_iterator* other = nullptr;
+  {
+    quill_ra_kestrel_session* second = open();
+    other = quill_ra_kestrel_getAllTerminals(second, status);
+    quill_ra_kestrel_destroySession(second);
+  }
+  tFrameworkStatus reset;
+  quill_ra_kestrel_TerminalIterator_resetTerminal(other, "default", reset);
+  EXPECT_EQ(reset.code(), brioerr_invalidParameter);
+  EXPECT_TRUE(reportHas(reset, "\"line\":448")) << reset.text();
+  EXPECT_TRUE(reportHas(reset, "session has been destroyed")) << reset.text();
+  EXPECT_TRUE(sim().requests(kResetTerminal).empty());
+  quill_ra_kestrel_TerminalIterator_destroy(other);
+  quill_ra_kestrel_TerminalIterator_destroy(iterator);
+}
+
+}  // namespace
