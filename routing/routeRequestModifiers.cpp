@@ -6,6 +6,7 @@
 #include "json/jsonReader.h"
 #include "routing/routeRequestDocuments.h"
 #include "routing/routeRequestError.h"
+#include "routing/tRequestReader.h"
 
 namespace tarn {
 namespace {
@@ -38,9 +39,50 @@ void readGroup(const char* group, bool required, tRouteModifiers& result) {
   }
 }
 
+// The ordinary document read in one pass: groups "required" and "optional"
+// of scalar modifiers. False where the thorough walk below must decide.
+bool readGroupInOnePass(tRequestReader& reader, bool required, tRouteModifiers& result) {
+  bool more = false;
+  if (!reader.open('{', more)) return false;
+  while (more) {
+    const char* name = nullptr;
+    std::size_t length = 0;
+    jsonz_value value{};
+    if (!reader.name(name, length) || !reader.scalar(value)) return false;
+    if (value.type == jsonz_typeBool && nameIs(name, length, "calculateIgnoresReservations")) {
+      result.options = jsonz_isTrue(value) ? (result.options | kRouteOptionIgnoreReservations)
+                                           : (result.options & ~kRouteOptionIgnoreReservations);
+    } else if (required) {
+      if (value.type != jsonz_typeBool && value.type != jsonz_typeString) return false;
+      result.unsatisfiable = true;
+    }
+    if (!reader.next('}', more)) return false;
+  }
+  return true;
+}
+
+bool readModifiersInOnePass(const char* modifiers, tRouteModifiers& result) {
+  if (modifiers == nullptr) return false;
+  tRequestReader reader(modifiers);
+  bool more = false;
+  if (!reader.open('{', more)) return false;
+  while (more) {
+    const char* name = nullptr;
+    std::size_t length = 0;
+    if (!reader.name(name, length) || reader.peek() != '{') return false;
+    const bool required = nameIs(name, length, "required");
+    if (!required && !nameIs(name, length, "optional")) return false;
+    if (!readGroupInOnePass(reader, required, result) || !reader.next('}', more)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void readModifiers(const char* modifiers, tRouteModifiers& result) {
+  const tRouteModifiers initial = result;
+  if (readModifiersInOnePass(modifiers, result)) return;
+  result = initial;
   const char* object = documentOfType(modifiers, jsonz_typeObject);
   if (object == nullptr) return;
   jsonz_value key{};

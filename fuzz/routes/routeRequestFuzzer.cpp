@@ -54,8 +54,9 @@ void requireJson(const char* text, char first) {
 }
 
 // Segments as a driver might answer: one per destination from the seed of
-// the same index (or none), ids and costs as they came.
-void answer(const tarn::tTopographyInfo& topography, const tarn::tRouteRequest& request) {
+// the same index (or none), ids and costs as they came. The answer written
+// straight at its final size must be the writer's, byte for byte.
+void answer(const tarn::tTerminalNames& names, const tarn::tRouteRequest& request) {
   tarn::tInlineArray<tRouteSegment, 32> segments(request.destinations.size());
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const bool hasSeed = i < request.seeds.size();
@@ -64,10 +65,19 @@ void answer(const tarn::tTopographyInfo& topography, const tarn::tRouteRequest& 
                                 hasSeed ? request.seeds[i].inversionNeeded : std::uint8_t{0}, {}};
   }
   tarn::tAnswerBuffer segmentAnswer;
-  tarn::writeSegmentsAnswer(segmentAnswer, topography, segments.data(), segments.size());
+  tarn::writeSegmentsAnswer(segmentAnswer, names, segments.data(), segments.size());
   requireJson(segmentAnswer.text(), '[');
+  const std::size_t length = tarn::plainSegmentsAnswerLength(names, segments.data(), segments.size());
+  if (length != 0) {
+    std::string plain(length + 1, 'x');
+    tarn::writePlainSegmentsAnswer(plain.data(), names, segments.data(), segments.size());
+    if (std::strcmp(plain.c_str(), segmentAnswer.text()) != 0 || plain.size() != std::strlen(plain.c_str()) + 1 ||
+        tarn::tAnswerBuffer::sizeFor(length) != segmentAnswer.size()) {
+      std::abort();
+    }
+  }
   tarn::tAnswerBuffer pathAnswer;
-  tarn::writePathAnswer(pathAnswer, topography, request.destinations.data(), request.destinations.size());
+  tarn::writePathAnswer(pathAnswer, names, request.destinations.data(), request.destinations.size());
   requireJson(pathAnswer.text(), '[');
 }
 
@@ -79,13 +89,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const char* seeds = input.c_str();
   const char* destinations = seeds + std::strlen(seeds) + 1;
   const char* modifiers = destinations + std::strlen(destinations) + 1;
-  const tarn::tTopographyInfo& topography = tarn::findTopography("pxiContTriggerRouter");
+  static const tarn::tTerminalNames names(tarn::findTopography("pxiContTriggerRouter"));
   try {
     tarn::tRouteRequest request;
-    tarn::readSeeds(seeds, topography, request);
-    tarn::readDestinations(destinations, topography, request);
+    tarn::readSeeds(seeds, names, request);
+    tarn::readDestinations(destinations, names, request);
     tarn::readModifiers(modifiers, request.modifiers);
-    answer(topography, request);
+    answer(names, request);
   } catch (const zeerr::ExceptionBase& refusal) {
     if (refusal.statusReport().code != -52005) std::abort();
     requireJson(nKESTREL1400::reportText(refusal.statusReport()), '{');

@@ -135,6 +135,60 @@ TEST_F(RouteSession, ModifierGroupsSetTheOptions) {
   }
 }
 
+// Seeds as the driver received them: "id:cost" or "id:cost:inv".
+std::vector<std::string> sentSeeds() {
+  std::vector<std::string> seeds;
+  for (const tRouteSeed& s : nKESTRELSIM::tSimulator::instance().triggerRouter().lastSeeds()) {
+    seeds.push_back(std::to_string(s.terminalId) + ":" + std::to_string(s.cost) + (s.inversionNeeded != 0 ? ":inv" : ""));
+  }
+  return seeds;
+}
+
+// Documents of every shape read as they always did: the ordinary ones in
+// one pass, the others (escaped names, nested values, repeated members)
+// the thorough way, and a document that is not valid contributes nothing,
+// even where a refusal stands before the fault. (What the driver answers
+// does not matter here, only what it was sent.)
+TEST_F(RouteSession, EveryShapeOfDocumentReadsAlike) {
+  const struct {
+    const char* seeds;
+    const char* destinations;
+    std::vector<std::string> sent;  // empty: nothing reaches the driver
+    std::uint32_t options = 0;
+    const char* modifiers = "{}";
+  } cases[] = {
+      {R"( [ { "terminal" : "pxi_TRIG3" , "cost" : 0012 , "constraints" : { "inversionNeeded" : true } } ] tail)",
+       R"([ "float" ] tail)", {"7:12:inv"}},
+      {R"([{"cost":1,"terminal":"FLOAT","cost":2e0,"constraints":{"inversionNeeded":true},"constraints":5}])",
+       R"(["FLOAT"])", {"1:2"}},
+      {R"([{"terminal":"TRIG_SMB","cost":3,"x":[{"y":null}],"constraints":{"other":"s","z":[1],"inversionNeeded":false,"w":null}}])",
+       R"(["FLOAT"])", {"2:3"}},
+      {R"([{"terminal":"PXI_Trig0_and_more_than_sixteen","cost":4294967295,"constraints":{"unknown":7}}])",
+       R"(["PXI_TRIG0"])", {"0:4294967295"}},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{}}])", R"(["FLOAT"])", {"1:1"}, 1,
+       R"({"optional":{"calculateIgnoresReservations":true},"other":{"a":[1]}})"},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{}},])", R"(["FLOAT"])", {}},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{},}])", R"(["FLOAT"])", {}},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{}}])", R"(["FLOAT",])", {}},
+      {R"([{"terminal":5,"cost":1,"constraints":{}} x])", R"(["FLOAT"])", {}},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{"inversionNeeded":1}}, truex])", R"(["FLOAT"])", {}},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{}}])", "[\"FLO\x01AT\"]", {}},
+  };
+  for (const auto& c : cases) {
+    sim().clearRequests();
+    const tRouteCall call = calculate(c.seeds, c.destinations, c.modifiers);
+    if (c.sent.empty()) {
+      EXPECT_EQ(call.code, 0) << c.seeds << " " << c.destinations << " " << call.report;
+      EXPECT_EQ(call.answer, "[]") << c.seeds << " " << c.destinations;
+      EXPECT_EQ(driverCalls(kCalculateRoute), 0u) << c.seeds << " " << c.destinations;
+      continue;
+    }
+    ASSERT_EQ(driverCalls(kCalculateRoute), 1u) << c.seeds;
+    EXPECT_EQ(sentSeeds(), c.sent) << c.seeds;
+    EXPECT_EQ(sentOptions(sim()), c.options) << c.modifiers;
+  }
+}
+
 TEST_F(RouteSession, InvalidDocumentsAreRefusedWithTheirMessageAndLeaveTheAnswerAlone) {
   const struct {
     const char* seeds;
