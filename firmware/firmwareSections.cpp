@@ -155,9 +155,6 @@ struct tFirmwareText::tSection {
 tFirmwareText::tFirmwareText(const std::uint8_t* data, std::uint64_t length) noexcept
     : tFirmwareText(scanText(data, length)) {}
 
-tFirmwareText::tFirmwareText(const std::pair<std::string_view, tQuoteIndex>& scanned) noexcept
-    : text_(scanned.first), quotes_(scanned.second) {}
-
 std::size_t tFirmwareText::firstSection() const noexcept {
   const std::size_t found = findSectionKey(text_, 0, text_.size());
   return found == kNpos ? kNoSection : found;

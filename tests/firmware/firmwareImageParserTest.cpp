@@ -170,6 +170,22 @@ TEST(FirmwareImageParser, AKeyInsideThePayloadCounts) {
                                                      "SAFEMODE 1.0.0f0 s"}));
 }
 
+// The next section's key may follow a payload's last character directly:
+// the payload ends where the key begins, whatever part of a four-character
+// group or of a 64-byte block stands before it.
+TEST(FirmwareImageParser, APayloadEndsWhereTheNextKeyBeginsWhereverThatIs) {
+  const std::string next = section("SAFEMODE", "1.0.0f0", "s");
+  for (std::size_t size = 1; size < 200; ++size) {
+    std::string content(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>(i * 37 + size);
+    std::string first = section("BIOS", "1.0.0f0", content);
+    first.resize(first.size() - 2);  // the payload's last line end
+    const auto parsed = parse(first + next);
+    ASSERT_EQ(parsed.code, 0) << size << " " << parsed.report;
+    EXPECT_EQ(parsed.images, (std::vector<std::string>{"BIOS 1.0.0f0 " + content, "SAFEMODE 1.0.0f0 s"})) << size;
+  }
+}
+
 TEST(FirmwareImageParser, AReportHoldingAnErrorParsesNothing) {
   tScopedStatusReport report;
   setCode(report, -1);
