@@ -30,16 +30,13 @@ namespace {
 bool readDestinationsInOnePass(const char* destinations, const tTerminalNames& names, tRouteRequest& request) {
   if (destinations == nullptr) return false;
   tRequestReader reader(destinations);
-  bool more = false;
-  if (!reader.open('[', more)) return false;
-  while (more) {
+  return reader.elements([&] {
     const char* name = nullptr;
     std::size_t length = 0;
     if (!reader.string(name, length)) return false;
     request.destinations.append(names.idOf(name, length));
-    if (!reader.next(']', more)) return false;
-  }
-  return true;
+    return true;
+  });
 }
 
 }  // namespace

@@ -42,39 +42,26 @@ void readGroup(const char* group, bool required, tRouteModifiers& result) {
 // The ordinary document read in one pass: groups "required" and "optional"
 // of scalar modifiers. False where the thorough walk below must decide.
 bool readGroupInOnePass(tRequestReader& reader, bool required, tRouteModifiers& result) {
-  bool more = false;
-  if (!reader.open('{', more)) return false;
-  while (more) {
-    const char* name = nullptr;
-    std::size_t length = 0;
-    jsonz_value value{};
-    if (!reader.name(name, length) || !reader.scalar(value)) return false;
+  return reader.scalarMembers([&](const char* name, std::size_t length, const jsonz_value& value) {
     if (value.type == jsonz_typeBool && nameIs(name, length, "calculateIgnoresReservations")) {
       result.options = jsonz_isTrue(value) ? (result.options | kRouteOptionIgnoreReservations)
                                            : (result.options & ~kRouteOptionIgnoreReservations);
-    } else if (required) {
-      if (value.type != jsonz_typeBool && value.type != jsonz_typeString) return false;
-      result.unsatisfiable = true;
+      return true;
     }
-    if (!reader.next('}', more)) return false;
-  }
-  return true;
+    if (required && value.type != jsonz_typeBool && value.type != jsonz_typeString) return false;
+    if (required) result.unsatisfiable = true;
+    return true;
+  });
 }
 
 bool readModifiersInOnePass(const char* modifiers, tRouteModifiers& result) {
   if (modifiers == nullptr) return false;
   tRequestReader reader(modifiers);
-  bool more = false;
-  if (!reader.open('{', more)) return false;
-  while (more) {
-    const char* name = nullptr;
-    std::size_t length = 0;
-    if (!reader.name(name, length) || reader.peek() != '{') return false;
+  return reader.members([&](const char* name, std::size_t length) {
     const bool required = nameIs(name, length, "required");
-    if (!required && !nameIs(name, length, "optional")) return false;
-    if (!readGroupInOnePass(reader, required, result) || !reader.next('}', more)) return false;
-  }
-  return true;
+    return reader.peek() == '{' && (required || nameIs(name, length, "optional")) &&
+           readGroupInOnePass(reader, required, result);
+  });
 }
 
 }  // namespace

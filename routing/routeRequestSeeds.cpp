@@ -124,22 +124,15 @@ const tHandledConstraint* findConstraint(const char* name, std::size_t length) n
 }
 
 bool readConstraintsInOnePass(tRequestReader& reader, tRouteSeed& seed) {
-  bool more = false;
-  if (!reader.open('{', more)) return false;
-  while (more) {
-    const char* name = nullptr;
-    std::size_t length = 0;
-    jsonz_value value{};
-    if (!reader.name(name, length) || !reader.scalar(value)) return false;
-    if (const tHandledConstraint* row = value.type != jsonz_typeNull ? findConstraint(name, length) : nullptr) {
-      if (row->expectedType != value.type) return false;
-      if (value.type == jsonz_typeBool && row->id == kInversionNeededConstraint) {
-        seed.inversionNeeded = jsonz_isTrue(value) ? 1 : 0;
-      }
+  return reader.scalarMembers([&](const char* name, std::size_t length, const jsonz_value& value) {
+    const tHandledConstraint* row = value.type != jsonz_typeNull ? findConstraint(name, length) : nullptr;
+    if (row == nullptr) return true;
+    if (row->expectedType != value.type) return false;
+    if (value.type == jsonz_typeBool && row->id == kInversionNeededConstraint) {
+      seed.inversionNeeded = jsonz_isTrue(value) ? 1 : 0;
     }
-    if (!reader.next('}', more)) return false;
-  }
-  return true;
+    return true;
+  });
 }
 
 // Most costs are plain digits; any other number text takes the reader's
@@ -180,29 +173,18 @@ bool readSeedMemberInOnePass(tRequestReader& reader, const char* name, std::size
 }
 
 bool readSeedInOnePass(tRequestReader& reader, const tTerminalNames& names, tRouteSeed& seed) {
-  bool more = false;
-  if (reader.peek() != '{' || !reader.open('{', more)) return false;
   tSeedMembers seen;
-  while (more) {
-    const char* name = nullptr;
-    std::size_t length = 0;
-    if (!reader.name(name, length) || !readSeedMemberInOnePass(reader, name, length, names, seed, seen) ||
-        !reader.next('}', more)) {
-      return false;
-    }
-  }
-  return seen.terminal && seen.cost && seen.constraints;
+  return reader.peek() == '{' &&
+         reader.members([&](const char* name, std::size_t length) {
+           return readSeedMemberInOnePass(reader, name, length, names, seed, seen);
+         }) &&
+         seen.terminal && seen.cost && seen.constraints;
 }
 
 bool readSeedsInOnePass(const char* seeds, const tTerminalNames& names, tRouteRequest& request) {
   if (seeds == nullptr) return false;
   tRequestReader reader(seeds);
-  bool more = false;
-  if (!reader.open('[', more)) return false;
-  while (more) {
-    if (!readSeedInOnePass(reader, names, request.seeds.appendZeroed()) || !reader.next(']', more)) return false;
-  }
-  return true;
+  return reader.elements([&] { return readSeedInOnePass(reader, names, request.seeds.appendZeroed()); });
 }
 
 }  // namespace

@@ -37,6 +37,37 @@ class tRequestReader {
   // A string, number, boolean or null value, described.
   bool scalar(jsonz_value& value) noexcept;
 
+  // An array, `read()` reading each element in turn.
+  template <class Read>
+  bool elements(Read read) {
+    bool more = false;
+    if (!open('[', more)) return false;
+    while (more) {
+      if (!read() || !next(']', more)) return false;
+    }
+    return true;
+  }
+  // An object, `read(name, length)` reading each member's value in turn.
+  template <class Read>
+  bool members(Read read) {
+    bool more = false;
+    if (!open('{', more)) return false;
+    while (more) {
+      const char* text = nullptr;
+      std::size_t length = 0;
+      if (!name(text, length) || !read(text, length) || !next('}', more)) return false;
+    }
+    return true;
+  }
+  // An object of scalar values, `read(name, length, value)` taking each.
+  template <class Read>
+  bool scalarMembers(Read read) {
+    return members([&](const char* text, std::size_t length) {
+      jsonz_value value{};
+      return scalar(value) && read(text, length, value);
+    });
+  }
+
  private:
   const char* p_;
 };
