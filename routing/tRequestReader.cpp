@@ -1,32 +1,12 @@
 #include "routing/tRequestReader.h"
 
-#include <array>
 #include <cstring>
 
 #include "json/jsonValueScanner.h"
 
 namespace tarn {
-namespace {
 
 using namespace nKESTREL1400::nJsonReader;
-
-// Bytes that end the plain run of a string's characters: its closing
-// quote, a backslash, or a byte the grammar refuses there (below 0x20, the
-// NUL among them).
-constexpr std::array<bool, 256> kRunStops = [] {
-  std::array<bool, 256> stops{};
-  for (unsigned c = 0; c < 0x20; ++c) stops[c] = true;
-  stops['"'] = true;
-  stops['\\'] = true;
-  return stops;
-}();
-
-const char* plainRunEnd(const char* p) noexcept {
-  while (!kRunStops[static_cast<unsigned char>(*p)]) ++p;
-  return p;
-}
-
-}  // namespace
 
 bool tRequestReader::open(char bracket, bool& more) noexcept {
   p_ = skipWhiteSpace(p_);

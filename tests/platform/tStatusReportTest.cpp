@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/zeerrException.h"
+#include "tests/support/zeroFillingReallocate.h"
 
 using namespace nKESTREL1400;
 
@@ -104,22 +105,9 @@ TEST(tStatusReport, FailedGrowthKeepsTheCodeAndSaysSo) {
   releaseReport(report);
 }
 
-// An owner's reallocation that keeps the text in a buffer of exactly the
-// size asked for and zero-fills the rest, without the writer's sentinel.
-bool zeroFilling(tStatusReport* record, std::int32_t size) {
-  if (size == 0) return defaultReallocate(record, 0);
-  if (size <= record->capacity) return true;
-  auto* grown = static_cast<char*>(std::calloc(static_cast<std::size_t>(size), 1));
-  if (record->report != nullptr) std::memcpy(grown, record->report, std::strlen(record->report));
-  std::free(record->report);
-  record->report = grown;
-  record->capacity = size;
-  return true;
-}
-
 TEST(tStatusReport, GrowthAndReservationLayTheBufferOutAfterTheOwnersReallocation) {
   const std::string file(300, 'f');
-  tStatusReport grown{0, 0, &zeroFilling, nullptr};
+  tStatusReport grown{0, 0, &zeroFillingReallocate, nullptr};
   bool complete = false;
   setCode(grown, -1, {file.c_str(), 7}, &complete);
   EXPECT_TRUE(complete);
@@ -127,7 +115,7 @@ TEST(tStatusReport, GrowthAndReservationLayTheBufferOutAfterTheOwnersReallocatio
   EXPECT_EQ(grown.report[grown.capacity - 1], 'J');
   releaseReport(grown);
 
-  tStatusReport reserved{0, 0, &zeroFilling, nullptr};
+  tStatusReport reserved{0, 0, &zeroFillingReallocate, nullptr};
   ASSERT_TRUE(setReportText(reserved, R"({"a":1})"));
   char* position = reserveReportSpace(reserved, 320);
   ASSERT_NE(position, nullptr);

@@ -226,30 +226,6 @@ TEST_F(RouteSession, InvalidDocumentsAreRefusedWithTheirMessageAndLeaveTheAnswer
   EXPECT_EQ(driverCalls(kCalculateRoute), 0u);
 }
 
-// Whatever the framework sends, the report stays one JSON object: a
-// document that is not exactly one strict JSON value goes in as a string.
-TEST_F(RouteSession, ReportsStayJsonWhateverTheDocumentsHold) {
-  const struct {
-    const char* destinations;
-    const char* modifiers;
-    const char* json;
-  } cases[] = {
-      {R"(["FLOAT", 2] trailing text)", "{}", R"("[\"FLOAT\", 2] trailing text")"},
-      {"[1.]", "{}", R"("[1.]")"},
-      {"[-]", "{}", R"("[-]")"},
-      {"[\"FLOAT\", 2]\x01", "{}", R"("[\"FLOAT\", 2]\u0001")"},
-      {"[]", R"({"required":[1]}})", R"("{\"required\":[1]}}")"},
-      {"[]", R"({"required":[1e+]})", R"("{\"required\":[1e+]}")"},
-      {"[]", R"({"required":[-0.5e-3]} )", R"({"required":[-0.5e-3]} )"},
-  };
-  for (const auto& c : cases) {
-    const tRouteCall call = calculate("[]", c.destinations, c.modifiers);
-    ASSERT_EQ(call.code, -52005) << c.destinations << c.modifiers;
-    EXPECT_TRUE(nlohmann::json::accept(call.report)) << call.report;
-    EXPECT_NE(call.report.find(std::string(R"("json":)") + c.json + "}}"), std::string::npos) << call.report;
-  }
-}
-
 // Strict UTF-8 by the table of well-formed byte sequences: each lead byte
 // range with the range its first continuation byte must fall in.
 bool isStrictUtf8(const std::string& text) {
@@ -282,24 +258,32 @@ bool isStrictUtf8(const std::string& text) {
   return true;
 }
 
-// A document with bytes that are not UTF-8 goes into the report as a string
-// with those bytes replaced; a well-formed one (non-ASCII included) as it
-// stands.
-TEST_F(RouteSession, ReportsStayUtf8WhateverBytesTheDocumentsHold) {
+// Whatever the framework sends, the report stays one JSON object in UTF-8:
+// a document that is not exactly one strict JSON value goes in as a string,
+// and so does one with bytes that are not well-formed UTF-8 (replaced).
+TEST_F(RouteSession, ReportsStayJsonAndUtf8WhateverTheDocumentsHold) {
   const struct {
     const char* seeds;
     const char* destinations;
+    const char* modifiers;
     const char* json;
   } cases[] = {
-      {"[{\"cost\":1,\"constraints\":{},\"note\":\"\xff\xfe\"}]", "[]",
+      {"[]", R"(["FLOAT", 2] trailing text)", "{}", R"("[\"FLOAT\", 2] trailing text")"},
+      {"[]", "[1.]", "{}", R"("[1.]")"},
+      {"[]", "[-]", "{}", R"("[-]")"},
+      {"[]", "[\"FLOAT\", 2]\x01", "{}", R"("[\"FLOAT\", 2]\u0001")"},
+      {"[]", "[]", R"({"required":[1]}})", R"("{\"required\":[1]}}")"},
+      {"[]", "[]", R"({"required":[1e+]})", R"("{\"required\":[1e+]}")"},
+      {"[]", "[]", R"({"required":[-0.5e-3]} )", R"({"required":[-0.5e-3]} )"},
+      {"[{\"cost\":1,\"constraints\":{},\"note\":\"\xff\xfe\"}]", "[]", "{}",
        R"("{\"cost\":1,\"constraints\":{},\"note\":\"??\"}")"},
-      {"[]", "[\"FLOAT\", 2, \"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82\"]",
+      {"[]", "[\"FLOAT\", 2, \"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82\"]", "{}",
        R"("[\"FLOAT\", 2, \"???????????\"]")"},
-      {"[]", "[2, \"PXI_Trig\xC3\xA9\xF0\x9F\x98\x80\"]", "[2, \"PXI_Trig\xC3\xA9\xF0\x9F\x98\x80\"]"},
+      {"[]", "[2, \"PXI_Trig\xC3\xA9\xF0\x9F\x98\x80\"]", "{}", "[2, \"PXI_Trig\xC3\xA9\xF0\x9F\x98\x80\"]"},
   };
   for (const auto& c : cases) {
-    const tRouteCall call = calculate(c.seeds, c.destinations);
-    ASSERT_EQ(call.code, -52005) << c.seeds << c.destinations;
+    const tRouteCall call = calculate(c.seeds, c.destinations, c.modifiers);
+    ASSERT_EQ(call.code, -52005) << c.seeds << c.destinations << c.modifiers;
     EXPECT_TRUE(isStrictUtf8(call.report)) << call.report;
     EXPECT_TRUE(nlohmann::json::accept(call.report)) << call.report;
     EXPECT_NE(call.report.find(std::string(R"("json":)") + c.json + "}}"), std::string::npos) << call.report;

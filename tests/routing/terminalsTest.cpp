@@ -2,6 +2,7 @@
 // end of the walk, and the two resets the driver serves.
 #include "routingFixture.h"
 #include "platform/tStatusReport.h"
+#include "tests/support/zeroFillingReallocate.h"
 #include "tools/quillhost/terminalTable.h"
 
 namespace {
@@ -103,25 +104,8 @@ TEST_F(TerminalsTest, EachGetterKnowsOnlyItsOwnNamesExactly) {
   EXPECT_EQ(quill_ra_kestrel_TerminalIterator_getU32Attribute(iterator_, "id", status_), 9u);
 }
 
-// A framework's reallocation that keeps the text and zero-fills the rest,
-// with no sentinel, in buffers of exactly the size asked for: the report
-// must grow through it without reading past a buffer.
-bool zeroFillingReallocate(tStatusReport* record, std::int32_t size) {
-  if (size == 0) {
-    std::free(record->report);
-    *record = tStatusReport{record->code, 0, record->reallocate, nullptr};
-    return true;
-  }
-  if (size <= record->capacity) return true;
-  auto* grown = static_cast<char*>(std::calloc(static_cast<std::size_t>(size), 1));
-  if (grown == nullptr) return false;
-  if (record->report != nullptr) std::memcpy(grown, record->report, std::strlen(record->report));
-  std::free(record->report);
-  record->report = grown;
-  record->capacity = size;
-  return true;
-}
-
+// The report must grow through a framework's reallocation that leaves no
+// sentinel, without reading past a buffer.
 TEST_F(TerminalsTest, AReportGrowsThroughAFrameworkReallocationThatLeavesNoSentinel) {
   tStatusReport status{0, 0, &zeroFillingReallocate, nullptr};
   EXPECT_EQ(quill_ra_kestrel_TerminalIterator_getU32Attribute(iterator_, "no such attribute", &status), 0u);
