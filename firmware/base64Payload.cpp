@@ -13,24 +13,28 @@ namespace nKESTREL1400::nFirmware {
 namespace {
 
 constexpr std::uint8_t kSkip = 0xFF;
+// Skipped as well, but handed back to the caller first (decodeBase64Until).
+constexpr std::uint8_t kLookAt = 0xFE;
 // Slack for the 64-byte stores that write 48 bytes.
 constexpr std::size_t kStoreSlack = 16;
+static_assert(kDecodeSlack >= kStoreSlack + 2);
 
 constexpr std::array<std::uint8_t, 256> makeValues() {
   std::array<std::uint8_t, 256> values{};
   for (auto& value : values) value = kSkip;
   const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   for (std::uint8_t i = 0; i < 64; ++i) values[static_cast<unsigned char>(alphabet[i])] = i;
+  values[0] = values['"'] = values[':'] = kLookAt;
   return values;
 }
 
 constexpr std::array<std::uint8_t, 256> kValues = makeValues();
 
+constexpr bool isAlphabet(std::uint8_t value) { return value < 64; }
+
 // Four-character groups gathered across skipped bytes.
-struct tGroup {
-  std::uint32_t bits = 0;
-  unsigned count = 0;
-  std::size_t written = 0;
+struct tGroup : tBase64State {
+  explicit tGroup(const tBase64State& state) : tBase64State(state) {}
 
   void add(std::uint8_t value, std::uint8_t* out) {
     bits = (bits << 6) | value;
@@ -42,28 +46,25 @@ struct tGroup {
     count = 0;
     bits = 0;
   }
-  // Two or three characters left give one or two bytes.
-  std::size_t finish(std::uint8_t* out) {
-    if (count >= 2) {
-      bits <<= 6 * (4 - count);
-      out[written++] = static_cast<std::uint8_t>(bits >> 16);
-      if (count == 3) out[written++] = static_cast<std::uint8_t>(bits >> 8);
-    }
-    return written;
-  }
 };
 
-// Alphabet bytes one at a time up to the next skipped one, then the whole
-// run of skipped bytes (a line end), stopping at `limit`.
-std::size_t scalarRun(const char* text, std::size_t at, std::size_t limit, tGroup& group, std::uint8_t* out) {
+// Alphabet bytes one at a time up to the next other one, then the whole
+// run of skipped bytes (a line end), stopping at `limit`, at a byte to look
+// at, or where the next group would not fit in `room`.
+tBase64Stop scalarRun(const char* text, std::size_t at, std::size_t limit, tGroup& group, std::uint8_t* out,
+                      std::size_t room, bool& stopped) {
+  stopped = true;
   while (at < limit) {
     const std::uint8_t value = kValues[static_cast<unsigned char>(text[at])];
-    if (value == kSkip) break;
+    if (!isAlphabet(value)) break;
+    if (group.count == 3 && room - group.written < 3) return {at, true};
     group.add(value, out);
     ++at;
   }
   while (at < limit && kValues[static_cast<unsigned char>(text[at])] == kSkip) ++at;
-  return at;
+  if (at < limit && kValues[static_cast<unsigned char>(text[at])] == kLookAt) return {at, false};
+  stopped = false;
+  return {at, false};
 }
 
 #if defined(__x86_64__)
@@ -76,11 +77,16 @@ __attribute__((target("avx2"))) inline __m256i inRange(__m256i input, char first
 }
 
 // 32 characters at once into `out` (24 bytes and 8 of slack); returns the
-// bit mask of the characters outside the alphabet. Each four characters
-// decode on their own, so the groups before the first such character are
-// right even when the mask is not 0.
-__attribute__((target("avx2"))) std::uint32_t decodeBlock(const char* text, std::uint8_t* out) {
+// bit mask of the characters outside the alphabet, and in `lookAt` those
+// among them to hand back. Each four characters decode on their own, so the
+// groups before the first such character are right even when the mask is
+// not 0.
+__attribute__((target("avx2"))) std::uint32_t decodeBlock(const char* text, std::uint8_t* out,
+                                                          std::uint32_t& lookAt) {
   const __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text));
+  lookAt = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(
+      _mm256_cmpeq_epi8(input, _mm256_setzero_si256()),
+      _mm256_or_si256(_mm256_cmpeq_epi8(input, _mm256_set1_epi8('"')), _mm256_cmpeq_epi8(input, _mm256_set1_epi8(':'))))));
   const __m256i valid = _mm256_or_si256(
       _mm256_or_si256(inRange(input, 'A', 'Z'), inRange(input, 'a', 'z')),
       _mm256_or_si256(inRange(input, '0', '9'),
@@ -105,13 +111,13 @@ __attribute__((target("avx2"))) std::uint32_t decodeBlock(const char* text, std:
   return invalid;
 }
 
-// Whole blocks of `kBlock` characters while a group is not half done; a
-// block's mask of skipped bytes says how far its groups are good and how
-// long a line end after them is.
-template <std::size_t kBlock, typename tMask, tMask (*decode)(const char*, std::uint8_t*)>
-inline __attribute__((always_inline)) std::size_t decodeBlocks(const char* text, std::size_t size, std::uint8_t* out) {
-  tGroup group;
-  std::size_t at = 0;
+// Whole blocks of `kBlock` characters while a group is not half done and
+// the block's bytes fit in `room`; a block's mask of skipped bytes says how
+// far its groups are good and how long a line end after them is. A block
+// with a byte to hand back goes the scalar way up to that byte.
+template <std::size_t kBlock, typename tMask, tMask (*decode)(const char*, std::uint8_t*, tMask&)>
+inline __attribute__((always_inline)) tBase64Stop decodeBlocks(const char* text, std::size_t at, std::size_t size,
+                                                               std::uint8_t* out, std::size_t room, tGroup& group) {
   // The last line end stepped over: where it started in its block, the
   // mask of it and the byte after it, and the step. Lines of one length
   // repeat it, and a branch on the repeat lets the next block's load go
@@ -120,15 +126,16 @@ inline __attribute__((always_inline)) std::size_t decodeBlocks(const char* text,
   tMask lineEndWindow = 0, lineEndBits = 0;
   std::size_t lineStep = 0;
   while (at < size) {
-    if (group.count == 0 && size - at >= kBlock) {
-      const tMask invalid = decode(text + at, out + group.written);
+    if (group.count == 0 && size - at >= kBlock && room - group.written >= kBlock / 4 * 3) {
+      tMask lookAt = 0;
+      const tMask invalid = decode(text + at, out + group.written, lookAt);
       if (invalid == 0) {
         at += kBlock;
         group.written += kBlock / 4 * 3;
         continue;
       }
       const unsigned first = static_cast<unsigned>(__builtin_ctzll(invalid));
-      if (first == lineEnd && ((invalid >> first) & lineEndWindow) == lineEndBits) {
+      if (lookAt == 0 && first == lineEnd && ((invalid >> first) & lineEndWindow) == lineEndBits) {
         at += lineStep;
         group.written += first / 4 * 3;
         continue;
@@ -136,7 +143,7 @@ inline __attribute__((always_inline)) std::size_t decodeBlocks(const char* text,
       at += first / 4 * 4;
       group.written += first / 4 * 3;
       const tMask after = static_cast<tMask>(~(invalid >> first));
-      if (first % 4 == 0 && after != 0) {
+      if (lookAt == 0 && first % 4 == 0 && after != 0) {
         const unsigned run = static_cast<unsigned>(__builtin_ctzll(after));
         at += run;
         if (first + run + 1 < kBlock) {
@@ -148,23 +155,28 @@ inline __attribute__((always_inline)) std::size_t decodeBlocks(const char* text,
         continue;
       }
     }
-    at = scalarRun(text, at, size, group, out);
+    bool stopped = false;
+    const tBase64Stop stop = scalarRun(text, at, size, group, out, room, stopped);
+    if (stopped) return stop;
+    at = stop.at;
   }
-  return group.finish(out);
+  return {at, false};
 }
 
-__attribute__((target("avx2"))) std::size_t decodeWide(const char* text, std::size_t size, std::uint8_t* out) {
-  return decodeBlocks<32, std::uint32_t, decodeBlock>(text, size, out);
+__attribute__((target("avx2"))) tBase64Stop decodeWide(const char* text, std::size_t at, std::size_t size,
+                                                       std::uint8_t* out, std::size_t room, tGroup& group) {
+  return decodeBlocks<32, std::uint32_t, decodeBlock>(text, at, size, out, room, group);
 }
 
 // 64 characters at once with byte permutes: the value of every character
 // from a 128-entry table (0x80 outside the alphabet), the groups packed to
 // 48 bytes (and 16 of slack).
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::uint64_t decodeBlock64(const char* text,
-                                                                                   std::uint8_t* out) {
+                                                                                   std::uint8_t* out,
+                                                                                   std::uint64_t& lookAt) {
   alignas(64) static constexpr std::array<std::uint8_t, 128> kTable = [] {
     std::array<std::uint8_t, 128> table{};
-    for (std::size_t i = 0; i < table.size(); ++i) table[i] = kValues[i] == kSkip ? 0x80 : kValues[i];
+    for (std::size_t i = 0; i < table.size(); ++i) table[i] = isAlphabet(kValues[i]) ? kValues[i] : 0x80;
     return table;
   }();
   alignas(64) static constexpr std::array<std::uint8_t, 64> kPack = [] {
@@ -173,6 +185,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::uint64_t decodeBlock
     return order;
   }();
   const __m512i input = _mm512_loadu_si512(text);
+  lookAt = _mm512_testn_epi8_mask(input, input) | _mm512_cmpeq_epi8_mask(input, _mm512_set1_epi8('"')) |
+           _mm512_cmpeq_epi8_mask(input, _mm512_set1_epi8(':'));
   const __m512i values = _mm512_permutex2var_epi8(_mm512_load_si512(kTable.data()), input,
                                                   _mm512_load_si512(kTable.data() + 64));
   const std::uint64_t invalid = _mm512_movepi8_mask(_mm512_or_si512(values, input));
@@ -182,21 +196,95 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::uint64_t decodeBlock
   return invalid;
 }
 
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t decodeWidest(const char* text, std::size_t size,
-                                                                                std::uint8_t* out) {
-  return decodeBlocks<64, std::uint64_t, decodeBlock64>(text, size, out);
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) tBase64Stop decodeWidest(const char* text, std::size_t at,
+                                                                                std::size_t size, std::uint8_t* out,
+                                                                                std::size_t room, tGroup& group) {
+  return decodeBlocks<64, std::uint64_t, decodeBlock64>(text, at, size, out, room, group);
 }
 
 #endif
+
+tBase64Stop decodeUntilAs(tBase64Form form, const char* text, std::size_t at, std::size_t size, std::uint8_t* out,
+                          std::size_t room, tGroup& group) {
+#if defined(__x86_64__)
+  if (form == tBase64Form::avx512 && cpuFeatures().avx512Vbmi) return decodeWidest(text, at, size, out, room, group);
+  if (form != tBase64Form::bytewise && cpuFeatures().avx2) return decodeWide(text, at, size, out, room, group);
+#endif
+  (void)form;
+  while (at < size) {
+    bool stopped = false;
+    const tBase64Stop stop = scalarRun(text, at, size, group, out, room, stopped);
+    if (stopped) return stop;
+    at = stop.at;
+  }
+  return {at, false};
+}
+
+// The whole span; bytes to hand back are skipped like the others.
+std::size_t decodeWholeAs(tBase64Form form, const char* text, std::size_t size, std::uint8_t* out) {
+  tGroup group{tBase64State{}};
+  for (std::size_t at = 0; at < size;) {
+    at = decodeUntilAs(form, text, at, size, out, static_cast<std::size_t>(-1), group).at + 1;
+  }
+  return finishBase64(group, out);
+}
+
+tBase64Form widestForm() {
+#if defined(__x86_64__)
+  if (cpuFeatures().avx512Vbmi) return tBase64Form::avx512;
+  if (cpuFeatures().avx2) return tBase64Form::avx2;
+#endif
+  return tBase64Form::bytewise;
+}
 
 }  // namespace
 
 std::size_t decodeBufferSize(std::size_t encodedSize) noexcept { return encodedSize / 4 * 3 + 2 + kStoreSlack; }
 
+std::size_t decodedLength(std::size_t encodedSize) noexcept {
+  const std::size_t left = encodedSize % 4;
+  return encodedSize / 4 * 3 + (left >= 2 ? left - 1 : 0);
+}
+
+tBase64Stop decodeBase64Until(const char* text, std::size_t at, std::size_t size, std::uint8_t* out,
+                              std::size_t room, tBase64State& state) noexcept {
+  static const tBase64Form form = widestForm();
+  tGroup group(state);
+  const tBase64Stop stop = decodeUntilAs(form, text, at, size, out, room, group);
+  state = group;
+  return stop;
+}
+
+std::size_t finishBase64(tBase64State& state, std::uint8_t* out) noexcept {
+  if (state.count >= 2) {
+    const std::uint32_t bits = state.bits << (6 * (4 - state.count));
+    out[state.written++] = static_cast<std::uint8_t>(bits >> 16);
+    if (state.count == 3) out[state.written++] = static_cast<std::uint8_t>(bits >> 8);
+  }
+  state.count = 0;
+  state.bits = 0;
+  return state.written;
+}
+
+// Complete groups that end before the characters taken back are written
+// already; the group left open is gathered again from the alphabet
+// characters in front of them.
+void takeBackBase64(tBase64State& state, const char* text, std::size_t begin, std::size_t end,
+                    std::size_t count) noexcept {
+  const std::size_t fed = state.written / 3 * 4 + state.count - count;
+  state.written = fed / 4 * 3;
+  state.count = static_cast<unsigned>(fed % 4);
+  state.bits = 0;
+  std::size_t at = end - count;
+  for (unsigned gathered = 0; gathered < state.count && at > begin;) {
+    const std::uint8_t value = kValues[static_cast<unsigned char>(text[--at])];
+    if (!isAlphabet(value)) continue;
+    state.bits |= static_cast<std::uint32_t>(value) << (6 * gathered++);
+  }
+}
+
 std::size_t decodeBase64Bytewise(const char* text, std::size_t size, std::uint8_t* out) noexcept {
-  tGroup group;
-  for (std::size_t at = 0; at < size;) at = scalarRun(text, at, size, group, out);
-  return group.finish(out);
+  return decodeWholeAs(tBase64Form::bytewise, text, size, out);
 }
 
 bool base64FormAvailable(tBase64Form form) noexcept {
@@ -208,20 +296,13 @@ bool base64FormAvailable(tBase64Form form) noexcept {
 }
 
 std::size_t decodeBase64As(tBase64Form form, const char* text, std::size_t size, std::uint8_t* out) noexcept {
-#if defined(__x86_64__)
-  if (form == tBase64Form::avx512 && cpuFeatures().avx512Vbmi) return decodeWidest(text, size, out);
-  if (form == tBase64Form::avx2 && cpuFeatures().avx2) return decodeWide(text, size, out);
-#endif
-  (void)form;
-  return decodeBase64Bytewise(text, size, out);
+  if (!base64FormAvailable(form)) form = tBase64Form::bytewise;
+  return decodeWholeAs(form, text, size, out);
 }
 
 std::size_t decodeBase64(const char* text, std::size_t size, std::uint8_t* out) noexcept {
-#if defined(__x86_64__)
-  if (cpuFeatures().avx512Vbmi) return decodeWidest(text, size, out);
-  if (cpuFeatures().avx2) return decodeWide(text, size, out);
-#endif
-  return decodeBase64Bytewise(text, size, out);
+  static const tBase64Form form = widestForm();
+  return decodeWholeAs(form, text, size, out);
 }
 
 }  // namespace nKESTREL1400::nFirmware

@@ -155,9 +155,6 @@ struct tFirmwareText::tSection {
 tFirmwareText::tFirmwareText(const std::uint8_t* data, std::uint64_t length) noexcept
     : tFirmwareText(scanText(data, length)) {}
 
-tFirmwareText::tFirmwareText(const std::pair<std::string_view, tQuoteIndex>& scanned) noexcept
-    : text_(scanned.first), quotes_(scanned.second) {}
-
 std::size_t tFirmwareText::firstSection() const noexcept {
   const std::size_t found = findSectionKey(text_, 0, text_.size());
   return found == kNpos ? kNoSection : found;
@@ -173,15 +170,12 @@ std::size_t tFirmwareText::sectionEnd(std::size_t start) const noexcept {
   return next == kNoSection ? text_.size() : next;
 }
 
+// A key is read from its own section only: a section that lacks one must
+// not borrow it from the next (a missing TargetDevice would install as the
+// next section's target, a missing Version would take the next section's
+// version past the downgrade check).
 std::size_t tFirmwareText::findKey(const tSection& section, std::string_view key) const noexcept {
-  if (section.headerEnd != kNpos) {
-    // A key that begins inside the header (its empty line included).
-    const std::size_t limit = std::min(text_.size(), section.headerEnd + kHeaderEnd.size() + key.size() - 1);
-    const std::size_t found = find(text_, key, section.start, limit);
-    if (found != kNpos) return found;
-    return find(text_, key, limit - key.size() + 1, text_.size());
-  }
-  return find(text_, key, section.start, text_.size());
+  return find(text_, key, section.start, section.end);
 }
 
 std::size_t tFirmwareText::findLineEnd(const tSection& section, std::size_t from) const noexcept {

@@ -42,6 +42,8 @@ class tFirmwareText {
 
   // The text is the buffer up to its first NUL byte, never beyond `length`.
   tFirmwareText(const std::uint8_t* data, std::uint64_t length) noexcept;
+  // A text whose end and quotes are known already (tFirmwareFileScan).
+  tFirmwareText(std::string_view text, const tQuoteIndex& quotes) noexcept : text_(text), quotes_(quotes) {}
 
   std::string_view text() const noexcept { return text_; }
   // The offset of the first section, or of the section after the one at
@@ -58,11 +60,12 @@ class tFirmwareText {
 
  private:
   struct tSection;
-  explicit tFirmwareText(const std::pair<std::string_view, tQuoteIndex>& scanned) noexcept;
+  explicit tFirmwareText(const std::pair<std::string_view, tQuoteIndex>& scanned) noexcept
+      : tFirmwareText(scanned.first, scanned.second) {}
   tFormatFailure readNumber(const tSection& section, std::string_view key, std::uint32_t& value) const noexcept;
   tFormatFailure readString(const tSection& section, std::string_view key, std::string_view& value) const noexcept;
-  // The first occurrence of `key` at or after the section start, looked
-  // for in the header first; npos when there is none.
+  // The first occurrence of `key` inside the section; npos when there is
+  // none.
   std::size_t findKey(const tSection& section, std::string_view key) const noexcept;
   // The first CR LF at or after `from`.
   std::size_t findLineEnd(const tSection& section, std::size_t from) const noexcept;

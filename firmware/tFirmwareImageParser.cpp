@@ -1,7 +1,5 @@
 #include "firmware/tFirmwareImageParser.h"
 
-#include <sys/mman.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -9,6 +7,7 @@
 #include "firmware/base64Payload.h"
 #include "firmware/crc32Castagnoli.h"
 #include "firmware/firmwareSections.h"
+#include "firmware/tFirmwareFileScan.h"
 #include "kestrel/kestrel.h"
 #include "platform/tStatusReport.h"
 
@@ -28,40 +27,44 @@ const char* targetName(std::string_view target) {
   return "";
 }
 
-// Large images go into huge pages where the system offers them: a fresh
-// buffer of many MiB otherwise costs a page fault every 4 KiB.
-constexpr std::size_t kHugePage = 2u << 20;
-
-void* allocateImage(std::size_t size) {
-  if (size < kHugePage) return std::malloc(size);
-  void* buffer = std::aligned_alloc(kHugePage, (size + kHugePage - 1) / kHugePage * kHugePage);
-  if (buffer != nullptr) madvise(buffer, size, MADV_HUGEPAGE);
-  return buffer;
-}
-
 void release(tFirmwareImage* image) {
   std::free(image->data);
   std::free(image->version);
   delete image;
 }
 
-// Decodes and checks one section's payload into a new image.
-tFormatFailure decodeImage(const tSectionHeader& header, tFirmwareImage*& result) {
+// An image for the section, its payload still to come; null when memory is
+// short.
+tFirmwareImage* newImage(const tSectionHeader& header) {
   auto* image = new (std::nothrow) tFirmwareImage;
-  const auto payload = header.payload;
-  auto* data = static_cast<std::uint8_t*>(allocateImage(decodeBufferSize(payload.size())));
   auto* version = static_cast<char*>(std::malloc(header.version.size() + 1));
-  if (image == nullptr || data == nullptr || version == nullptr) {
-    std::free(data);
+  if (image == nullptr || version == nullptr) {
     std::free(version);
     delete image;
-    return kNoMemory;
+    return nullptr;
   }
-  *image = tFirmwareImage{data, header.byteCount, targetName(header.targetDevice), version, nullptr};
+  *image = tFirmwareImage{nullptr, header.byteCount, targetName(header.targetDevice), version, nullptr};
   std::memcpy(version, header.version.data(), header.version.size());
   version[header.version.size()] = '\0';
-  const std::size_t decoded = decodeBase64(payload.data(), payload.size(), data);
-  const tFormatFailure failure = checkPayload(header, decoded, decoded == header.byteCount ? crc32Castagnoli(data, decoded) : 0);
+  return image;
+}
+
+// The checksum only where the length is right, as verification goes.
+tFormatFailure checkDecoded(const tSectionHeader& header, const std::uint8_t* data, std::size_t decoded) {
+  return checkPayload(header, decoded, decoded == header.byteCount ? crc32Castagnoli(data, decoded) : 0);
+}
+
+// Decodes and checks one section's payload into a new image.
+tFormatFailure decodeImage(const tSectionHeader& header, tFirmwareImage*& result) {
+  tFirmwareImage* image = newImage(header);
+  auto* data = static_cast<std::uint8_t*>(allocateImage(decodeBufferSize(header.payload.size())));
+  if (image == nullptr || data == nullptr) {
+    std::free(data);
+    if (image != nullptr) release(image);
+    return kNoMemory;
+  }
+  image->data = data;
+  const tFormatFailure failure = checkDecoded(header, data, decodeBase64(header.payload.data(), header.payload.size(), data));
   if (failure) {
     release(image);
     return failure;
@@ -75,20 +78,47 @@ tFormatFailure decodeImage(const tSectionHeader& header, tFirmwareImage*& result
 tFirmwareImageParser::tFirmwareImageParser(const std::uint8_t* data, std::uint64_t length,
                                            tStatusReport& report) noexcept {
   if (report.code < 0) return;
+  tFirmwareFileScan scan(data, length);
+  const tFormatFailure failure = scan.ok() ? addScanned(scan) : addSectionBySection(data, length);
+  if (failure) setCode(report, failure.code, kSourceLocation{kParserFile, failure.line});
+}
+
+// The payloads are decoded already; each section is judged in file order
+// as addSectionBySection judges it, and its payload handed to its image.
+tFormatFailure tFirmwareImageParser::addScanned(tFirmwareFileScan& scan) noexcept {
+  const tFirmwareText text(scan.text(), scan.quotes());
+  for (std::size_t i = 0; i < scan.sectionCount(); ++i) {
+    const tFirmwareFileScan::tSection& section = scan.section(i);
+    tSectionHeader header;
+    tFormatFailure failure = text.readHeader(section.start, section.end, header);
+    if (failure) return failure;
+    tFirmwareImage* image = newImage(header);
+    if (image == nullptr) return kNoMemory;
+    failure = checkDecoded(header, section.data, section.decoded);
+    if (failure) {
+      release(image);
+      return failure;
+    }
+    image->data = scan.take(i);
+    add(image);
+  }
+  return {};
+}
+
+tFormatFailure tFirmwareImageParser::addSectionBySection(const std::uint8_t* data, std::uint64_t length) noexcept {
   const tFirmwareText text(data, length);
   for (std::size_t start = text.firstSection(); start != tFirmwareText::kNoSection;) {
     const std::size_t next = text.nextSection(start);
     tSectionHeader header;
     tFirmwareImage* image = nullptr;
-    tFormatFailure failure = text.readHeader(start, next == tFirmwareText::kNoSection ? text.text().size() : next, header);
+    tFormatFailure failure =
+        text.readHeader(start, next == tFirmwareText::kNoSection ? text.text().size() : next, header);
     if (!failure) failure = decodeImage(header, image);
-    if (failure) {
-      setCode(report, failure.code, kSourceLocation{kParserFile, failure.line});
-      return;
-    }
+    if (failure) return failure;
     add(image);
     start = next;
   }
+  return {};
 }
 
 tFirmwareImageParser::~tFirmwareImageParser() {

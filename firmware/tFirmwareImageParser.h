@@ -6,9 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "firmware/firmwareSections.h"
 #include "kestrel/quill_ra_kestrel.h"
 
 namespace nKESTREL1400 {
+
+namespace nFirmware {
+class tFirmwareFileScan;
+}
 
 struct tFirmwareImage {
   std::uint8_t* data = nullptr;     // decoded payload, owned by the parser
@@ -32,6 +37,10 @@ class tFirmwareImageParser {
   bool empty() const noexcept { return first_ == nullptr; }
 
  private:
+  // An ordinary file is decoded in one pass over its text and judged
+  // afterwards; any other file is read section by section.
+  nFirmware::tFormatFailure addScanned(nFirmware::tFirmwareFileScan& scan) noexcept;
+  nFirmware::tFormatFailure addSectionBySection(const std::uint8_t* data, std::uint64_t length) noexcept;
   void add(tFirmwareImage* image) noexcept;
 
   tFirmwareImage* first_ = nullptr;

@@ -26,7 +26,6 @@ constexpr std::array<bool, 256> kStringStops = [] {
   return stops;
 }();
 
-bool stopsString(char c) { return kStringStops[static_cast<unsigned char>(c)]; }
 
 // `p` is at the byte after a backslash; returns the position after the escape.
 const char* scanEscape(const char* p, tScanFailure& failure) {
@@ -147,10 +146,15 @@ const char* scanOpening(const char* p, tNesting& nesting, bool& closed, tScanFai
 
 }  // namespace
 
+const char* plainRunEnd(const char* p) {
+  while (!kStringStops[static_cast<unsigned char>(*p)]) ++p;
+  return p;
+}
+
 const char* scanString(const char* p, tScanFailure& failure) {
   ++p;
   for (;;) {
-    while (!stopsString(*p)) ++p;
+    p = plainRunEnd(p);
     if (*p == '"') return p + 1;
     if (*p != '\\') return fail(failure, p, jsonz_errorValueExpected);
     p = scanEscape(p + 1, failure);

@@ -30,6 +30,11 @@ inline void describeError(jsonz_value* value, const tScanFailure& failure) {
   describeError(value, failure.position, failure.code);
 }
 
+// `p` is inside a string: the position of the first byte that ends its
+// plain run of characters (the closing quote, a backslash, or a byte below
+// 0x20, the text's NUL among them).
+const char* plainRunEnd(const char* p);
+
 // `p` is at the opening quote. Returns the position after the closing quote.
 const char* scanString(const char* p, tScanFailure& failure);
 

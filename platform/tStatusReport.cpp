@@ -17,13 +17,28 @@ char* closingBracket(tStatusReport& record) {
   return length == 0 ? record.report : record.report + length - 1;
 }
 
+// The owner's reallocate keeps the text, but a framework's need not leave
+// the writer's layout behind it (zero bytes up to the sentinel): without the
+// sentinel an insertion would look for room past the buffer's end. So the
+// buffer is laid out again after every reallocation; a text without its
+// NUL inside the buffer is refused. An empty text becomes `emptyText`.
+bool layOutBuffer(tStatusReport& record, const char* emptyText) {
+  if (record.report == nullptr || record.capacity <= 0) return false;
+  const auto capacity = static_cast<std::size_t>(record.capacity);
+  if (std::memchr(record.report, '\0', capacity) == nullptr) return false;
+  const char* text = record.report[0] == '\0' ? emptyText : nullptr;
+  return jsonz_initBuffer(record.report, capacity, text) != nullptr;
+}
+
 char* growForMember(char* position, void* userData) {
   auto& record = *static_cast<tStatusReport*>(userData);
   if (record.report == nullptr || record.capacity <= 0) return nullptr;
   const std::int64_t wanted = 2 * static_cast<std::int64_t>(record.capacity) - 2;
   if (wanted > INT32_MAX) return nullptr;
   const std::ptrdiff_t offset = position - record.report;
-  if (!record.reallocate(&record, static_cast<std::int32_t>(wanted)) || record.report == nullptr) return nullptr;
+  if (!record.reallocate(&record, static_cast<std::int32_t>(wanted)) || !layOutBuffer(record, nullptr)) return nullptr;
+  // The insertion position must still lie in the text that was kept.
+  if (static_cast<std::size_t>(offset) > std::strlen(record.report)) return nullptr;
   return record.report + offset;
 }
 
@@ -123,13 +138,9 @@ bool setReportText(tStatusReport& record, const char* text) noexcept {
 
 char* reserveReportSpace(tStatusReport& record, std::int32_t bytes) noexcept {
   if (bytes < 0 || bytes > kMaximumReportText) return nullptr;
-  if (!record.reallocate(&record, bytes + 2) || record.report == nullptr) return nullptr;
   // A buffer the owner's reallocate has just made holds no text yet: the
   // members go into an empty object, never in front of nothing.
-  if (record.report[0] == '\0' &&
-      jsonz_initBuffer(record.report, static_cast<std::size_t>(record.capacity), kEmptyReport) == nullptr) {
-    return nullptr;
-  }
+  if (!record.reallocate(&record, bytes + 2) || !layOutBuffer(record, kEmptyReport)) return nullptr;
   return closingBracket(record);
 }
 

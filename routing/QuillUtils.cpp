@@ -13,7 +13,6 @@
 #include "routing/routeAnswers.h"
 #include "routing/routingFailure.h"
 #include "routing/tAnswerBuffer.h"
-#include "routing/terminalNames.h"
 
 namespace tarn {
 
@@ -104,10 +103,10 @@ void getHandledConstraints(TarnRoutingAdaptorSession& session, char** answer) {
 
 std::uint32_t calculateRoute(TarnRoutingAdaptorSession& session, const char* seeds, const char* destinations,
                              const char* modifiers, char** answer) {
-  const tTopographyInfo& topography = session.topography();
+  const tTerminalNames& names = session.terminalNames();
   tRouteRequest request;
-  readSeeds(seeds, topography, request);
-  readDestinations(destinations, topography, request);
+  readSeeds(seeds, names, request);
+  readDestinations(destinations, names, request);
   readModifiers(modifiers, request.modifiers);
   if (request.seeds.empty() || request.destinations.empty() || request.modifiers.unsatisfiable) {
     session.deliverAnswer(answer, kNoRoute, sizeof kNoRoute);
@@ -115,8 +114,15 @@ std::uint32_t calculateRoute(TarnRoutingAdaptorSession& session, const char* see
   }
   tSegments segments;
   const std::uint32_t ticket = requestSegments(session, request, segments, answer);
+  // Written once, straight into the framework's memory at the size the
+  // writer's buffer would have grown to, unless a name needs escaping.
+  if (const std::size_t length = plainSegmentsAnswerLength(names, segments.data(), segments.size())) {
+    char* memory = session.answerMemory(answer, tAnswerBuffer::sizeFor(length));
+    writePlainSegmentsAnswer(memory, names, segments.data(), segments.size());
+    return ticket;
+  }
   tAnswerBuffer buffer;
-  writeSegmentsAnswer(buffer, topography, segments.data(), segments.size());
+  writeSegmentsAnswer(buffer, names, segments.data(), segments.size());
   deliver(session, answer, buffer);
   return ticket;
 }
@@ -133,7 +139,7 @@ void getRouteTerminalPath(TarnRoutingAdaptorSession& session, std::uint32_t tick
   checkDriverCount(count, kMaxRoutePathEntries, kTooManyPathEntries, "path entries");
   path.resize(count);
   tAnswerBuffer buffer;
-  writePathAnswer(buffer, session.topography(), path.data(), path.size());
+  writePathAnswer(buffer, session.terminalNames(), path.data(), path.size());
   deliver(session, answer, buffer);
 }
 

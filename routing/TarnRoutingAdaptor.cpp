@@ -91,6 +91,7 @@ void TarnRoutingAdaptorSession::build(const char* devicePath) {
   runOrRaise(status);
   demotion_.sessionReader = reader_;
   copyDevicePath(devicePath);
+  link_ = std::make_shared<tSessionLink>(proxy_);
   openDevice();
   findDeviceTopography();
   demotion_.enable(reader_->reader(), proxy_, kDemotionNotificationId, status);
@@ -125,9 +126,11 @@ void TarnRoutingAdaptorSession::findDeviceTopography() {
   runOrRaise(status);
   name[kTopographyNameSize - 1] = '\0';  // the driver's text need not end in the buffer
   topography_ = &findTopography(name);
+  terminalNames_.emplace(*topography_);
 }
 
 void TarnRoutingAdaptorSession::tearDown() noexcept {
+  if (link_ != nullptr) link_->sever();
   demotion_.disable();
   stopReader();
   proxy_.close();
@@ -203,7 +206,7 @@ void TarnRoutingAdaptorSession::destroyRoute(std::uint32_t ticket) {
   runOrRaise(status);
 }
 
-void TarnRoutingAdaptorSession::deliverAnswer(char** answer, const char* text, std::size_t size) {
+char* TarnRoutingAdaptorSession::answerMemory(char** answer, std::size_t size) {
   if (answer == nullptr) {
     raiseFailure(brioerr_invalidParameter, kNoAnswerPointer, "brioerr_invalidParameter", "no answer pointer given");
   }
@@ -212,10 +215,15 @@ void TarnRoutingAdaptorSession::deliverAnswer(char** answer, const char* text, s
     raiseFailure(brioerr_memoryFull, kAnswerNoMemory, "nBRIOS100::tStatus::kMemoryFull");
   }
   *answer = static_cast<char*>(memory);
+  return *answer;
+}
+
+void TarnRoutingAdaptorSession::deliverAnswer(char** answer, const char* text, std::size_t size) {
+  char* memory = answerMemory(answer, size);
   if (size == 0) return;
   const std::size_t length = std::min(std::strlen(text), size - 1);
-  std::memcpy(*answer, text, length);
-  (*answer)[length] = '\0';
+  std::memcpy(memory, text, length);
+  memory[length] = '\0';
 }
 
 }  // namespace tarn

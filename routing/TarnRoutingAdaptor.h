@@ -5,12 +5,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 
 #include "codegen/tInterfaceProxy_routing.h"
 #include "kestrel/quill_ra_kestrel.h"
 #include "routing/RoutingAdaptorSessionInterface.h"
 #include "routing/TopographyInfoRegistration.h"
 #include "routing/tDemotionNotification.h"
+#include "routing/tSessionLink.h"
+#include "routing/tTerminalNames.h"
 
 namespace tarn {
 
@@ -49,6 +53,8 @@ class TarnRoutingAdaptorSession final : public quill::RoutingAdaptorSessionInter
 
   nKESTREL1400::tInterfaceProxy_routing& routingProxy() noexcept { return proxy_; }
   const tTopographyInfo& topography() const noexcept { return *topography_; }
+  // The topography's terminal names as route requests match them.
+  const tTerminalNames& terminalNames() const noexcept { return *terminalNames_; }
   // Tells the driver which session asks: unique among the live sessions.
   std::uint64_t sessionId() const noexcept { return reinterpret_cast<std::uintptr_t>(this); }
   const char* devicePath() const noexcept { return devicePath_; }
@@ -56,6 +62,9 @@ class TarnRoutingAdaptorSession final : public quill::RoutingAdaptorSessionInter
   // Places `text` (`size` bytes with its NUL) into memory from the
   // framework's allocator and stores it in *answer.
   void deliverAnswer(char** answer, const char* text, std::size_t size);
+  // The framework's memory of `size` bytes (at least 1) for an answer that
+  // is written straight into it, stored in *answer.
+  char* answerMemory(char** answer, std::size_t size);
 
  private:
   void build(const char* devicePath);
@@ -68,8 +77,10 @@ class TarnRoutingAdaptorSession final : public quill::RoutingAdaptorSessionInter
   nKESTREL1400::tInterfaceProxy_routing proxy_;
   tQuillAnswerAllocator allocator_;
   const tTopographyInfo* topography_ = nullptr;
+  std::optional<tTerminalNames> terminalNames_;
   tSessionReader* reader_ = nullptr;
   tDemotionNotification demotion_;
+  std::shared_ptr<tSessionLink> link_;
   char devicePath_[kMaxDevicePathLength + 1] = {};
 };
 

@@ -22,7 +22,9 @@ constexpr const char* kFile = "TarnRoutingAdaptor";
 constexpr kSourceLocation kUnknownAttribute{kFile, 402};
 constexpr kSourceLocation kUnknownMode{kFile, 431};
 constexpr kSourceLocation kAtEnd{kFile, 446};
+constexpr kSourceLocation kSessionGone{kFile, 448};
 constexpr const char* kAtEndText = "the terminal iterator is at its end: no terminal to read";
+constexpr const char* kSessionGoneText = "the terminal iterator's session has been destroyed: nothing to reset through";
 
 const tTerminalAttribute* findAttribute(std::span<const tTerminalAttribute> table, const char* name) {
   if (name == nullptr) return nullptr;
@@ -60,15 +62,14 @@ const void* attributeField(const TarnTerminalIterator& iterator, std::span<const
 }  // namespace
 
 const tTerminalInfo* TarnTerminalIterator::currentTerminal() const noexcept {
-  const tTopographyInfo& topography = session_->topography();
-  return index_ < topography.terminalCount ? &topography.terminals[index_] : nullptr;
+  return index_ < topography_->terminalCount ? &topography_->terminals[index_] : nullptr;
 }
 
 void TarnTerminalIterator::next(tStatusReport*) {
   if (!isEnd()) ++index_;
 }
 
-bool TarnTerminalIterator::isEnd() { return index_ >= session_->topography().terminalCount; }
+bool TarnTerminalIterator::isEnd() { return index_ >= topography_->terminalCount; }
 
 const char* TarnTerminalIterator::getStringAttribute(const char* name, tStatusReport* status) {
   const void* field = attributeField(*this, kStringTerminalAttributes, name, status);
@@ -98,9 +99,14 @@ void TarnTerminalIterator::resetTerminal(const char* mode, tStatusReport* status
     reportFailure(*status, brioerr_invalidParameter, kAtEnd, "brioerr_invalidParameter", kAtEndText);
     return;
   }
+  nKESTREL1400::tInterfaceProxy_routing* proxy = link_->proxy();
+  if (proxy == nullptr) {
+    reportFailure(*status, brioerr_invalidParameter, kSessionGone, "brioerr_invalidParameter", kSessionGoneText);
+    return;
+  }
   tStatus local;
   seedStatusFromReport(local, *status);
-  session_->routingProxy().resetTerminal(terminal->id, resetMode->value, local);
+  proxy->resetTerminal(terminal->id, resetMode->value, local);
   if (local.code != 0) local.copyToReport(*status);
 }
 
@@ -118,7 +124,7 @@ std::uint32_t TarnRoutingAdaptorSession::calculateResetTerminal(quill::TerminalI
 }
 
 quill::TerminalIteratorInterface* TarnRoutingAdaptorSession::getAllTerminals(tStatusReport*) {
-  return new TarnTerminalIterator(*this);
+  return new TarnTerminalIterator(*topography_, link_);
 }
 
 }  // namespace tarn

@@ -3,18 +3,22 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "routing/TerminalIteratorInterface.h"
+#include "routing/TopographyInfoRegistration.h"
+#include "routing/tSessionLink.h"
 #include "routing/tTerminalInfo.h"
 
 namespace tarn {
 
-class TarnRoutingAdaptorSession;
-
 class TarnTerminalIterator final : public quill::TerminalIteratorInterface {
  public:
-  // The session must outlive the iterator.
-  explicit TarnTerminalIterator(TarnRoutingAdaptorSession& session) noexcept : session_(&session) {}
+  // The session should outlive the iterator. The iterator keeps no pointer
+  // to it: the topography is constant data, and a reset goes through the
+  // link, which the session severs when it ends.
+  TarnTerminalIterator(const tTopographyInfo& topography, std::shared_ptr<const tSessionLink> link) noexcept
+      : topography_(&topography), link_(std::move(link)) {}
 
   // Stays at the end once there.
   void next(tStatusReport* status) override;
@@ -26,11 +30,11 @@ class TarnTerminalIterator final : public quill::TerminalIteratorInterface {
 
   // The terminal at the current position; null at the end.
   const tTerminalInfo* currentTerminal() const noexcept;
-  TarnRoutingAdaptorSession& session() const noexcept { return *session_; }
 
  private:
   std::uint64_t index_ = 0;
-  TarnRoutingAdaptorSession* session_;
+  const tTopographyInfo* topography_;
+  std::shared_ptr<const tSessionLink> link_;
 };
 
 }  // namespace tarn

@@ -5,7 +5,7 @@
 #include "json/jsonReader.h"
 #include "routing/routeRequestDocuments.h"
 #include "routing/routeRequestError.h"
-#include "routing/terminalNames.h"
+#include "routing/tRequestReader.h"
 
 namespace tarn {
 
@@ -23,7 +23,27 @@ const char* documentOfType(const char* document, std::int32_t type) noexcept {
   return value.text;
 }
 
-void readDestinations(const char* destinations, const tTopographyInfo& topography, tRouteRequest& request) {
+namespace {
+
+// The ordinary document, an array of names, read in one pass; false where
+// the thorough walk below must decide.
+bool readDestinationsInOnePass(const char* destinations, const tTerminalNames& names, tRouteRequest& request) {
+  if (destinations == nullptr) return false;
+  tRequestReader reader(destinations);
+  return reader.elements([&] {
+    const char* name = nullptr;
+    std::size_t length = 0;
+    if (!reader.string(name, length)) return false;
+    request.destinations.append(names.idOf(name, length));
+    return true;
+  });
+}
+
+}  // namespace
+
+void readDestinations(const char* destinations, const tTerminalNames& names, tRouteRequest& request) {
+  if (readDestinationsInOnePass(destinations, names, request)) return;
+  request.destinations.resize(0);
   const char* array = documentOfType(destinations, jsonz_typeArray);
   if (array == nullptr) return;
   for (const char* p = jsonz_firstElement(array); p != nullptr; p = jsonz_nextElement(p)) {
@@ -33,7 +53,7 @@ void readDestinations(const char* destinations, const tTopographyInfo& topograph
       refuseRequest(kTerminalsMustBeStringsLine, "Terminals must be strings",
                     {destinations, std::strlen(destinations)});
     }
-    request.destinations.append(terminalIdByName(topography, element.text, element.length));
+    request.destinations.append(names.idOf(element.text, element.length));
   }
 }
 

@@ -9,8 +9,8 @@
 
 #include "json/jsonReader.h"
 #include "platform/driverWireFormat.h"
-#include "routing/TopographyInfoRegistration.h"
 #include "routing/tInlineArray.h"
+#include "routing/tTerminalNames.h"
 
 namespace tarn {
 
@@ -27,8 +27,8 @@ struct tRouteRequest {
   tRouteModifiers modifiers;
 };
 
-void readSeeds(const char* seeds, const tTopographyInfo& topography, tRouteRequest& request);
-void readDestinations(const char* destinations, const tTopographyInfo& topography, tRouteRequest& request);
+void readSeeds(const char* seeds, const tTerminalNames& names, tRouteRequest& request);
+void readDestinations(const char* destinations, const tTerminalNames& names, tRouteRequest& request);
 void readModifiers(const char* modifiers, tRouteModifiers& result);
 
 // Whether a member key (raw, as the reader found it) is `name`: unescaped

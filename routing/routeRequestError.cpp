@@ -7,6 +7,7 @@
 #include "platform/tStatusReport.h"
 #include "platform/zeerrException.h"
 #include "routing/strictJsonValue.h"
+#include "routing/wellFormedText.h"
 
 namespace tarn {
 namespace {
@@ -32,12 +33,15 @@ std::string unescaped(tDocumentSpan raw) {
   return text;
 }
 
+// The report is JSON, and JSON is UTF-8: bytes that are not well-formed
+// UTF-8 would make it unreadable to a strict reader, so such a document goes
+// in as a string with those bytes replaced.
 char* addDocument(char* position, tDocumentSpan document, const jsonz_growHandler& grow) {
-  const std::string text = document.text != nullptr ? std::string(document.text, document.length) : "null";
-  if (document.text == nullptr || isStrictJsonValue(text.c_str(), text.size())) {
-    return jsonz_addRaw(position, "json", text.c_str(), grow);
+  if (document.text == nullptr) return jsonz_addRaw(position, "json", "null", grow);
+  if (isWellFormedUtf8(document.text, document.length) && isStrictJsonValue(document.text, document.length)) {
+    return jsonz_addRaw(position, "json", std::string(document.text, document.length).c_str(), grow);
   }
-  return jsonz_addString(position, "json", text.c_str(), grow);
+  return jsonz_addString(position, "json", wellFormedText(document.text, document.length).c_str(), grow);
 }
 
 }  // namespace

@@ -30,8 +30,9 @@ struct tDocumentSpan {
 // "quill_debug" is the message.
 [[noreturn]] void refuseRequest(std::uint32_t line, const char* message);
 // "quill_debug" is {"msg": message, "json": document}. The document goes in
-// as it stands when it is one complete strict JSON value, else as a string,
-// so the report stays valid JSON whatever the framework sent.
+// as it stands when it is one complete strict JSON value in well-formed
+// UTF-8, else as a string (ill-formed bytes replaced by '?'), so the report
+// stays valid JSON whatever the framework sent.
 [[noreturn]] void refuseRequest(std::uint32_t line, const char* message, tDocumentSpan document);
 // "Unexpected constraint type" with "constraint" (the unescaped key, given
 // raw), "expected_type" and "actual_type".

@@ -6,6 +6,7 @@
 #include "json/jsonReader.h"
 #include "routing/routeRequestDocuments.h"
 #include "routing/routeRequestError.h"
+#include "routing/tRequestReader.h"
 
 namespace tarn {
 namespace {
@@ -38,9 +39,37 @@ void readGroup(const char* group, bool required, tRouteModifiers& result) {
   }
 }
 
+// The ordinary document read in one pass: groups "required" and "optional"
+// of scalar modifiers. False where the thorough walk below must decide.
+bool readGroupInOnePass(tRequestReader& reader, bool required, tRouteModifiers& result) {
+  return reader.scalarMembers([&](const char* name, std::size_t length, const jsonz_value& value) {
+    if (value.type == jsonz_typeBool && nameIs(name, length, "calculateIgnoresReservations")) {
+      result.options = jsonz_isTrue(value) ? (result.options | kRouteOptionIgnoreReservations)
+                                           : (result.options & ~kRouteOptionIgnoreReservations);
+      return true;
+    }
+    if (required && value.type != jsonz_typeBool && value.type != jsonz_typeString) return false;
+    if (required) result.unsatisfiable = true;
+    return true;
+  });
+}
+
+bool readModifiersInOnePass(const char* modifiers, tRouteModifiers& result) {
+  if (modifiers == nullptr) return false;
+  tRequestReader reader(modifiers);
+  return reader.members([&](const char* name, std::size_t length) {
+    const bool required = nameIs(name, length, "required");
+    return reader.peek() == '{' && (required || nameIs(name, length, "optional")) &&
+           readGroupInOnePass(reader, required, result);
+  });
+}
+
 }  // namespace
 
 void readModifiers(const char* modifiers, tRouteModifiers& result) {
+  const tRouteModifiers initial = result;
+  if (readModifiersInOnePass(modifiers, result)) return;
+  result = initial;
   const char* object = documentOfType(modifiers, jsonz_typeObject);
   if (object == nullptr) return;
   jsonz_value key{};

@@ -29,6 +29,12 @@ char* tAnswerBuffer::doubleSize(char* position) {
   return data_ + offset;
 }
 
+std::size_t tAnswerBuffer::sizeFor(std::size_t length) noexcept {
+  std::size_t size = kInitialSize;
+  while (size < length + 2) size *= 2;
+  return size;
+}
+
 tUnsignedText::tUnsignedText(std::uint32_t value) noexcept {
   char reversed[10];
   std::size_t count = 0;

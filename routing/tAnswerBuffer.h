@@ -26,6 +26,9 @@ class tAnswerBuffer {
   const char* text() const noexcept { return data_; }
   // The whole buffer: 256 bytes times a power of two.
   std::size_t size() const noexcept { return size_; }
+  // The size the buffer has grown to once it holds a text of `length`
+  // characters: the text, its NUL and the sentinel fit.
+  static std::size_t sizeFor(std::size_t length) noexcept;
   const jsonz_growHandler& grow() const noexcept { return grow_; }
 
  private:

@@ -242,6 +242,16 @@ KESTREL_API int32_t KESTREL_updateFirmware2(tKestrelHandle handle, const uint8_t
 #define KESTREL_WATCHDOG_NOTIFY_EXPIRED_RESET 4   /* expired, the controller resets */
 #define KESTREL_WATCHDOG_NOTIFY_EXPIRED_TRIGGER 5 /* expired, the watchdog trigger fired */
 
+/*
+ * Opening while the watchdog session is open adds a reference; each close
+ * drops one. The last close ends the session: a wait in progress in this
+ * process returns 3 at once, the close waits until every call in flight on
+ * the session has returned, and then the driver receives, in this order,
+ * the timer's stop, the end of the notification registration and the close
+ * of the device. Once the last close has returned, no request of the closed
+ * session reaches the driver; calls with the handle answer
+ * kestrelerr_invalidHandle until the next open.
+ */
 KESTREL_API int32_t KESTREL_openWatchdog(tKestrelHandle* handle);
 KESTREL_API void KESTREL_closeWatchdog(tKestrelHandle handle);
 KESTREL_API int32_t KESTREL_startWatchdogTimer(tKestrelHandle handle);

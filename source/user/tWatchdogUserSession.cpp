@@ -100,11 +100,13 @@ void tWatchdogUserSession::construct(tStatusReport& status) noexcept {
   sessionStatus_.copyToReport(status);
 }
 
-// Runs under the module lock, which keeps new operations out. The
-// notification stream ends first, so that waits in flight return; the stop
-// goes last, after every request in flight has reached the driver.
+// Runs under the module lock, which keeps new operations out. The session
+// wakes its own waiters through the reader's wake-up pipe (a wait in
+// progress, or one about to start, returns 3) without telling the driver
+// anything, and lets every operation in flight return. Only then does the
+// driver see the session end, in the order it expects: the timer stopped,
+// the registration ended, the device closed. Nothing of the session follows.
 void tWatchdogUserSession::shutDown() noexcept {
-  notification_.disable();
   tStatus ignored;
   reader_.cancel(ignored);
   waitForOperations();
@@ -112,6 +114,8 @@ void tWatchdogUserSession::shutDown() noexcept {
     tStatus discarded;
     proxy_.stopWatchdogTimer(discarded);
   }
+  notification_.disable();
+  if (proxy_.isOpen()) proxy_.close();
 }
 
 tWatchdogUserSession::~tWatchdogUserSession() {

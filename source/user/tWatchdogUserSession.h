@@ -5,9 +5,10 @@
 // Opening while a session is open adds a reference to it, as for the
 // controller; the last close stops the timer and ends the session. A close
 // on one thread while another is inside an operation or a wait is safe: the
-// close ends the notification stream at once (a waiter returns 3), lets the
-// requests in flight reach the driver and only then stops the timer, so no
-// request of the session follows the stop.
+// close wakes the session's waiters itself (a waiter returns 3), lets the
+// requests in flight reach the driver and only then stops the timer, ends
+// the notification registration and closes the device, in that order, so
+// no request of the session follows them.
 #pragma once
 
 #include <pthread.h>
@@ -48,8 +49,8 @@ class tWatchdogUserSession final : public tSharedSession {
   ~tWatchdogUserSession() override;
 
   void construct(tStatusReport& status) noexcept;
-  // Ends the notification stream, waits for the operations in flight and
-  // stops the timer; the rest goes with the last reference.
+  // Wakes the waiters, waits for the operations in flight, then stops the
+  // timer, ends the registration and closes the device.
   void shutDown() noexcept;
   template <typename Request>
   void request(tStatusReport& status, Request send) noexcept;

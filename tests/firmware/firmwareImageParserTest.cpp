@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "firmware/base64Payload.h"
+#include "firmware/crc32Castagnoli.h"
 #include "firmware/firmwareFileWriter.h"
 #include "firmware/tFirmwareImageParser.h"
 #include "kestrel/kestrel.h"
@@ -133,6 +136,54 @@ TEST(FirmwareImageParser, ReportsTheFirstBadSection) {
   EXPECT_EQ(parsed.images, std::vector<std::string>{"SAFEMODE 1.0.0f0 kept"});
   EXPECT_NE(parsed.report.find("\"file\":\"tFirmwareImageParser\""), std::string::npos) << parsed.report;
   EXPECT_NE(parsed.report.find("\"component\":\"kestrel\""), std::string::npos) << parsed.report;
+}
+
+// Mended: every key is read from its own section; the next section's
+// lines are not this one's.
+TEST(FirmwareImageParser, AKeyMissingFromItsSectionIsNotTakenFromTheNext) {
+  const std::string next = section("SAFEMODE", "99.0.0f0", "s");
+  for (const char* line : {"UpdateType::FWUpdate\r\n", "Version::1.0.0f0\r\n",
+                           "TargetDevice::BIOS\r\n", "CRC::", "ByteCount::1\r\n"}) {
+    std::string first = section("BIOS", "1.0.0f0", "b");
+    first.erase(first.find(line), line == std::string("CRC::") ? 17 : std::string(line).size());
+    const auto parsed = parse(section("MARTEN", "1.0.0f0", "kept") + first + next);
+    EXPECT_EQ(parsed.code, kestrelerr_invalidImage) << line;
+    EXPECT_EQ(parsed.images, std::vector<std::string>{"MARTEN 1.0.0f0 kept"}) << line;
+  }
+}
+
+// A key counts wherever it stands in its section, its payload included,
+// where its letters are payload too: "abc" and the 8 bytes that the 11
+// letters and digits of "ByteCount::11" decode to.
+TEST(FirmwareImageParser, AKeyInsideThePayloadCounts) {
+  std::uint8_t decoded[32] = {};
+  const std::string letters = "YWJjByteCount11";
+  const std::size_t size = nFirmware::decodeBase64Bytewise(letters.data(), letters.size(), decoded);
+  ASSERT_EQ(size, 11u);
+  char crc[32];
+  std::snprintf(crc, sizeof crc, "CRC::0x%08X\r\n", nFirmware::crc32Castagnoli(decoded, size));
+  const std::string file = std::string("HeaderVersion::1\r\nUpdateType::FWUpdate\r\nVersion::1.0.0f0\r\n") +
+                           "TargetDevice::BIOS\r\n" + crc + "\r\nYWJjByteCount::11\r\n";
+  const auto parsed = parse(file + section("SAFEMODE", "1.0.0f0", "s"));
+  EXPECT_EQ(parsed.code, 0) << parsed.report;
+  EXPECT_EQ(parsed.images, (std::vector<std::string>{"BIOS 1.0.0f0 " + std::string(reinterpret_cast<char*>(decoded), size),
+                                                     "SAFEMODE 1.0.0f0 s"}));
+}
+
+// The next section's key may follow a payload's last character directly:
+// the payload ends where the key begins, whatever part of a four-character
+// group or of a 64-byte block stands before it.
+TEST(FirmwareImageParser, APayloadEndsWhereTheNextKeyBeginsWhereverThatIs) {
+  const std::string next = section("SAFEMODE", "1.0.0f0", "s");
+  for (std::size_t size = 1; size < 200; ++size) {
+    std::string content(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>(i * 37 + size);
+    std::string first = section("BIOS", "1.0.0f0", content);
+    first.resize(first.size() - 2);  // the payload's last line end
+    const auto parsed = parse(first + next);
+    ASSERT_EQ(parsed.code, 0) << size << " " << parsed.report;
+    EXPECT_EQ(parsed.images, (std::vector<std::string>{"BIOS 1.0.0f0 " + content, "SAFEMODE 1.0.0f0 s"})) << size;
+  }
 }
 
 TEST(FirmwareImageParser, AReportHoldingAnErrorParsesNothing) {

@@ -158,6 +158,24 @@ TEST_F(FirmwareUpdate, NothingIsInstalledFromAFileThatFailsVerification) {
   EXPECT_EQ(companionRecord(), "1.4.0f2");
 }
 
+// Mended: a key is read from its own section. A BIOS section without a
+// Version once took the next section's 99.0.0f0 and installed over the
+// newer BIOS with force 0; a section without a TargetDevice took MARTEN.
+TEST_F(FirmwareUpdate, ASectionNeverBorrowsAKeyFromTheNextOne) {
+  startController("1.0.0f0");
+  std::string noVersion = file({{"BIOS", "0.1.0f0", "old bios"}, {"SAFEMODE", "99.0.0f0", "s"}});
+  noVersion.erase(noVersion.find("Version::0.1.0f0\r\n"), 18);
+  std::string noTarget = file({{"BIOS", "9.0.0f0", "not a companion image"}, {"MARTEN", "9.0.0f0", "m"}});
+  noTarget.erase(noTarget.find("TargetDevice::BIOS\r\n"), 20);
+  for (const std::string& borrowing : {noVersion, noTarget}) {
+    for (std::int32_t force : {0, 1}) EXPECT_EQ(update(borrowing, force), kestrelerr_invalidImage) << force;
+  }
+  EXPECT_TRUE(biosImages().empty());
+  EXPECT_TRUE(companionImages().empty());
+  EXPECT_TRUE(safeModeImages().empty());
+  EXPECT_EQ(companionRecord(), "1.4.0f2");
+}
+
 // Mended: the version tool's output is read up to a bound, so a tool that
 // never stops printing does not hold the update up.
 TEST_F(FirmwareUpdate, EndlessVersionToolOutputIsCutOff) {

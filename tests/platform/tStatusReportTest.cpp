@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/zeerrException.h"
+#include "tests/support/zeroFillingReallocate.h"
 
 using namespace nKESTREL1400;
 
@@ -102,6 +103,25 @@ TEST(tStatusReport, FailedGrowthKeepsTheCodeAndSaysSo) {
   EXPECT_EQ(report.code, -9);
   EXPECT_EQ(std::string(report.report), R"({"line":1,"component":"kestrel"})");
   releaseReport(report);
+}
+
+TEST(tStatusReport, GrowthAndReservationLayTheBufferOutAfterTheOwnersReallocation) {
+  const std::string file(300, 'f');
+  tStatusReport grown{0, 0, &zeroFillingReallocate, nullptr};
+  bool complete = false;
+  setCode(grown, -1, {file.c_str(), 7}, &complete);
+  EXPECT_TRUE(complete);
+  EXPECT_EQ(text(grown), R"({"file":")" + file + R"(","line":7,"component":"kestrel"})");
+  EXPECT_EQ(grown.report[grown.capacity - 1], 'J');
+  releaseReport(grown);
+
+  tStatusReport reserved{0, 0, &zeroFillingReallocate, nullptr};
+  ASSERT_TRUE(setReportText(reserved, R"({"a":1})"));
+  char* position = reserveReportSpace(reserved, 320);
+  ASSERT_NE(position, nullptr);
+  EXPECT_NE(jsonz_addString(position, "b", file.c_str()), nullptr);
+  EXPECT_EQ(text(reserved), R"({"a":1,"b":")" + file + R"("})");
+  releaseReport(reserved);
 }
 
 TEST(tStatusReport, MergeFromMovesTheBufferBetweenDefaultRecords) {

@@ -135,6 +135,60 @@ TEST_F(RouteSession, ModifierGroupsSetTheOptions) {
   }
 }
 
+// Seeds as the driver received them: "id:cost" or "id:cost:inv".
+std::vector<std::string> sentSeeds() {
+  std::vector<std::string> seeds;
+  for (const tRouteSeed& s : nKESTRELSIM::tSimulator::instance().triggerRouter().lastSeeds()) {
+    seeds.push_back(std::to_string(s.terminalId) + ":" + std::to_string(s.cost) + (s.inversionNeeded != 0 ? ":inv" : ""));
+  }
+  return seeds;
+}
+
+// Documents of every shape read as they always did: the ordinary ones in
+// one pass, the others (escaped names, nested values, repeated members)
+// the thorough way, and a document that is not valid contributes nothing,
+// even where a refusal stands before the fault. (What the driver answers
+// does not matter here, only what it was sent.)
+TEST_F(RouteSession, EveryShapeOfDocumentReadsAlike) {
+  const struct {
+    const char* seeds;
+    const char* destinations;
+    std::vector<std::string> sent;  // empty: nothing reaches the driver
+    std::uint32_t options = 0;
+    const char* modifiers = "{}";
+  } cases[] = {
+      {R"( [ { "terminal" : "pxi_TRIG3" , "cost" : 0012 , "constraints" : { "inversionNeeded" : true } } ] tail)",
+       R"([ "float" ] tail)", {"7:12:inv"}},
+      {R"([{"cost":1,"terminal":"FLOAT","cost":2e0,"constraints":{"inversionNeeded":true},"constraints":5}])",
+       R"(["FLOAT"])", {"1:2"}},
+      {R"([{"terminal":"TRIG_SMB","cost":3,"x":[{"y":null}],"constraints":{"other":"s","z":[1],"inversionNeeded":false,"w":null}}])",
+       R"(["FLOAT"])", {"2:3"}},
+      {R"([{"terminal":"PXI_Trig0_and_more_than_sixteen","cost":4294967295,"constraints":{"unknown":7}}])",
+       R"(["PXI_TRIG0"])", {"0:4294967295"}},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{}}])", R"(["FLOAT"])", {"1:1"}, 1,
+       R"({"optional":{"calculateIgnoresReservations":true},"other":{"a":[1]}})"},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{}},])", R"(["FLOAT"])", {}},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{},}])", R"(["FLOAT"])", {}},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{}}])", R"(["FLOAT",])", {}},
+      {R"([{"terminal":5,"cost":1,"constraints":{}} x])", R"(["FLOAT"])", {}},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{"inversionNeeded":1}}, truex])", R"(["FLOAT"])", {}},
+      {R"([{"terminal":"FLOAT","cost":1,"constraints":{}}])", "[\"FLO\x01AT\"]", {}},
+  };
+  for (const auto& c : cases) {
+    sim().clearRequests();
+    const tRouteCall call = calculate(c.seeds, c.destinations, c.modifiers);
+    if (c.sent.empty()) {
+      EXPECT_EQ(call.code, 0) << c.seeds << " " << c.destinations << " " << call.report;
+      EXPECT_EQ(call.answer, "[]") << c.seeds << " " << c.destinations;
+      EXPECT_EQ(driverCalls(kCalculateRoute), 0u) << c.seeds << " " << c.destinations;
+      continue;
+    }
+    ASSERT_EQ(driverCalls(kCalculateRoute), 1u) << c.seeds;
+    EXPECT_EQ(sentSeeds(), c.sent) << c.seeds;
+    EXPECT_EQ(sentOptions(sim()), c.options) << c.modifiers;
+  }
+}
+
 TEST_F(RouteSession, InvalidDocumentsAreRefusedWithTheirMessageAndLeaveTheAnswerAlone) {
   const struct {
     const char* seeds;
@@ -172,25 +226,65 @@ TEST_F(RouteSession, InvalidDocumentsAreRefusedWithTheirMessageAndLeaveTheAnswer
   EXPECT_EQ(driverCalls(kCalculateRoute), 0u);
 }
 
-// Whatever the framework sends, the report stays one JSON object: a
-// document that is not exactly one strict JSON value goes in as a string.
-TEST_F(RouteSession, ReportsStayJsonWhateverTheDocumentsHold) {
+// Strict UTF-8 by the table of well-formed byte sequences: each lead byte
+// range with the range its first continuation byte must fall in.
+bool isStrictUtf8(const std::string& text) {
+  struct tRow {
+    unsigned char leadFirst, leadLast, secondFirst, secondLast;
+    int length;
+  };
+  static constexpr tRow kRows[] = {{0xC2, 0xDF, 0x80, 0xBF, 2}, {0xE0, 0xE0, 0xA0, 0xBF, 3},
+                                   {0xE1, 0xEC, 0x80, 0xBF, 3}, {0xED, 0xED, 0x80, 0x9F, 3},
+                                   {0xEE, 0xEF, 0x80, 0xBF, 3}, {0xF0, 0xF0, 0x90, 0xBF, 4},
+                                   {0xF1, 0xF3, 0x80, 0xBF, 4}, {0xF4, 0xF4, 0x80, 0x8F, 4}};
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    const tRow* row = nullptr;
+    for (const tRow& r : kRows) {
+      if (lead >= r.leadFirst && lead <= r.leadLast) row = &r;
+    }
+    if (row == nullptr || i + static_cast<std::size_t>(row->length) > text.size()) return false;
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    if (second < row->secondFirst || second > row->secondLast) return false;
+    for (int k = 2; k < row->length; ++k) {
+      if ((static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80) return false;
+    }
+    i += static_cast<std::size_t>(row->length);
+  }
+  return true;
+}
+
+// Whatever the framework sends, the report stays one JSON object in UTF-8:
+// a document that is not exactly one strict JSON value goes in as a string,
+// and so does one with bytes that are not well-formed UTF-8 (replaced).
+TEST_F(RouteSession, ReportsStayJsonAndUtf8WhateverTheDocumentsHold) {
   const struct {
+    const char* seeds;
     const char* destinations;
     const char* modifiers;
     const char* json;
   } cases[] = {
-      {R"(["FLOAT", 2] trailing text)", "{}", R"("[\"FLOAT\", 2] trailing text")"},
-      {"[1.]", "{}", R"("[1.]")"},
-      {"[-]", "{}", R"("[-]")"},
-      {"[\"FLOAT\", 2]\x01", "{}", R"("[\"FLOAT\", 2]\u0001")"},
-      {"[]", R"({"required":[1]}})", R"("{\"required\":[1]}}")"},
-      {"[]", R"({"required":[1e+]})", R"("{\"required\":[1e+]}")"},
-      {"[]", R"({"required":[-0.5e-3]} )", R"({"required":[-0.5e-3]} )"},
+      {"[]", R"(["FLOAT", 2] trailing text)", "{}", R"("[\"FLOAT\", 2] trailing text")"},
+      {"[]", "[1.]", "{}", R"("[1.]")"},
+      {"[]", "[-]", "{}", R"("[-]")"},
+      {"[]", "[\"FLOAT\", 2]\x01", "{}", R"("[\"FLOAT\", 2]\u0001")"},
+      {"[]", "[]", R"({"required":[1]}})", R"("{\"required\":[1]}}")"},
+      {"[]", "[]", R"({"required":[1e+]})", R"("{\"required\":[1e+]}")"},
+      {"[]", "[]", R"({"required":[-0.5e-3]} )", R"({"required":[-0.5e-3]} )"},
+      {"[{\"cost\":1,\"constraints\":{},\"note\":\"\xff\xfe\"}]", "[]", "{}",
+       R"("{\"cost\":1,\"constraints\":{},\"note\":\"??\"}")"},
+      {"[]", "[\"FLOAT\", 2, \"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82\"]", "{}",
+       R"("[\"FLOAT\", 2, \"???????????\"]")"},
+      {"[]", "[2, \"PXI_Trig\xC3\xA9\xF0\x9F\x98\x80\"]", "{}", "[2, \"PXI_Trig\xC3\xA9\xF0\x9F\x98\x80\"]"},
   };
   for (const auto& c : cases) {
-    const tRouteCall call = calculate("[]", c.destinations, c.modifiers);
-    ASSERT_EQ(call.code, -52005) << c.destinations << c.modifiers;
+    const tRouteCall call = calculate(c.seeds, c.destinations, c.modifiers);
+    ASSERT_EQ(call.code, -52005) << c.seeds << c.destinations << c.modifiers;
+    EXPECT_TRUE(isStrictUtf8(call.report)) << call.report;
     EXPECT_TRUE(nlohmann::json::accept(call.report)) << call.report;
     EXPECT_NE(call.report.find(std::string(R"("json":)") + c.json + "}}"), std::string::npos) << call.report;
   }

@@ -2,6 +2,7 @@
 // end of the walk, and the two resets the driver serves.
 #include "routingFixture.h"
 #include "platform/tStatusReport.h"
+#include "tests/support/zeroFillingReallocate.h"
 #include "tools/quillhost/terminalTable.h"
 
 namespace {
@@ -103,6 +104,18 @@ TEST_F(TerminalsTest, EachGetterKnowsOnlyItsOwnNamesExactly) {
   EXPECT_EQ(quill_ra_kestrel_TerminalIterator_getU32Attribute(iterator_, "id", status_), 9u);
 }
 
+// The report must grow through a framework's reallocation that leaves no
+// sentinel, without reading past a buffer.
+TEST_F(TerminalsTest, AReportGrowsThroughAFrameworkReallocationThatLeavesNoSentinel) {
+  tStatusReport status{0, 0, &zeroFillingReallocate, nullptr};
+  EXPECT_EQ(quill_ra_kestrel_TerminalIterator_getU32Attribute(iterator_, "no such attribute", &status), 0u);
+  EXPECT_EQ(status.code, zepalerr_badSelector);
+  ASSERT_NE(status.report, nullptr);
+  EXPECT_STREQ(status.report, R"({"error_constant":"zepalerr_badSelector","file":"TarnRoutingAdaptor",)"
+                              R"("line":402,"component":"kestrel"})");
+  zeroFillingReallocate(&status, 0);
+}
+
 TEST_F(TerminalsTest, AtTheEndNothingIsReadAndTheIteratorStays) {
   moveToEnd();
   quill_ra_kestrel_TerminalIterator_next(iterator_, status_);
@@ -177,6 +190,49 @@ TEST_F(TerminalsTest, CalculateResetTerminalAsksTheDriverForTheCurrentTerminal) 
   EXPECT_EQ(quill_ra_kestrel_TerminalIterator_calculateResetTerminal(session_, iterator_, "Default", status), 0u);
   EXPECT_EQ(status.code(), zepalerr_badSelector);
   EXPECT_EQ(sim().requests(kCalculateResetTerminal).size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// Mended: keeping the session alive is the caller's duty, but an iterator
+// used after its session was destroyed reads the topography's constant
+// table instead of freed memory, and a reset through it is refused without
+// reaching the driver.
+TEST_F(RoutingTest, AnIteratorThatOutlivesItsSessionReadsConstantDataAndResetsNothing) {
+  quill_ra_kestrel_session* session = open();
+  tFrameworkStatus status;
+  quill_ra_kestrel_iterator* iterator = quill_ra_kestrel_getAllTerminals(session, status);
+  ASSERT_NE(iterator, nullptr);
+  quill_ra_kestrel_TerminalIterator_next(iterator, status);
+  quill_ra_kestrel_destroySession(session);
+  sim().clearRequests();
+
+  EXPECT_STREQ(quill_ra_kestrel_TerminalIterator_getStringAttribute(iterator, "name", status), "TRIG_SMB");
+  EXPECT_EQ(quill_ra_kestrel_TerminalIterator_getU32Attribute(iterator, "id", status), 2u);
+  EXPECT_TRUE(quill_ra_kestrel_TerminalIterator_getBoolAttribute(iterator, "isOwned", status));
+  std::size_t walked = 1;  // FLOAT, passed before the session went
+  for (; !quill_ra_kestrel_TerminalIterator_isEnd(iterator); quill_ra_kestrel_TerminalIterator_next(iterator, status)) {
+    ++walked;
+  }
+  EXPECT_EQ(walked, 11u);
+  EXPECT_EQ(status.code(), 0) << status.text();
+
+  quill_ra_kestrel_iterator* other = nullptr;
+  {
+    quill_ra_kestrel_session* second = open();
+    other = quill_ra_kestrel_getAllTerminals(second, status);
+    quill_ra_kestrel_destroySession(second);
+  }
+  tFrameworkStatus reset;
+  quill_ra_kestrel_TerminalIterator_resetTerminal(other, "default", reset);
+  EXPECT_EQ(reset.code(), brioerr_invalidParameter);
+  EXPECT_TRUE(reportHas(reset, "\"line\":448")) << reset.text();
+  EXPECT_TRUE(reportHas(reset, "session has been destroyed")) << reset.text();
+  EXPECT_TRUE(sim().requests(kResetTerminal).empty());
+  quill_ra_kestrel_TerminalIterator_destroy(other);
+  quill_ra_kestrel_TerminalIterator_destroy(iterator);
 }
 
 }  // namespace

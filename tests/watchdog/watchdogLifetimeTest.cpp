@@ -3,8 +3,11 @@
 // closed session, and the timer it stopped stays stopped.
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <string>
 #include <thread>
 
+#include "platform/driverWireFormat.h"
 #include "watchdogFixture.h"
 
 namespace {
@@ -56,6 +59,66 @@ TEST_F(WatchdogTest, NoRequestOfAClosedSessionReachesTheDriver) {
     }
   }
   EXPECT_EQ(lateRounds, 0) << "rounds in which a request reached the driver after the last close";
+}
+
+// The watchdog's model, recording when the device file was closed: the
+// length of the request log at that moment.
+class tCloseRecorder final : public nKESTRELSIM::tDriverModel {
+ public:
+  explicit tCloseRecorder(std::unique_ptr<nKESTRELSIM::tDriverModel> inner) : inner_(std::move(inner)) {}
+  void handle(nKESTRELSIM::tDriverRequest& request, nKESTRELSIM::iDriverEvents& events) override {
+    inner_->handle(request, events);
+  }
+  void released(std::uint64_t opener, nKESTRELSIM::iDriverEvents& events) override {
+    closedAt = static_cast<long>(nKESTRELSIM::tSimulator::instance().requests().size());
+    inner_->released(opener, events);
+  }
+  std::string interfaceName() const override { return inner_->interfaceName(); }
+
+  std::atomic<long> closedAt{-1};
+
+ private:
+  std::unique_ptr<nKESTRELSIM::tDriverModel> inner_;
+};
+
+// The last close while a thread keeps starting the timer and another waits:
+// the driver sees the stop, the end of the registration and the close of
+// the device last, in that order, and nothing of the session after them.
+TEST_F(WatchdogTest, TheLastCloseStopsUnregistersAndClosesInThatOrder) {
+  tCloseRecorder* recorder = nullptr;
+  sim().wrapModels([&](std::unique_ptr<nKESTRELSIM::tDriverModel> model) -> std::unique_ptr<nKESTRELSIM::tDriverModel> {
+    if (!model || model->interfaceName() != "hostController_hostControllerWatchdog") return model;
+    auto wrapped = std::make_unique<tCloseRecorder>(std::move(model));
+    recorder = wrapped.get();
+    return wrapped;
+  });
+  ASSERT_NE(recorder, nullptr);
+  const auto deadline = std::chrono::steady_clock::now() + kLongest;
+  for (int round = 0; round < kMostRounds / 3 && std::chrono::steady_clock::now() < deadline; ++round) {
+    open();
+    sim().clearRequests();
+    recorder->closedAt = -1;
+    std::atomic<int> ran{0};
+    std::thread starter = untilClosed(ran, [] { return KESTREL_startWatchdogTimer(kWatchdogHandle); });
+    auto waiting = waitAsync();
+    while (ran < 1) std::this_thread::yield();
+    KESTREL_closeWatchdog(kWatchdogHandle);
+    const auto atClose = sim().requests();
+    starter.join();
+    ASSERT_EQ(waiting.wait_for(kPatience), std::future_status::ready);
+    const tWaitResult wait = waiting.get();
+    EXPECT_TRUE(wait.code == kestrelerr_invalidHandle || (wait.code == 0 && wait.value == 3)) << wait.code;
+
+    ASSERT_GE(atClose.size(), 3u);
+    const auto& stop = atClose[atClose.size() - 2];
+    const auto& unregister = atClose.back();
+    EXPECT_EQ(stop.code, nKESTREL1400::nDriverWire::kStopWatchdogTimer) << "round " << round;
+    EXPECT_EQ(unregister.code, nKESTREL1400::nDriverWire::kUnregisterNotification) << "round " << round;
+    EXPECT_EQ(unregister.argument, kNotificationId);
+    EXPECT_EQ(recorder->closedAt, static_cast<long>(atClose.size())) << "the close came last";
+    EXPECT_EQ(sim().requests().size(), atClose.size()) << "a request reached the driver after the last close";
+    if (HasFailure()) break;
+  }
 }
 
 // A close while an operation waits in the driver for nothing: the close
