@@ -119,7 +119,7 @@ int printProblem(const std::string& operation, const std::string& message, const
 int printUsageError(const std::string& message, const std::string& hint) {
   tProblem problem;
   problem.name = "usage";
-  problem.meaning = "the command line is not valid; nothing was sent to the controller";
+  problem.meaning = "the command is not valid; it was refused before anything changed";
   problem.message = message;
   problem.hint = hint;
   return report(problem, kUsage);
