@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <numeric>
 
 namespace kestrelctl {
 namespace {
@@ -14,20 +13,19 @@ std::string upper(std::string text) {
   return text;
 }
 
-// Levenshtein distance of two short words.
+// Edits that turn one short word into the other: a letter added, left out,
+// changed, or two neighbours swapped (the commonest slip).
 std::size_t editDistance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  std::iota(row.begin(), row.end(), 0);
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
   for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
     for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
     }
   }
-  return row[b.size()];
+  return d[a.size()][b.size()];
 }
 
 std::string optionUsage(const CLI::Option& option) {
@@ -131,7 +129,8 @@ const CLI::Option* findOption(const CLI::App& app, std::string_view name) {
 
 std::string nearestName(std::string_view word, const std::vector<std::string>& candidates) {
   std::string best;
-  std::size_t bestDistance = word.size() / 3 + 1;
+  if (word.empty()) return best;
+  std::size_t bestDistance = std::max<std::size_t>(word.size() / 3, 1) + 1;
   for (const auto& candidate : candidates) {
     const std::size_t distance = editDistance(word, candidate);
     const bool prefix = word.size() >= 3 && candidate.starts_with(word);

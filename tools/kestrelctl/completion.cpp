@@ -77,13 +77,14 @@ void completeFilesFor(const CLI::Option* option) {
 std::vector<std::string> completionWords(const CLI::App& root, const std::vector<std::string>& typed) {
   const tPosition at = follow(root, typed);
   if (at.awaitingValue != nullptr) return valuesOf(at.awaitingValue);
-  if (at.command->get_name() == "help" && at.command->get_parent() == &root) return helpWords(root, at.arguments);
   std::vector<std::string> words;
-  if (at.arguments.empty()) {
+  if (at.command->get_name() == "help" && at.command->get_parent() == &root) {
+    words = helpWords(root, at.arguments);
+  } else if (at.arguments.empty()) {
     for (const CLI::App* sub : subcommandsOf(*at.command)) words.push_back(sub->get_name());
   }
   const auto arguments = argumentsOf(*at.command);
-  if (!arguments.empty()) {
+  if (!arguments.empty() && at.command->get_name() != "help") {
     const std::size_t index = std::min(at.arguments.size(), arguments.size() - 1);
     if (index == at.arguments.size() || isRepeatable(*arguments[index])) {
       for (auto& word : valuesOf(arguments[index])) words.push_back(std::move(word));

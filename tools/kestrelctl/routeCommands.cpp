@@ -109,6 +109,12 @@ void tRouteOperations::reset() {
   ticket_.clear();
 }
 
+int tRouteOperations::check() const {
+  if (calculate_->parsed()) return seedsOf(calculation_) ? kSuccess : kUsage;
+  if (ticket_ == "last" || parseU32(ticket_)) return kSuccess;
+  return printUsageError("'" + ticket_ + "' is not a route ticket: give the number 'calculate' printed, or 'last'");
+}
+
 int tRouteOperations::run(tRouteSession& session) const {
   if (calculate_->parsed()) return runCalculate(session);
   if (path_->parsed()) return runPath(session);

@@ -35,6 +35,9 @@ class tRouteOperations {
   explicit tRouteOperations(CLI::App& parent);
 
   bool parsed() const;
+  // Checks the values that need no session (a ticket's form, the seeds);
+  // kSuccess, or kUsage after reporting.
+  int check() const;
   // Runs the operation that was parsed in `session`.
   int run(tRouteSession& session) const;
   // Forgets the values of the last parse, before the next one.

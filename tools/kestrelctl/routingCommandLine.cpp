@@ -74,6 +74,7 @@ int tRoutingCommandLine::runRoute() {
     if (!count) return printUsageError("--count '" + watchCount_ + "' is not a number of demotions (0 for no limit)");
     return runRouteWatch(*count);
   }
+  if (const int checked = operations_->check(); checked != kSuccess) return checked;
   tRouteSession session;
   if (!session.open()) return kFailure;
   return operations_->run(session);

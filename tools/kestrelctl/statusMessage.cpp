@@ -130,7 +130,7 @@ int printInterrupted(const std::string& operation, const std::string& message) {
   problem.name = "interrupted";
   problem.meaning = "stopped by a signal before the operation ended";
   problem.operation = operation;
-  problem.message = message;
+  problem.message = operation + ": " + message;
   return report(problem, kInterrupted);
 }
 

@@ -84,7 +84,7 @@ int runWait(const tWatchdogClient& watchdog, const tWatchdogRequest& request) {
   if (!result.ok()) return fail("wait for a notification", result.code);
   if (result.value == KESTREL_WATCHDOG_NOTIFY_CANCELLED && signal != 0) {
     printInterrupted("wait for a notification",
-                     std::string("the wait was cancelled by ") + (signal == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM"));
+                     std::string("cancelled by ") + (signal == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM"));
     return 128 + signal;
   }
   if (result.value == KESTREL_WATCHDOG_NOTIFY_CANCELLED && timedOut) {
