@@ -91,6 +91,10 @@ TEST_F(KestrelctlFirmware, PackedFilesInspectAsTheLibraryReadsThem) {
   EXPECT_EQ(document["sections"][1]["target"], "BIOS");
   // BIOS images install last section first.
   EXPECT_EQ(document["installOrder"][0], document["sections"][1]["offset"]);
+  // Rows alone for scripts: no summary, no heading.
+  const Outcome rows = run(std::string(KESTRELCTL) + " firmware inspect --no-headings " + path("bios.fw"));
+  EXPECT_EQ(rows.output.rfind("  0 ", 0), 0u) << rows.output;
+  EXPECT_EQ(std::count(rows.output.begin(), rows.output.end(), '\n'), 2) << rows.output;
 
   // One changed payload character: refused, with the reason.
   std::ifstream in(path("bios.fw"), std::ios::binary);

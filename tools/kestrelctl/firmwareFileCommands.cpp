@@ -176,7 +176,10 @@ int runFirmwareInspect(const tFirmwareRequest& request) {
   const tFileReport verdict = readUpdateFile(text->bytes);
   const nlohmann::json document = toJson(request.file, verdict);
   if (!outputOptions().json) {
-    std::printf("%s: %zu section(s)\n", printable(request.file).c_str(), verdict.sections.size());
+    // The summary line heads the table: --no-headings leaves the rows alone.
+    if (outputOptions().headings) {
+      std::printf("%s: %zu section(s)\n", printable(request.file).c_str(), verdict.sections.size());
+    }
     if (!verdict.sections.empty()) printSections(verdict);
   }
   if (!verdict.acceptable()) return refuseUpdateFile("inspect", request.file, *text, verdict, {{"inspection", document}});
@@ -198,8 +201,10 @@ int runFirmwarePack(const tFirmwareRequest& request) {
   if (outputOptions().json) {
     setJsonResult(toJson(request.file, report));
   } else {
-    std::printf("%s: %zu %s image(s), version %s\n", printable(request.file).c_str(), images.size(),
-                request.target.c_str(), printable(request.version).c_str());
+    if (outputOptions().headings) {
+      std::printf("%s: %zu %s image(s), version %s\n", printable(request.file).c_str(), images.size(),
+                  request.target.c_str(), printable(request.version).c_str());
+    }
     printSections(report);
   }
   return kSuccess;
