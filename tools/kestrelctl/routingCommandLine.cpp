@@ -12,9 +12,9 @@ namespace {
 
 constexpr const char* kRouteFooter =
     "A route ticket lives as long as the program that calculated it: when kestrelctl ends, the driver destroys\n"
-    "its routes and releases its reservations. So each of the commands above works on a route that outlives\n"
-    "it (another program's, or one a simulator profile lists), and unprogram and unreserve only on routes\n"
-    "kestrelctl itself reserved. To keep a route, hold it; to step a route of your own, use the shell.\n\n"
+    "the routes it calculated and releases its reservations. On their own, path and the steps act on routes of\n"
+    "other programs (or ones a simulator profile lists), unprogram and unreserve only where kestrelctl knows the\n"
+    "route's state. To keep a route, hold it; to calculate and step routes of your own, use the shell.\n\n"
     "Examples:\n"
     "  kestrelctl route hold --from PXI_Trig0 --to PXI_Trig3        (Ctrl-C releases it)\n"
     "  kestrelctl route shell < steps.txt\n"
