@@ -44,11 +44,15 @@ void noteDemotion(std::uint32_t ticket) {
                ticket);
 }
 
-// Holds until a stop signal; returns it.
+// Holds until a stop signal; returns it. The driver does not say which
+// route it demoted: the first demotion is worth a word, the next ones say
+// nothing new.
 int holdUntilStopped(tStopSignals& signals, tRouteSession& session, std::uint32_t ticket) {
   const int descriptors[] = {session.demotionDescriptor()};
+  bool noted = false;
   while (signals.waitForSignalOr(descriptors) >= 0) {
-    if (session.takeDemotions() != 0) noteDemotion(ticket);
+    if (session.takeDemotions() != 0 && !noted) noteDemotion(ticket);
+    noted = noted || session.routes().at(ticket).maybeDemoted;
   }
   return signals.lastSignal();
 }
