@@ -3,7 +3,19 @@
 # boards and profiles, the documentation, man pages and bash completion.
 # Every rule names its component, which is also its Debian package
 # (cmake/KestrelPackaging.cmake): Runtime, Development, Tools, Simulator.
+#
+# The library goes to CMAKE_INSTALL_LIBDIR as GNUInstallDirs sets it: for
+# the prefix /usr on Debian that is the multiarch directory
+# (lib/x86_64-linux-gnu), elsewhere lib. Configure with
+# -DCMAKE_INSTALL_PREFIX=/usr for a system install; the Debian packages
+# are built from such a tree (scripts/check-packages.sh).
 include(CMakePackageConfigHelpers)
+
+# COMPONENT=package: the Debian package of each install component.
+set(KESTREL_PACKAGES Runtime=libkestrel1 Development=libkestrel-dev)
+if(KESTREL_BUILD_TOOLS)
+  list(APPEND KESTREL_PACKAGES Tools=kestrel-tools Simulator=kestrel-sim)
+endif()
 
 install(TARGETS kestrel EXPORT kestrelTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
@@ -56,10 +68,23 @@ if(KESTREL_BUILD_TOOLS)
 endif()
 
 # --- Documentation -------------------------------------------------------------
+# The documents in share/doc/kestrel, each with the package it is about;
+# every package also has its copyright file in share/doc/<package>.
 file(GLOB KESTREL_DOCS ${PROJECT_SOURCE_DIR}/docs/*.md)
-list(FILTER KESTREL_DOCS EXCLUDE REGEX "/simulator\\.md$")
+list(FILTER KESTREL_DOCS EXCLUDE REGEX "/(simulator|kestrelctl)\\.md$")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${KESTREL_DOCS} DESTINATION ${KESTREL_INSTALL_DOCDIR}
   COMPONENT Development)
+if(KESTREL_BUILD_TOOLS)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/kestrelctl.md DESTINATION ${KESTREL_INSTALL_DOCDIR} COMPONENT Tools)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/libkestrel1 COMPONENT Runtime)
+foreach(entry IN LISTS KESTREL_PACKAGES)
+  string(REPLACE "=" ";" entry ${entry})
+  list(GET entry 0 component)
+  list(GET entry 1 package)
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package}
+    COMPONENT ${component})
+endforeach()
 
 # Man pages from docs/man/NAME.SECTION.scd, built with scdoc when it is there.
 find_program(KESTREL_SCDOC scdoc)

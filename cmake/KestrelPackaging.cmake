@@ -1,10 +1,12 @@
-# Debian packages, one per install component (cmake/KestrelInstall.cmake):
-#   libkestrel1     Runtime      the shared library (named after its SONAME)
+# Debian packages, one per install component (KESTREL_PACKAGES in
+# cmake/KestrelInstall.cmake), each with its copyright file:
+#   libkestrel1     Runtime      the shared library (named after its SONAME), in the multiarch directory
 #   libkestrel-dev  Development  headers, libkestrel.so, pkg-config and CMake files, docs, libkestrel(3)
-#   kestrel-tools   Tools        kestrelctl, its man page and completion
-#   kestrel-sim     Simulator    kestrel-sim, libkestrel_sim.so, boards, profiles
-#   python3-kestrel Python       the Python package kestrel (python/CMakeLists.txt)
-# Built with `cpack -G DEB` in the build directory (scripts/check-packages.sh).
+#   kestrel-tools   Tools        kestrelctl and quillhost, kestrelctl's man page, document and completion
+#   kestrel-sim     Simulator    kestrel-sim, libkestrel_sim.so, boards, profiles, its document
+#   python3-kestrel Python       the Python package kestrel and its document (python/CMakeLists.txt)
+# Built with `cpack -G DEB` in a build directory configured with
+# -DCMAKE_INSTALL_PREFIX=/usr (scripts/check-packages.sh makes one).
 set(CPACK_PACKAGE_NAME kestrel)
 set(CPACK_PACKAGE_VENDOR "libkestrel developers")
 set(CPACK_PACKAGE_CONTACT "libkestrel developers <kestrel-dev@localhost>")
@@ -13,10 +15,16 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL Runtime Development)
-if(KESTREL_BUILD_TOOLS)
-  list(APPEND CPACK_COMPONENTS_ALL Tools Simulator)
-endif()
+set(CPACK_COMPONENTS_ALL)
+foreach(entry IN LISTS KESTREL_PACKAGES)
+  string(REGEX REPLACE "=.*" "" component ${entry})
+  list(APPEND CPACK_COMPONENTS_ALL ${component})
+endforeach()
+# The install rules place files for the prefix the tree was configured
+# with: packages made from any other tree would put the library outside
+# the multiarch directory, so cpack refuses them.
+set(CPACK_KESTREL_CONFIGURED_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/KestrelPackagePrefixCheck.cmake)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 
@@ -40,7 +48,7 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libkestrel1 (= ${kestrelVersion}), ${cxxRuntime}")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SUGGESTS "kestrel-sim")
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
-  "Command-line tools of the PXI chassis controller\n kestrelctl reads and sets controller attributes and drives the watchdog timer.")
+  "Command-line tools of the PXI chassis controller\n kestrelctl reads and sets controller attributes and drives the watchdog timer,\n the trigger router and firmware updates; quillhost loads the routing adaptor\n as the routing framework does.")
 
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_NAME kestrel-sim)
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_SECTION devel)

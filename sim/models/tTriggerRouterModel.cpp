@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"
@@ -41,6 +42,12 @@ int bestSeed(const std::vector<tRouteSeed>& seeds, std::uint32_t destination) {
   return best;
 }
 
+// One hop costs 1 on top of the seed's cost; the most a cost can be stays
+// the most, instead of wrapping round to a cheap route.
+std::uint32_t segmentCost(std::uint32_t seedCost) {
+  return seedCost == std::numeric_limits<std::uint32_t>::max() ? seedCost : seedCost + 1;
+}
+
 }  // namespace
 
 void tTriggerRouterModel::handle(tDriverRequest& request, iDriverEvents& /*events*/) {
@@ -65,7 +72,8 @@ void tTriggerRouterModel::getRouterInfo(tDriverRequest& request) {
   if (request.readInput(input)) request.writeOutput(tValueOutput{kRouterInfo, 0});
 }
 
-// One segment per destination from the cheapest seed (cost + 1). A
+// One segment per destination from the cheapest seed (cost + 1, at most
+// 0xFFFFFFFF). A
 // destination no seed reaches fails the request with -52005. The count is
 // answered in full; segments beyond the caller's room are not written.
 void tTriggerRouterModel::calculateRoute(tDriverRequest& request) {
@@ -86,7 +94,7 @@ void tTriggerRouterModel::calculateRoute(tDriverRequest& request) {
       return;
     }
     const tRouteSeed& from = seeds[static_cast<std::size_t>(seed)];
-    segments.push_back(tRouteSegment{ticket, destination, from.cost + 1, static_cast<std::uint32_t>(seed),
+    segments.push_back(tRouteSegment{ticket, destination, segmentCost(from.cost), static_cast<std::uint32_t>(seed),
                                      from.inversionNeeded, {}});
     route.seedTerminal = from.terminalId;
     route.destinations.push_back(destination);

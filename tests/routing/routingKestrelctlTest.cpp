@@ -1,46 +1,52 @@
-// kestrelctl's trigger-router commands under kestrel-sim.
+// kestrelctl's trigger-router commands under kestrel-sim: terminals, a
+// route held while other programs look at it, route steps in one shell
+// session, and steps refused with a reason before they reach the driver.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "kestrelctlRun.h"
+
 namespace {
 
+using kestrelctlTest::contains;
+using kestrelctlTest::kestrelctl;
+using kestrelctlTest::runShell;
+using kestrelctlTest::tRun;
 using nlohmann::json;
-
-struct tRun {
-  int exitCode;
-  std::string output;
-};
 
 const std::string kRoutesProfile = std::string(KESTREL_SIM_PROFILES) + "/routeDemotions.json";
 
-tRun run(const std::string& arguments, const std::string& profile = "") {
-  const std::string line = std::string(KESTREL_SIM_LAUNCHER) + (profile.empty() ? "" : " --profile " + profile) +
-                           " -- " + KESTRELCTL + " " + arguments + " 2>&1";
-  FILE* pipe = popen(line.c_str(), "r");
-  tRun result{-1, {}};
-  char buffer[512];
-  while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
-  const int status = pipe == nullptr ? -1 : pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+std::vector<json> jsonLines(const std::string& text) {
+  std::vector<json> documents;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) documents.push_back(json::parse(line));
+  return documents;
+}
+
+// A bash script (job control on, so that a program in the background gets
+// Ctrl-C) in one kestrel-sim run; $K is kestrelctl, $D a scratch folder.
+tRun script(const std::string& body) {
+  const std::string text = "set -m; K=" + std::string(KESTRELCTL) + "; D=$(mktemp -d); trap 'rm -rf \"$D\"' EXIT\n" + body;
+  return runShell(kestrelctlTest::underSim() + " bash -c \"$(cat <<'EOF'\n" + text + "\nEOF\n)\"");
 }
 
 TEST(RoutingCommands, TerminalsListsTheElevenTerminals) {
-  const tRun table = run("terminals");
-  EXPECT_EQ(table.exitCode, 0) << table.output;
-  EXPECT_NE(table.output.find("PXI_Trig5      9  yes       no     public      PXI_Trig     5  PXI_Trig5"),
-            std::string::npos)
-      << table.output;
-  const tRun listed = run("terminals --json");
-  ASSERT_EQ(listed.exitCode, 0) << listed.output;
-  const json document = json::parse(listed.output);
+  const tRun table = kestrelctl("terminals");
+  EXPECT_EQ(table.exitCode, 0) << table.err;
+  EXPECT_TRUE(contains(table.out, "\nPXI_Trig5    9   yes       no     public      PXI_Trig  5     PXI_Trig5\n")) << table.out;
+  EXPECT_EQ(kestrelctl("terminals --no-headings").out.rfind("FLOAT", 0), 0u);
+  const tRun listed = kestrelctl("terminals --json");
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  const json document = json::parse(listed.out);
   ASSERT_EQ(document["terminals"].size(), 11u);
   EXPECT_EQ(document["terminals"][1],
             (json{{"name", "TRIG_SMB"}, {"id", 2}, {"isExternal", false}, {"isOwned", true}, {"visibility", "public"},
@@ -49,77 +55,168 @@ TEST(RoutingCommands, TerminalsListsTheElevenTerminals) {
 
 TEST(RoutingCommands, AnUnknownTopographyIsReportedAsJsonToo) {
   const std::string profile = std::string(KESTREL_TEST_PROFILES) + "/unknownTopography.json";
-  const tRun listed = run("terminals --json", profile);
+  const tRun listed = kestrelctl("terminals --json", profile);
   EXPECT_EQ(listed.exitCode, 1);
-  const json error = json::parse(listed.output)["error"];
+  const json error = json::parse(listed.out)["error"];
   EXPECT_EQ(error["code"], -50003);
   EXPECT_EQ(error["report"]["tarn_debug"], "Topography not found: pxiContTriggerRouterV2");
-  const tRun table = run("terminals", profile);
+  EXPECT_TRUE(contains(error["hint"], "topography this library does not know"));
+  const tRun table = kestrelctl("terminals", profile);
   EXPECT_EQ(table.exitCode, 1);
-  EXPECT_EQ(table.output.rfind("kestrelctl: open a routing session on ", 0), 0u) << table.output;
+  EXPECT_EQ(table.err.rfind("kestrelctl: open a routing session on ", 0), 0u) << table.err;
 }
 
-TEST(RoutingCommands, ResetNamesTheTerminalExactly) {
-  EXPECT_EQ(run("terminals reset PXI_Trig3 --floating").output, "PXI_Trig3 reset (floating); now driven by FLOAT\n");
-  EXPECT_EQ(run("--json terminals reset TRIG_SMB").output,
+TEST(RoutingCommands, UnknownTerminalsAreUsageErrorsWithTheNearestName) {
+  EXPECT_EQ(kestrelctl("terminals reset PXI_Trig3 --floating").out, "PXI_Trig3 reset (floating); now driven by FLOAT\n");
+  EXPECT_EQ(kestrelctl("--json terminals reset TRIG_SMB").out,
             "{\"drivenBy\":{\"id\":2,\"name\":\"TRIG_SMB\"},\"mode\":\"default\",\"terminal\":\"TRIG_SMB\"}\n");
-  const tRun unknown = run("terminals reset pxi_trig3");
-  EXPECT_EQ(unknown.exitCode, 2);
-  EXPECT_NE(unknown.output.find("kestrelctl: no terminal is named 'pxi_trig3'"), std::string::npos) << unknown.output;
+  const tRun reset = kestrelctl("terminals reset pxi_trig3");
+  EXPECT_EQ(reset.exitCode, 2);
+  EXPECT_TRUE(contains(reset.err, "kestrelctl: no terminal is named 'pxi_trig3'")) << reset.err;
+  const tRun calculate = kestrelctl("route calculate --from PXI_Trig0 --to PXI_Trg3");
+  EXPECT_EQ(calculate.exitCode, 2);
+  EXPECT_TRUE(contains(calculate.err, "no terminal is named 'PXI_Trg3'; did you mean 'PXI_Trig3'?")) << calculate.err;
+  EXPECT_FALSE(contains(calculate.err, "null pointer")) << calculate.err;
 }
 
-TEST(RoutingCommands, RouteStepsDriveTheProfilesRoutes) {
-  EXPECT_EQ(run("route reserve 3", kRoutesProfile).output, "reserve route 3: done\n");
-  EXPECT_EQ(run("route program 2", kRoutesProfile).exitCode, 0);
-  EXPECT_EQ(run("route destroy 1", kRoutesProfile).exitCode, 0);
-  const tRun refused = run("--json route program 3", kRoutesProfile);  // not reserved yet
+// A held route is the driver's for as long as the command runs: another
+// program sees its path and cannot reserve its line; after Ctrl-C the
+// route is gone and the line free.
+TEST(RoutingCommands, AHeldRouteIsSeenByOtherProgramsUntilCtrlC) {
+  const tRun run = script(R"SH(
+mkfifo "$D/held"
+$K --json route hold --from PXI_Trig0 --to PXI_Trig3 >"$D/held" &
+holder=$!
+exec 3<"$D/held"
+read -r held <&3
+echo "held $held"
+ticket=$(echo "$held" | sed 's/.*"ticket":\([0-9]*\).*/\1/')
+echo "path $($K --json route path "$ticket")"
+$K --json route hold --from TRIG_SMB --to PXI_Trig3 >/dev/null 2>&1; echo "second hold $?"
+kill -INT $holder; wait $holder; echo "holder $?"
+read -r released <&3
+echo "released $released"
+$K route path "$ticket" >/dev/null 2>&1; echo "path after $?"
+printf 'calculate --from TRIG_SMB --to PXI_Trig3\nreserve last\n' | $K route shell >/dev/null; echo "reserve after $?"
+)SH");
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  std::istringstream lines(run.out);
+  std::string line;
+  std::vector<std::string> seen;
+  while (std::getline(lines, line)) seen.push_back(line);
+  ASSERT_EQ(seen.size(), 7u) << run.out << run.err;
+  const json held = json::parse(seen[0].substr(5));
+  EXPECT_EQ(held["state"], "programmed");
+  EXPECT_EQ(held["path"], (json{"PXI_Trig0", "PXI_Trig3"}));
+  EXPECT_EQ(json::parse(seen[1].substr(5))["path"], held["path"]);
+  EXPECT_EQ(seen[2], "second hold 1") << "the held line is reserved";
+  EXPECT_EQ(seen[3], "holder 0");
+  EXPECT_EQ(json::parse(seen[4].substr(9)), (json{{"ticket", held["ticket"]}, {"state", "released"}, {"signal", "SIGINT"}}));
+  EXPECT_EQ(seen[5], "path after 2") << "no route has the ticket any more";
+  EXPECT_EQ(seen[6], "reserve after 0");
+}
+
+TEST(RoutingCommands, AShellSessionStepsItsOwnRoutes) {
+  const std::string steps =
+      "calculate --from PXI_Trig0 --to PXI_Trig3\n"
+      "reserve last\n"
+      "unreserve last   # fine: it is reserved\n"
+      "reserve last\n"
+      "program last\n"
+      "unreserve last\n"  // refused: programmed
+      "\n"
+      "routes\n"
+      "path 99\n"  // no such route
+      "bogus\n"
+      "unprogram last\n"
+      "destroy last\n";
+  const tRun text = runShell("printf '" + steps + "' | " + kestrelctlTest::underSim() + " " + KESTRELCTL + " route shell");
+  EXPECT_EQ(text.exitCode, 2) << "the last failing command was a usage error";
+  EXPECT_TRUE(contains(text.out, "program route 1: done, the route is programmed\n")) << text.out;
+  EXPECT_TRUE(contains(text.out, "\n1       programmed  here\n")) << text.out;
+  EXPECT_TRUE(contains(text.out, "destroy route 1: done, the route is destroyed\n")) << text.out;
+  EXPECT_TRUE(contains(text.err, "kestrelctl: line 6: cannot unreserve route 1: it is programmed, and unreserve needs "
+                                 "a reserved route")) << text.err;
+  EXPECT_TRUE(contains(text.err, "kestrelctl: line 9: no route has ticket 99")) << text.err;
+  EXPECT_TRUE(contains(text.err, "kestrelctl: line 10: 'bogus' is not a command of the shell")) << text.err;
+
+  const tRun json = runShell("printf '" + steps + "' | " + kestrelctlTest::underSim() + " " + KESTRELCTL +
+                             " --json route shell 2>/dev/null");
+  const auto answers = jsonLines(json.out);
+  ASSERT_EQ(answers.size(), 12u) << json.out;  // one per command, and the end
+  EXPECT_EQ(answers[4], (nlohmann::json{{"line", 5}, {"ticket", 1}, {"step", "program"}, {"state", "programmed"}}));
+  EXPECT_EQ(answers[5]["line"], 6);
+  EXPECT_EQ(answers[5]["error"]["name"], "usage");
+  EXPECT_EQ(answers[6]["routes"][0]["state"], "programmed");
+  EXPECT_EQ(answers.back(), (nlohmann::json{{"event", "end"}, {"released", nlohmann::json::array()}, {"signal", nullptr}}));
+}
+
+TEST(RoutingCommands, AShellReleasesItsRoutesWhenItsInputEnds) {
+  const tRun run = script(R"SH(
+printf 'calculate --from PXI_Trig0 --to PXI_Trig3\nreserve last\nprogram last\n' >"$D/steps"
+$K route shell "$D/steps"; echo "shell $?"
+$K route path 1 >/dev/null 2>&1; echo "path $?"
+$K route shell "$D"; echo "folder $?"
+)SH");
+  EXPECT_TRUE(contains(run.out, "route 1 released\nshell 0\npath 2\n")) << run.out << run.err;
+  EXPECT_TRUE(contains(run.out, "folder 1")) << run.out;
+  EXPECT_TRUE(contains(run.err, "it is a directory")) << run.err;
+}
+
+// On their own, steps act on routes of other programs (here: a profile's):
+// what the driver answers is reported; what nothing tells is refused.
+TEST(RoutingCommands, RouteStepsOnOtherProgramsRoutes) {
+  EXPECT_EQ(kestrelctl("route reserve 3", kRoutesProfile).out, "reserve route 3: done, the route is reserved\n");
+  EXPECT_EQ(kestrelctl("route program 2", kRoutesProfile).exitCode, 0);
+  EXPECT_EQ(kestrelctl("route destroy 1", kRoutesProfile).out, "destroy route 1: done, the route is destroyed\n");
+  const tRun refused = kestrelctl("--json route program 3", kRoutesProfile);  // not reserved yet
   EXPECT_EQ(refused.exitCode, 1);
-  const json error = json::parse(refused.output)["error"];
+  const json error = json::parse(refused.out)["error"];
   EXPECT_EQ(error["code"], -52005);
   EXPECT_EQ(error["report"]["file"], "tInterfaceProxy_routing");
-  EXPECT_EQ(run("route reserve three").exitCode, 2);
-  EXPECT_EQ(run("route").exitCode, 2);
+  EXPECT_EQ(error["meaning"], "the driver refused the step: the route is not in a state that allows it");
+  for (const char* step : {"unprogram 1", "unreserve 2"}) {
+    const tRun unknown = kestrelctl(std::string("route ") + step, kRoutesProfile);
+    EXPECT_EQ(unknown.exitCode, 2) << step;
+    EXPECT_TRUE(contains(unknown.err, "kestrelctl does not know whether route")) << unknown.err;
+  }
+  for (const char* step : {"destroy 99", "unprogram 1", "reserve 1"}) {
+    const tRun missing = kestrelctl(std::string("route ") + step);
+    EXPECT_EQ(missing.exitCode, 2) << step;
+    EXPECT_TRUE(contains(missing.err, "no route has ticket")) << missing.err;
+    EXPECT_TRUE(contains(missing.err, "lives as long as the program that calculated it")) << missing.err;
+  }
+  EXPECT_EQ(kestrelctl("route reserve three").exitCode, 2);
+  EXPECT_EQ(kestrelctl("route").exitCode, 2);
 }
 
 TEST(RoutingCommands, ReservationConflictsNameTheirHolders) {
   const std::string profile = std::string(KESTREL_TEST_PROFILES) + "/conflicts.json";
-  const tRun conflict = run("--json route reserve 3", profile);
+  const tRun conflict = kestrelctl("--json route reserve 3", profile);
   EXPECT_EQ(conflict.exitCode, 1);
-  const json document = json::parse(conflict.output);
+  const json document = json::parse(conflict.out);
   EXPECT_EQ(document["error"]["code"], -89137);
-  EXPECT_EQ(document["conflicts"].size(), 3u);
+  EXPECT_EQ(document["error"]["conflicts"].size(), 3u);
 }
 
 TEST(RoutingCommands, WatchPrintsDemotionsUntilStopped) {
-  const tRun counted = run("--json route watch --count 2", kRoutesProfile);
-  EXPECT_EQ(counted.exitCode, 0) << counted.output;
-  const auto newline = counted.output.find('\n');
-  ASSERT_NE(newline, std::string::npos) << counted.output;
-  EXPECT_EQ(json::parse(counted.output.substr(0, newline))["event"], 101);
+  const tRun counted = kestrelctl("--json route watch --count 2", kRoutesProfile);
+  EXPECT_EQ(counted.exitCode, 0) << counted.err;
+  const auto demotions = jsonLines(counted.out);
+  ASSERT_EQ(demotions.size(), 2u) << counted.out;
+  EXPECT_EQ(demotions[0]["event"], 101);
 
   // A termination request ends a watch that sees nothing, with success.
-  int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
-  const pid_t launcher = fork();
-  if (launcher == 0) {
-    dup2(ends[1], STDOUT_FILENO);
-    execl(KESTREL_SIM_LAUNCHER, KESTREL_SIM_LAUNCHER, "--", KESTRELCTL, "route", "watch", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(ends[1]);
-  std::string output;
-  char buffer[256];
-  ssize_t count = 0;
-  while (output.find('\n') == std::string::npos && (count = read(ends[0], buffer, sizeof buffer)) > 0) {
-    output.append(buffer, static_cast<std::size_t>(count));
-  }
-  EXPECT_NE(output.find("watching route demotions"), std::string::npos) << output;
-  kill(launcher, SIGTERM);
-  while ((count = read(ends[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<std::size_t>(count));
-  close(ends[0]);
-  int status = 0;
-  ASSERT_EQ(waitpid(launcher, &status, 0), launcher);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << " " << output;
+  const tRun stopped = script(R"SH(
+mkfifo "$D/out"
+$K route watch >"$D/out" &
+watcher=$!
+exec 3<"$D/out"
+read -r first <&3; echo "$first"
+kill -TERM $watcher; wait $watcher; echo "watch $?"
+)SH");
+  EXPECT_TRUE(contains(stopped.out, "watching route demotions")) << stopped.out;
+  EXPECT_TRUE(contains(stopped.out, "watch 0")) << stopped.out << stopped.err;
 }
 
 }  // namespace

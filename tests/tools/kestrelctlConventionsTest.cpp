@@ -76,6 +76,10 @@ TEST(kestrelctlOutput, JsonStaysValidAndTextIsEscapedWhateverTheFirmwareHolds) {
   EXPECT_TRUE(contains(text.out, "M\\xfcller GmbH")) << text.out;
   EXPECT_TRUE(contains(text.out, "KC-8840 \\x1b[31mRed\\x1b[0m")) << text.out;
   EXPECT_FALSE(contains(text.out, "\x1b")) << "a raw escape reached the terminal";
+  // A right-to-left override and a C1 control are escaped as control bytes are.
+  EXPECT_TRUE(contains(text.out, "01C2\\xe2\\x80\\xaeF3A4")) << text.out;
+  EXPECT_TRUE(contains(text.out, "B\\xc2\\x9b2J")) << text.out;
+  EXPECT_EQ(document["board"]["serialNumber"], "01C2\u202eF3A4");
   EXPECT_EQ(kestrelctl("get system-manufacturer", oddTextsProfile().string()).out, "M\\xfcller GmbH\n");
 }
 

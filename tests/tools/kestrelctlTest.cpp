@@ -32,8 +32,10 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 TEST(kestrelctl, InfoShowsTheDefaultBoard) {
   const Outcome run = kestrelctl("default", "info");
   EXPECT_EQ(run.exitCode, 0) << run.output;
+  // Each version with where it comes from: SMBIOS, the companion's firmware, its record of the BIOS version.
   for (const char* part : {"KC-8840 Embedded Controller", "Memory modules (2 populated)", "DIMM2",
-                           "BIOS version record  1.2.0f3", "hostController_hostControllerTriggerRouter"}) {
+                           "BIOS version (SMBIOS)  1.4.0f2", "firmware version     1.2.0f3",
+                           "BIOS version record  1.4.0f2", "hostController_hostControllerTriggerRouter"}) {
     EXPECT_TRUE(contains(run.output, part)) << part << "\n" << run.output;
   }
 }

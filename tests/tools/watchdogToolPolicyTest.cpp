@@ -56,12 +56,14 @@ TEST_F(WatchdogToolPolicy, ReadsAndWritesNeverStopATimerAnotherProgramArmed) {
   ASSERT_EQ(KESTREL_openWatchdog(&handle), 0);
   ASSERT_EQ(KESTREL_startWatchdogTimer(handle), 0);
   const std::size_t stopsBefore = stopRequests();
-  for (const auto command : {tWatchdogCommand::get, tWatchdogCommand::pet}) EXPECT_EQ(run(command), 0);
+  for (const auto command : {tWatchdogCommand::status, tWatchdogCommand::get, tWatchdogCommand::pet}) {
+    EXPECT_EQ(run(command), 0);
+  }
   EXPECT_EQ(run(tWatchdogCommand::set, "timeout"), 0);
   EXPECT_EQ(model().state(), State::kRunning);
   EXPECT_EQ(stopRequests(), stopsBefore);
-  // The program's own reference, and the three the commands left open.
-  EXPECT_EQ(references(), 4);
+  // The program's own reference, and the four the commands left open.
+  EXPECT_EQ(references(), 5);
 }
 
 TEST_F(WatchdogToolPolicy, StartLeavesTheTimerArmedAndStopEndsTheSession) {
@@ -74,9 +76,28 @@ TEST_F(WatchdogToolPolicy, StartLeavesTheTimerArmedAndStopEndsTheSession) {
   EXPECT_EQ(references(), 1);
 }
 
-TEST_F(WatchdogToolPolicy, ACommandOnAStoppedTimerClosesItsSession) {
+// A close would turn an expired timer into a stopped one: a look leaves
+// its session to the end of the program, whatever the state it found.
+TEST_F(WatchdogToolPolicy, ALookLeavesAnExpiredTimerExpired) {
+  tKestrelHandle handle = 0;
+  ASSERT_EQ(KESTREL_openWatchdog(&handle), 0);
+  ASSERT_EQ(KESTREL_setAttributeU32(handle, KESTREL_WATCHDOG_ATTR_TIMEOUT, 1), 0);
+  ASSERT_EQ(KESTREL_startWatchdogTimer(handle), 0);
+  std::int32_t notification = 0;
+  ASSERT_EQ(KESTREL_waitForWatchdogNotification(handle, &notification), 0);
+  ASSERT_EQ(model().state(), State::kExpired);
+  const std::size_t stopsBefore = stopRequests();
+  for (const auto command : {tWatchdogCommand::status, tWatchdogCommand::get}) EXPECT_EQ(run(command), 0);
+  EXPECT_EQ(run(tWatchdogCommand::set, "timeout"), 0);
+  EXPECT_EQ(model().state(), State::kExpired);
+  EXPECT_EQ(stopRequests(), stopsBefore);
+  EXPECT_EQ(references(), 4);
+}
+
+TEST_F(WatchdogToolPolicy, ALookAtAStoppedTimerLeavesItStopped) {
   EXPECT_EQ(run(tWatchdogCommand::get), 0);
-  EXPECT_FALSE(sessionOpen());
+  EXPECT_EQ(model().state(), State::kStopped);
+  EXPECT_EQ(stopRequests(), 0u);
 }
 
 }  // namespace

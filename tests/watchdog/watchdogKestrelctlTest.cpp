@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,25 +34,54 @@ tRun collect(FILE* pipe) {
 
 tRun run(const std::string& arguments) { return collect(popen(commandLine(arguments).c_str(), "r")); }
 
-// The pid of kestrelctl among the launcher's children (the launcher may
-// run other programs first).
+// Several kestrelctl commands, one after the other, in one kestrel-sim run
+// (one simulated driver): `script` is a shell script in which $K stands for
+// kestrelctl.
+tRun runScript(const std::string& script) {
+  const std::string line = std::string(KESTREL_SIM_LAUNCHER) + " -- sh -c 'K=" + KESTRELCTL + "; " + script + "' 2>&1";
+  return collect(popen(line.c_str(), "r"));
+}
+
+// Waits until `predicate` holds for the file's text (a file of /proc).
+template <typename Predicate>
+bool awaitProc(const std::string& path, Predicate predicate) {
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::ifstream file(path);
+    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (predicate(text)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+// The pid of kestrelctl among the launcher's children.
 pid_t kestrelctlUnder(pid_t launcher) {
-  const std::string path = "/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) + "/children";
-  for (int attempt = 0; attempt < 500; ++attempt) {
-    std::ifstream children(path);
-    for (pid_t child = 0; children >> child;) {
+  const std::string children = "/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) + "/children";
+  pid_t found = 0;
+  awaitProc(children, [&](const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+      const pid_t child = std::atoi(text.c_str() + at);
       std::string name;
       std::ifstream("/proc/" + std::to_string(child) + "/comm") >> name;
-      if (name == "kestrelctl") return child;
+      if (name == "kestrelctl") found = child;
+      at = text.find(' ', at);
+      if (at != std::string::npos) ++at;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return 0;
+    return found != 0;
+  });
+  return found;
+}
+
+// SIGINT and SIGTERM blocked: kestrelctl waits for them from now on.
+bool stopSignalsBlocked(const std::string& status) {
+  const auto at = status.find("SigBlk:");
+  if (at == std::string::npos) return false;
+  const unsigned long long blocked = std::stoull(status.substr(at + 7), nullptr, 16);
+  return (blocked & (1ull << (SIGINT - 1))) != 0 && (blocked & (1ull << (SIGTERM - 1))) != 0;
 }
 
 // Runs kestrelctl with `arguments` under the launcher and sends `signal`
-// to kestrelctl once it has been running for a while. The commands given
-// end by themselves after a time, should the signal miss.
+// to kestrelctl once it waits for stop signals.
 tRun runAndSignal(std::vector<std::string> arguments, int signal) {
   arguments.insert(arguments.begin(), {KESTREL_SIM_LAUNCHER, "--", KESTRELCTL});
   std::vector<char*> argv;
@@ -68,8 +98,9 @@ tRun runAndSignal(std::vector<std::string> arguments, int signal) {
   }
   close(ends[1]);
   const pid_t kestrelctl = kestrelctlUnder(launcher);
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  if (kestrelctl != 0) kill(kestrelctl, signal);
+  if (kestrelctl != 0 && awaitProc("/proc/" + std::to_string(kestrelctl) + "/status", stopSignalsBlocked)) {
+    kill(kestrelctl, signal);
+  }
   tRun result{-1, {}};
   char buffer[512];
   ssize_t count = 0;
@@ -98,13 +129,44 @@ TEST(WatchdogCommands, AnExpiryIsReportedByName) {
   EXPECT_NE(late.output.find("is not shorter than the timer's timeout"), std::string::npos) << late.output;
 }
 
-TEST(WatchdogCommands, AttributesByNameOrId) {
+// Each command in a program of its own, as a person types them: a look at
+// an expired timer, and a look at that look, still find it expired.
+TEST(WatchdogCommands, ALookLeavesTheTimerAsItFoundIt) {
+  const tRun expired = runScript("$K watchdog wait --start --timeout 50 >/dev/null && "
+                                 "$K watchdog get state && $K watchdog get state && $K watchdog status && "
+                                 "$K watchdog set timeout 70 && $K watchdog get state");
+  EXPECT_EQ(expired.exitCode, 0) << expired.output;
+  EXPECT_EQ(expired.output, "2 (expired)\n2 (expired)\nstate          expired\ntimeout        50 ms\n"
+                            "expiry action  notify\nremaining      0 ms\n2 (expired)\n");
+
+  const tRun running = runScript("$K watchdog start --timeout 60000 && $K --json watchdog status && "
+                                 "$K watchdog get state && $K watchdog stop && $K watchdog get state");
+  EXPECT_EQ(running.exitCode, 0) << running.output;
+  const auto newline = running.output.find('\n');
+  const auto status = nlohmann::json::parse(running.output.substr(0, newline));
+  EXPECT_EQ(status["state"], "running");
+  EXPECT_EQ(status["stateValue"], 1);
+  EXPECT_EQ(status["timeoutMs"], 60000);
+  EXPECT_GT(status["remainingMs"].get<unsigned>(), 0u);
+  EXPECT_EQ(running.output.substr(newline + 1), "1 (running)\n0 (stopped)\n");
+}
+
+TEST(WatchdogCommands, AttributesByNameOrIdWithValuesInRange) {
   EXPECT_EQ(run("watchdog get timeout").output, "5000\n");
   EXPECT_EQ(run("--json watchdog set expiryAction 2").output,
             "{\"attribute\":\"watchdog-expiry-action\",\"id\":\"0x20070200\",\"status\":0}\n");
-  const tRun refused = run("watchdog set timeout 0");
-  EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_NE(refused.output.find("kestrelerr_attributeNotSupported (-26934)"), std::string::npos) << refused.output;
+  // Names as they are printed, in any case.
+  EXPECT_EQ(runScript("$K watchdog set expiry-action reset && $K watchdog get expiry-action && "
+                      "$K set watchdog-expiry-action TRIGGER && $K watchdog get expiry-action")
+                .output,
+            "1 (reset)\n2 (trigger)\n");
+  // Out of range is a usage error, whichever command says it.
+  for (const char* arguments : {"watchdog set timeout 0", "watchdog start --timeout 0", "set watchdog-timeout 0",
+                                "watchdog set expiry-action 3", "watchdog set expiry-action sideways"}) {
+    const tRun refused = run(arguments);
+    EXPECT_EQ(refused.exitCode, 2) << arguments;
+    EXPECT_EQ(refused.output.rfind("kestrelctl: ", 0), 0u) << refused.output;
+  }
   EXPECT_EQ(run("watchdog get nonsense").exitCode, 2);
   EXPECT_EQ(run("watchdog keepalive --interval 100 --for soon").exitCode, 2);
 }
@@ -114,9 +176,14 @@ TEST(WatchdogCommands, SignalsStopTheTimerCleanly) {
   EXPECT_EQ(keepalive.exitCode, 0) << keepalive.output;
   EXPECT_NE(keepalive.output.find("\"stoppedBy\":\"signal\""), std::string::npos) << keepalive.output;
 
+  // Ctrl-C on a wait is no notification: 130, and the error says why.
   const tRun wait = runAndSignal({"watchdog", "wait", "--start", "--timeout", "20000"}, SIGINT);
-  EXPECT_EQ(wait.exitCode, 0) << wait.output;
-  EXPECT_EQ(wait.output, "2 wait cancelled\n");
+  EXPECT_EQ(wait.exitCode, 130) << wait.output;
+  EXPECT_EQ(wait.output, "kestrelctl: wait for a notification: cancelled by Ctrl-C (SIGINT)\n");
+  const tRun terminated = runAndSignal({"--json", "watchdog", "wait", "--within", "20s"}, SIGTERM);
+  EXPECT_EQ(terminated.exitCode, 143) << terminated.output;
+  EXPECT_NE(terminated.output.find("{\"error\":{\"code\":null,"), std::string::npos) << terminated.output;
+  EXPECT_NE(terminated.output.find("\"name\":\"interrupted\""), std::string::npos) << terminated.output;
 }
 
 }  // namespace

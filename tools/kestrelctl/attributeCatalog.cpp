@@ -2,7 +2,9 @@
 
 #include <kestrel/kestrel.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <utility>
 
 #include "tools/kestrelctl/numberText.h"
@@ -53,11 +55,12 @@ constexpr tAttribute kCatalog[] = {
     {"serial-number", KESTREL_ATTR_SERIAL_NUMBER, instance, R, ro, "system serial number"},
     {"system-version", KESTREL_ATTR_SYSTEM_VERSION, instance, R, ro, "system version"},
     {"bios-version", KESTREL_ATTR_BIOS_VERSION, instance, R, ro,
-     "BIOS version: the companion chip's record of it when the companion exists, else SMBIOS"},
+     "BIOS version record of the companion chip where the board has one (0.0.0f0 once a firmware update ran), "
+     "else the BIOS version in SMBIOS"},
     {"smbios-bios-version", KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_SMBIOS, instance, R, ro,
-     "BIOS version from SMBIOS"},
-    {"companion-bios-version", KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION, none, R, ro,
-     "the companion chip's record of the BIOS version"},
+     "BIOS version in SMBIOS, as the BIOS reported it at its start"},
+    {"companion-firmware-version", KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION, none, R, ro,
+     "firmware version of the companion chip"},
     {"board-text", KESTREL_ATTR_BOARD_TEXT, instance, R, ro, "board text"},
     {"board-text-1", KESTREL_ATTR_BOARD_TEXT_1, instance, R, ro, "board text 1"},
     {"board-text-2", KESTREL_ATTR_BOARD_TEXT_2, instance, R, ro, "board text 2"},
@@ -80,9 +83,10 @@ constexpr tAttribute kCatalog[] = {
      "manufacturer)"},
     {"trigger-router-path", kTriggerRouterPathAttribute, none, R, ro, "device path of the trigger router"},
     {"watchdog-timeout", KESTREL_WATCHDOG_ATTR_TIMEOUT, none, R, W,
-     "milliseconds from a watchdog start or pet to the expiry", tTarget::watchdog},
+     "milliseconds from a watchdog start or pet to the expiry (at least 1)", tTarget::watchdog, tEnumeration::none,
+     1},
     {"watchdog-expiry-action", KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION, none, R, W,
-     "what an expiry does: 0 notify, 1 reset the controller, 2 fire the watchdog trigger", tTarget::watchdog,
+     "what an expiry does: notify (0), reset the controller (1), fire the watchdog trigger (2)", tTarget::watchdog,
      tEnumeration::expiryAction},
     {"watchdog-state", KESTREL_WATCHDOG_ATTR_STATE, none, R, ro, "0 stopped, 1 running, 2 expired",
      tTarget::watchdog, tEnumeration::watchdogState},
@@ -123,11 +127,25 @@ tValueNames namesOf(tEnumeration enumeration) {
   return {};
 }
 
+// Names of earlier releases, still accepted.
+constexpr std::pair<std::string_view, std::string_view> kFormerNames[] = {
+    {"companion-bios-version", "companion-firmware-version"},
+};
+
+bool sameLetters(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
 }  // namespace
 
 std::span<const tAttribute> attributeCatalog() { return kCatalog; }
 
 std::optional<tAttribute> findAttribute(std::string_view nameOrId, tTarget target) {
+  for (const auto& [former, current] : kFormerNames) {
+    if (nameOrId == former) nameOrId = current;
+  }
   for (const auto& attribute : kCatalog) {
     if (nameOrId == attribute.name) return attribute;
   }
@@ -144,6 +162,23 @@ std::string valueName(tEnumeration enumeration, std::uint32_t value) {
     if (number == value) return name;
   }
   return "";
+}
+
+std::optional<std::uint32_t> valueNamed(tEnumeration enumeration, std::string_view name) {
+  for (const auto& [number, text] : namesOf(enumeration)) {
+    if (sameLetters(name, text)) return number;
+  }
+  return std::nullopt;
+}
+
+std::string valueNames(tEnumeration enumeration) {
+  const auto names = namesOf(enumeration);
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i != 0) text += i + 1 == names.size() ? " or " : ", ";
+    text += std::string(names[i].second) + " (" + std::to_string(names[i].first) + ")";
+  }
+  return text;
 }
 
 const char* indexLabel(tIndexKind kind) {

@@ -62,9 +62,24 @@ std::optional<tAttribute> resolveAttribute(const tAttributeRequest& request, tAc
   return attribute;
 }
 
-std::optional<std::uint32_t> parseValue(const tAttributeRequest& request) {
-  const auto value = parseU32(request.value);
-  if (!value) refuse("'" + request.value + "' is not an unsigned 32-bit number");
+std::optional<std::uint32_t> parseValue(const tAttribute& attribute, const std::string& text) {
+  const std::string name = attribute.name[0] != '\0' ? attribute.name : hexId(attribute.id);
+  if (attribute.enumeration != tEnumeration::none) {
+    auto value = valueNamed(attribute.enumeration, text);
+    if (!value) value = parseU32(text);
+    if (!value || valueName(attribute.enumeration, *value).empty()) {
+      refuse("'" + text + "' is not a value of " + name + ": give " + valueNames(attribute.enumeration));
+      return std::nullopt;
+    }
+    return value;
+  }
+  const auto value = parseU32(text);
+  if (!value) {
+    refuse("'" + text + "' is not an unsigned 32-bit number (decimal, or hexadecimal after 0x)");
+  } else if (*value < attribute.minimum) {
+    refuse("'" + text + "' is out of range: " + name + " is at least " + std::to_string(attribute.minimum));
+    return std::nullopt;
+  }
   return value;
 }
 
@@ -76,7 +91,7 @@ void printU32Value(const tAttribute& attribute, std::uint32_t value) {
     if (attribute.enumeration != tEnumeration::none) {
       document["meaning"] = name.empty() ? nlohmann::json() : nlohmann::json(name);
     }
-    printJson(document);
+    setJsonResult(document);
   } else if (name.empty()) {
     std::printf("%u\n", value);
   } else {
@@ -88,7 +103,7 @@ void printTextValue(const tAttribute& attribute, const std::string& value) {
   if (outputOptions().json) {
     auto document = attributeJson(attribute);
     document["value"] = value;
-    printJson(document);
+    setJsonResult(document);
   } else {
     std::printf("%s\n", printable(value).c_str());
   }
@@ -114,13 +129,15 @@ int runSet(const tControllerClient& controller, const tAttributeRequest& request
   if (attribute.type() == tValueType::text) {
     code = controller.writeText(attribute.id, request.value);
   } else {
-    code = controller.writeU32(attribute.id, *parseU32(request.value));
+    const auto value = parseValue(attribute, request.value);
+    if (!value) return kUsage;
+    code = controller.writeU32(attribute.id, *value);
   }
   if (code < 0) return printFailure(what, code);
   if (outputOptions().json) {
     auto document = attributeJson(attribute);
     document["status"] = code;
-    printJson(document);
+    setJsonResult(document);
   }
   return kSuccess;
 }
@@ -144,7 +161,7 @@ int runList() {
                   attribute.description});
   }
   if (outputOptions().json) {
-    printJson(document, true);
+    setJsonResult(document);
   } else {
     table.print(outputOptions().headings);
   }

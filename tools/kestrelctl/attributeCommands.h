@@ -24,8 +24,10 @@ enum class tAccess { read, write };
 // read or written as asked.
 std::optional<tAttribute> resolveAttribute(const tAttributeRequest& request, tAccess access);
 
-// A value as the user gave it, checked before any session opens.
-std::optional<std::uint32_t> parseValue(const tAttributeRequest& request);
+// A value as the user gave it, checked before any session opens: a number,
+// or a name where the attribute's values have names ("reset"), within the
+// values the attribute takes. Prints why not (a usage error).
+std::optional<std::uint32_t> parseValue(const tAttribute& attribute, const std::string& text);
 
 // The value printed as text or JSON.
 void printU32Value(const tAttribute& attribute, std::uint32_t value);

@@ -12,8 +12,8 @@ class tFirmwareCommandLine {
   explicit tFirmwareCommandLine(CLI::App& app);
 
   bool parsed() const { return firmware_->parsed(); }
-  // Runs the command that was parsed; `json` is kestrelctl's --json.
-  int run(bool json);
+  // Runs the command that was parsed.
+  int run();
 
  private:
   CLI::App* firmware_;

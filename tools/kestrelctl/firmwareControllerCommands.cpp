@@ -1,26 +1,23 @@
 // kestrelctl firmware status and update: the controller's firmware through
 // the public interface.
+#include <kestrel/kestrel_status.h>
+
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
 
 #include "firmware/versionText.h"
-#include "platform/statusCodeTable.h"
 #include "tools/kestrelctl/firmwareCommands.h"
 #include "tools/kestrelctl/firmwareFileReport.h"
 #include "tools/kestrelctl/installedFirmware.h"
+#include "tools/kestrelctl/output.h"
 #include "tools/kestrelctl/statusMessage.h"
+#include "tools/kestrelctl/tableText.h"
 
 namespace kestrelctl {
 namespace {
 
 using nKESTREL1400::nFirmware::parseVersionText;
-
-constexpr int kFailure = 1;
-
-void printJsonDocument(const nlohmann::json& document) {
-  std::printf("%s\n", document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-}
 
 std::string firmwareAdvice(std::int32_t code) {
   switch (code) {
@@ -40,14 +37,24 @@ std::string firmwareAdvice(std::int32_t code) {
   }
 }
 
-void printUpdateFailure(std::int32_t code, bool json) {
-  if (json) {
-    printJsonDocument({{"ok", false}, {"code", code}, {"name", nKESTREL1400::statusCodeName(code)},
-                       {"meaning", describeStatus(code)}});
+bool carries(const std::vector<const tSectionReport*>& order, const char* target) {
+  for (const auto* image : order) {
+    if (image->target == target) return true;
   }
-  std::fprintf(stderr, "kestrelctl: update the firmware: %s\n", describeStatus(code).c_str());
-  const std::string advice = firmwareAdvice(code);
-  if (!advice.empty()) std::fprintf(stderr, "  %s\n", advice.c_str());
+  return false;
+}
+
+// The library refuses a companion image on a board without the companion
+// chip with the code it uses for malformed images: say which it was.
+int updateFailed(std::int32_t code, const tFileReport& verdict, const tInstalledFirmware& installed) {
+  const std::string what = "update the firmware";
+  if (code == kestrelerr_invalidImage && !installed.companionPresent && carries(verdict.installOrder(), "MARTEN")) {
+    tProblem problem = statusProblem(what, code, "", "the file carries a MARTEN image, and this controller has no "
+                                                     "companion chip to take it");
+    problem.hint = "Nothing was installed. Pack the other images into a file of their own.";
+    return report(problem, kFailure);
+  }
+  return printFailure(what, code, firmwareAdvice(code));
 }
 
 // What an update did with each image, by the rules the library applies:
@@ -84,68 +91,56 @@ std::vector<std::string> outcomes(const std::vector<const tSectionReport*>& orde
   return result;
 }
 
-int openFailed(std::int32_t code, bool json) {
-  if (json) printJsonDocument({{"ok", false}, {"code", code}, {"name", nKESTREL1400::statusCodeName(code)}});
-  printFailure("open the controller", code);
-  return kFailure;
-}
-
-}  // namespace
-
-int runFirmwareStatus(const tFirmwareRequest& request) {
-  tControllerClient controller;
-  if (const std::int32_t code = controller.open(); code < 0) return openFailed(code, request.json);
-  const auto installed = tInstalledFirmware::read(controller);
-  if (request.json) {
-    printJsonDocument(installed.toJson());
-    return 0;
-  }
-  const auto shown = [](const tResult<std::string>& result) {
-    return result.ok() ? result.value : std::string("n/a (") + nKESTREL1400::statusCodeName(result.code) + ")";
-  };
-  std::printf("BIOS version       %s\n", shown(installed.bios).c_str());
-  std::printf("Companion version  %s\n", installed.companionPresent ? shown(installed.companion).c_str() : "no companion chip");
-  std::printf("Safe-mode version  %s\n", installed.safeMode ? installed.safeMode->c_str() : "no safe-mode tools");
-  std::printf("Updates            %s\n", !installed.updateAllowed.ok()     ? "unknown: the board does not say"
-                                         : installed.updateAllowed.value == 1 ? "allowed"
-                                                                              : "not allowed by the board");
-  return 0;
-}
-
-int runFirmwareUpdate(const tFirmwareRequest& request) {
-  const auto bytes = readWholeFile(request.file);
-  if (!bytes) {
-    std::fprintf(stderr, "kestrelctl: cannot read the update file %s: check the path and its permissions\n",
-                 request.file.c_str());
-    return kFailure;
-  }
-  tControllerClient controller;
-  if (const std::int32_t code = controller.open(); code < 0) return openFailed(code, request.json);
-  const auto installed = tInstalledFirmware::read(controller);
-  const std::int32_t code =
-      KESTREL_updateFirmware2(kControllerHandle, bytes->data(), bytes->size(), request.force ? 1 : 0);
-  if (code < 0) {
-    printUpdateFailure(code, request.json);
-    return kFailure;
-  }
-  const tFileReport report = readUpdateFile(*bytes);
-  const auto order = report.installOrder();
-  const auto results = outcomes(order, installed, request.force);
-  if (request.json) {
+void printUpdate(const std::vector<const tSectionReport*>& order, const std::vector<std::string>& results,
+                 std::int32_t code) {
+  if (outputOptions().json) {
     nlohmann::json document = {{"ok", true}, {"code", code}, {"images", nlohmann::json::array()}};
     for (std::size_t i = 0; i < order.size(); ++i) {
       document["images"].push_back({{"target", order[i]->target}, {"version", order[i]->version},
                                     {"bytes", order[i]->byteCount}, {"outcome", results[i]}});
     }
-    printJsonDocument(document);
-    return 0;
+    setJsonResult(document);
+    return;
   }
-  if (order.empty()) std::printf("%s holds no firmware images: nothing installed\n", request.file.c_str());
+  tTableText table({"TARGET", "VERSION", "BYTES", "OUTCOME"});
   for (std::size_t i = 0; i < order.size(); ++i) {
-    std::printf("%-9s %-12s %10u bytes  %s\n", order[i]->target.c_str(), order[i]->version.c_str(), order[i]->byteCount,
-                results[i].c_str());
+    table.addRow({order[i]->target, order[i]->version, std::to_string(order[i]->byteCount), results[i]});
   }
-  return 0;
+  table.print(outputOptions().headings);
+}
+
+}  // namespace
+
+int runFirmwareStatus(const tFirmwareRequest&) {
+  tControllerClient controller;
+  if (const std::int32_t code = controller.open(); code < 0) return printFailure("open the controller", code);
+  const auto installed = tInstalledFirmware::read(controller);
+  if (outputOptions().json) {
+    setJsonResult(installed.toJson());
+  } else {
+    installed.print();
+  }
+  return kSuccess;
+}
+
+int runFirmwareUpdate(const tFirmwareRequest& request) {
+  const auto text = readUpdateFileText(request.file, "update the firmware");
+  if (!text) return kFailure;
+  const tFileReport verdict = readUpdateFile(text->bytes);
+  // The library installs nothing from a file without sections and calls
+  // that a success; kestrelctl gives the verdict 'inspect' gives.
+  if (verdict.sections.empty()) return refuseUpdateFile("update the firmware", request.file, *text, verdict);
+  tControllerClient controller;
+  if (const std::int32_t code = controller.open(); code < 0) return printFailure("open the controller", code);
+  const auto installed = tInstalledFirmware::read(controller);
+  const std::int32_t code =
+      KESTREL_updateFirmware2(kControllerHandle, text->bytes.data(), text->bytes.size(), request.force ? 1 : 0);
+  const bool refusedFile = code == kestrelerr_invalidImage || code == kestrelerr_unsupportedImageHeader;
+  if (refusedFile && !verdict.acceptable()) return refuseUpdateFile("update the firmware", request.file, *text, verdict);
+  if (code < 0) return updateFailed(code, verdict, installed);
+  const auto order = verdict.installOrder();
+  printUpdate(order, outcomes(order, installed, request.force), code);
+  return kSuccess;
 }
 
 }  // namespace kestrelctl

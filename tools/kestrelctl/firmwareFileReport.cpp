@@ -1,13 +1,12 @@
 #include "tools/kestrelctl/firmwareFileReport.h"
 
+#include <kestrel/kestrel_status.h>
+
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "firmware/base64Payload.h"
 #include "firmware/crc32Castagnoli.h"
 #include "firmware/firmwareSections.h"
-#include "platform/statusCodeTable.h"
 
 namespace kestrelctl {
 namespace {
@@ -42,7 +41,7 @@ bool tFileReport::acceptable() const {
   for (const auto& section : sections) {
     if (!section.verifies()) return false;
   }
-  return true;
+  return !sections.empty();
 }
 
 std::vector<const tSectionReport*> tFileReport::installOrder() const {
@@ -65,14 +64,6 @@ tFileReport readUpdateFile(const std::vector<std::uint8_t>& bytes) {
   return report;
 }
 
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  if (file.bad()) return std::nullopt;
-  return bytes;
-}
-
 std::string hex32(std::uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", value);
@@ -90,9 +81,33 @@ nlohmann::json toJson(const tSectionReport& section) {
                            {"verifies", section.verifies()},
                            {"error", nullptr}};
   if (!section.verifies()) {
-    object["error"] = {{"code", section.code}, {"name", nKESTREL1400::statusCodeName(section.code)}};
+    object["error"] = {{"code", section.code}, {"name", kestrelStatusName(section.code)}};
   }
   return object;
+}
+
+nlohmann::json toJson(const std::string& file, const tFileReport& report) {
+  nlohmann::json document = {{"file", file},
+                             {"acceptable", report.acceptable()},
+                             {"sections", nlohmann::json::array()},
+                             {"installOrder", nlohmann::json::array()}};
+  for (const auto& section : report.sections) document["sections"].push_back(toJson(section));
+  for (const auto* section : report.installOrder()) document["installOrder"].push_back(section->offset);
+  return document;
+}
+
+std::string refusalText(const tSectionReport& section) {
+  if (section.verifies()) return "";
+  std::string text = std::string(kestrelStatusName(section.code)) + " (" + std::to_string(section.code) + ")";
+  if (section.decoded && section.byteCount != section.decodedBytes) {
+    text += ": its payload decodes to " + std::to_string(section.decodedBytes) + " bytes, ByteCount says " +
+            std::to_string(section.byteCount);
+  } else if (section.decoded) {
+    text += ": the payload's CRC is " + hex32(section.computedCrc) + ", the header says " + hex32(section.crc);
+  } else {
+    text += std::string(": ") + kestrelStatusMeaning(section.code);
+  }
+  return text;
 }
 
 }  // namespace kestrelctl

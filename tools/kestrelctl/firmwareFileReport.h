@@ -27,7 +27,9 @@ struct tSectionReport {
 
 struct tFileReport {
   std::vector<tSectionReport> sections;
-  // Whether the library accepts the whole file (every section verifies).
+  // Whether an update installs from the file: it has sections, and every
+  // one verifies (the library takes a file without sections and installs
+  // nothing, which kestrelctl does not call a success).
   bool acceptable() const;
   // The sections in the order an update installs them: BIOS images first,
   // the later one before the earlier, the rest in file order.
@@ -36,10 +38,13 @@ struct tFileReport {
 
 tFileReport readUpdateFile(const std::vector<std::uint8_t>& bytes);
 
-// The whole file, or nothing when it cannot be read.
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path);
-
 nlohmann::json toJson(const tSectionReport& section);
+// The file's sections and verdict: {"file", "acceptable", "sections", "installOrder"}.
+nlohmann::json toJson(const std::string& file, const tFileReport& report);
 std::string hex32(std::uint32_t value);
+
+// Why the section is refused: "kestrelerr_invalidImage (-26938): its payload
+// decodes to 10 bytes, ByteCount says 12"; "" when it verifies.
+std::string refusalText(const tSectionReport& section);
 
 }  // namespace kestrelctl

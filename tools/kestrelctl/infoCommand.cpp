@@ -16,6 +16,7 @@ namespace kestrelctl {
 namespace {
 
 constexpr std::uint32_t kCompanionPresent = 0x200000;
+constexpr const char* kClearedRecord = "0.0.0f0";
 
 // One line of the report: a value, or the code that kept it from being read.
 struct tField {
@@ -36,6 +37,14 @@ tField numberField(const tControllerClient& controller, const char* key, const c
   const auto result = controller.readU32(id);
   return {key, label, result.code, std::to_string(result.value) + unit,
           result.ok() ? nlohmann::json(result.value) : nlohmann::json()};
+}
+
+// The companion chip's record of the BIOS version, which a firmware update
+// clears to 0.0.0f0 while SMBIOS keeps the version of the BIOS's last start.
+tField biosRecordField(const tControllerClient& controller) {
+  tField field = textField(controller, "biosVersionRecord", "BIOS version record", KESTREL_ATTR_BIOS_VERSION);
+  if (field.code >= 0 && field.text == kClearedRecord) field.text += " (cleared by a firmware update)";
+  return field;
 }
 
 tField memorySizeField(const tControllerClient& controller, std::uint32_t module) {
@@ -126,14 +135,16 @@ int runInfo(const tControllerClient& controller) {
       textField(controller, "systemVersion", "system version", KESTREL_ATTR_SYSTEM_VERSION),
       numberField(controller, "model", "model", KESTREL_ATTR_CONTROLLER_MODEL),
       textField(controller, "modelName", "model name", KESTREL_ATTR_CONTROLLER_MODEL_NAME),
-      textField(controller, "biosVersion", "BIOS version", KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_SMBIOS),
+      textField(controller, "biosVersion", "BIOS version (SMBIOS)",
+                KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_SMBIOS),
   };
   std::vector<tField> companionFields = {
       {"present", "present", 0, companion ? "yes" : "no", companion},
   };
   if (companion) {
-    companionFields.push_back(textField(controller, "biosVersionRecord", "BIOS version record",
+    companionFields.push_back(textField(controller, "firmwareVersion", "firmware version",
                                         KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION));
+    companionFields.push_back(biosRecordField(controller));
   }
   std::vector<tField> processor = {
       textField(controller, "manufacturer", "manufacturer", KESTREL_ATTR_PROCESSOR_MANUFACTURER),
@@ -152,7 +163,7 @@ int runInfo(const tControllerClient& controller) {
                                {"memoryModules", nlohmann::json::array()},
                                {"triggerRouterPath", router.value}};
     for (const auto& module : modules) document["memoryModules"].push_back(toJson(module));
-    printJson(document, true);
+    setJsonResult(document);
     return kSuccess;
   }
   printSection("Controller", board);

@@ -1,10 +1,12 @@
 #include "tools/kestrelctl/installedFirmware.h"
 
+#include <kestrel/kestrel_status.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 
-#include "platform/statusCodeTable.h"
+#include "tools/kestrelctl/output.h"
+#include "tools/kestrelctl/tableText.h"
 
 namespace kestrelctl {
 namespace {
@@ -30,6 +32,10 @@ nlohmann::json textOrNull(const tResult<std::string>& result) {
   return result.ok() ? nlohmann::json(result.value) : nlohmann::json();
 }
 
+std::string shown(const tResult<std::string>& result) {
+  return result.ok() ? result.value : std::string("n/a (") + kestrelStatusName(result.code) + ")";
+}
+
 }  // namespace
 
 tInstalledFirmware tInstalledFirmware::read(const tControllerClient& controller) {
@@ -39,6 +45,7 @@ tInstalledFirmware tInstalledFirmware::read(const tControllerClient& controller)
   installed.companionPresent = interfaces.ok() && (interfaces.value & kCompanionPresent) != 0;
   if (installed.companionPresent) {
     installed.companion = controller.readText(KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION);
+    installed.biosRecord = controller.readText(KESTREL_ATTR_BIOS_VERSION);
   }
   installed.safeMode = safeModeVersion();
   installed.updateAllowed = controller.readU32(KESTREL_ATTR_FEATURE_ENABLED);
@@ -50,10 +57,23 @@ nlohmann::json tInstalledFirmware::toJson() const {
   if (updateAllowed.ok()) gate = updateAllowed.value == 1;
   return {{"biosVersion", textOrNull(bios)},
           {"companionPresent", companionPresent},
-          {"companionVersion", companionPresent ? textOrNull(companion) : nlohmann::json()},
+          {"companionFirmwareVersion", companionPresent ? textOrNull(companion) : nlohmann::json()},
+          {"companionBiosVersionRecord", companionPresent ? textOrNull(biosRecord) : nlohmann::json()},
           {"safeModeVersion", safeMode ? nlohmann::json(*safeMode) : nlohmann::json()},
           {"updateAllowed", gate},
           {"updateGateCode", updateAllowed.code}};
+}
+
+void tInstalledFirmware::print() const {
+  tTableText table({"", ""});
+  table.addRow({"BIOS version (SMBIOS)", shown(bios)});
+  table.addRow({"companion firmware version", companionPresent ? shown(companion) : "no companion chip"});
+  table.addRow({"BIOS version record (companion)", companionPresent ? shown(biosRecord) : "no companion chip"});
+  table.addRow({"safe-mode version", safeMode ? *safeMode : "no safe-mode tools"});
+  table.addRow({"updates", !updateAllowed.ok()         ? "unknown: the board does not say"
+                           : updateAllowed.value == 1 ? "allowed"
+                                                      : "not allowed by the board"});
+  table.print(false);
 }
 
 }  // namespace kestrelctl

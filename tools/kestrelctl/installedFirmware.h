@@ -12,14 +12,17 @@
 namespace kestrelctl {
 
 struct tInstalledFirmware {
-  tResult<std::string> bios;
+  tResult<std::string> bios;             // the BIOS version in SMBIOS, as the BIOS reported it at its start
   bool companionPresent = false;
-  tResult<std::string> companion;        // when present
+  tResult<std::string> companion;        // the companion chip's firmware version, when present
+  tResult<std::string> biosRecord;       // the companion chip's record of the BIOS version, when present
   std::optional<std::string> safeMode;   // nothing without the safe-mode tools
   tResult<std::uint32_t> updateAllowed;  // 1 when the board lets firmware be updated
 
   static tInstalledFirmware read(const tControllerClient& controller);
   nlohmann::json toJson() const;
+  // The versions as lines of text.
+  void print() const;
 };
 
 }  // namespace kestrelctl

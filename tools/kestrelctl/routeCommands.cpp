@@ -1,145 +1,186 @@
 #include "tools/kestrelctl/routeCommands.h"
 
-#include <kestrel/kestrel.h>
-
-#include <array>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <mutex>
-#include <utility>
 
 #include <nlohmann/json.hpp>
 
-#include "tools/kestrelctl/routingClient.h"
-#include "tools/kestrelctl/watchdogSignals.h"
+#include "tools/kestrelctl/numberText.h"
+#include "tools/kestrelctl/output.h"
+#include "tools/kestrelctl/statusMessage.h"
+#include "tools/kestrelctl/tableText.h"
 
 namespace kestrelctl {
 namespace {
 
 using nlohmann::json;
 
-constexpr int kFailure = 1;
+constexpr std::array kSteps{tRouteStep::reserve, tRouteStep::program, tRouteStep::unprogram, tRouteStep::unreserve,
+                            tRouteStep::destroy};
 
-constexpr std::array<std::pair<const char*, tRouteStep>, 5> kSteps{{
-    {"reserve", tRouteStep::reserve},
-    {"program", tRouteStep::program},
-    {"unprogram", tRouteStep::unprogram},
-    {"unreserve", tRouteStep::unreserve},
-    {"destroy", tRouteStep::destroy},
-}};
-
-const char* stepName(tRouteStep step) {
-  for (const auto& [name, value] : kSteps) {
-    if (value == step) return name;
-  }
-  return "?";
-}
-
-// Runs the step; the teardown steps report nothing back by design.
-void sendStep(const tRoutingClient& router, tRouteStep step, std::uint32_t ticket, char** conflicts,
-              quillhost::tFrameworkStatus& status) {
-  const auto& adaptor = router.adaptor();
-  switch (step) {
-    case tRouteStep::reserve: return adaptor.reserveRoute(router.session(), ticket, conflicts, status);
-    case tRouteStep::program: return adaptor.programRoute(router.session(), ticket, status);
-    case tRouteStep::unprogram: return adaptor.unprogramRoute(router.session(), ticket);
-    case tRouteStep::unreserve: return adaptor.unreserveRoute(router.session(), ticket);
-    case tRouteStep::destroy: return adaptor.destroyRoute(router.session(), ticket);
-  }
-}
-
-json conflictsJson(const char* text) {
-  if (text == nullptr) return json::array();
-  auto parsed = json::parse(text, nullptr, false);
-  return parsed.is_discarded() ? json::array() : parsed;
-}
-
-void printConflicts(const json& conflicts) {
-  for (const auto& conflict : conflicts) {
-    std::fprintf(stderr, "  held by session 0x%llx, route %u\n",
-                 static_cast<unsigned long long>(conflict.value("sessionId", 0ull)), conflict.value("ticket", 0u));
-  }
-}
-
-// What the demotion callback shares with the waiting command.
-struct tWatch {
-  bool json = false;
-  std::mutex output;
-  std::atomic<unsigned> seen{0};
+constexpr const char* kStepHelp[] = {
+    "reserve the lines of a calculated route",
+    "program a reserved route into the trigger router",
+    "take a programmed route out of the router; it stays reserved",
+    "release the reservation of a reserved route",
+    "end a route in any state (taking it down first)",
 };
 
-void printDemotion(void* context, std::int32_t event, tStatusReport*) {
-  auto& watch = *static_cast<tWatch*>(context);
-  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                       std::chrono::system_clock::now().time_since_epoch())
-                       .count();
-  std::lock_guard guard(watch.output);
-  const unsigned number = watch.seen.load() + 1;
-  if (watch.json) {
-    std::printf("%s\n", json{{"demotion", number}, {"event", event}, {"timeMs", now}}.dump().c_str());
-  } else {
-    std::printf("demotion %u: event %d\n", number, event);
+constexpr const char* kTicketHelp =
+    "the route's ticket as 'calculate' printed it in this session, or 'last' for the latest one";
+
+// NAME or NAME:COST (cost 0 when left out); the last colon splits.
+std::optional<tSeed> seedOf(const std::string& text) {
+  const auto colon = text.rfind(':');
+  tSeed seed{colon == std::string::npos ? text : text.substr(0, colon), 0};
+  if (colon != std::string::npos) {
+    const auto cost = parseU32(std::string_view(text).substr(colon + 1));
+    if (!cost) return std::nullopt;
+    seed.cost = *cost;
   }
-  std::fflush(stdout);
-  watch.seen.store(number);
+  if (seed.terminal.empty()) return std::nullopt;
+  return seed;
+}
+
+std::string seedName(const std::vector<tSeed>& seeds, std::size_t index) {
+  return index < seeds.size() ? seeds[index].terminal : std::string("?");
 }
 
 }  // namespace
 
-std::optional<tRouteStep> routeStepNamed(const std::string& word) {
-  for (const auto& [name, step] : kSteps) {
-    if (word == name) return step;
-  }
-  return std::nullopt;
+void addCalculationOptions(CLI::App& command, tCalculationRequest& request) {
+  command.add_option("--from", request.from, "seed terminal, NAME or NAME:COST (repeatable)")
+      ->option_text("NAME[:COST]")
+      ->required();
+  command.add_option("--to", request.to, "destination terminal (repeatable)")->option_text("NAME")->required();
+  command.add_flag("--ignore-reservations", request.ignoreReservations,
+                   "route through lines other sessions have reserved");
 }
 
-int runRouteStep(tRouteStep step, std::uint32_t ticket, bool json) {
-  tRoutingClient router;
-  if (!router.open(json)) return kFailure;
-  quillhost::tFrameworkStatus status;
-  char* conflicts = nullptr;
-  sendStep(router, step, ticket, &conflicts, status);
-  const nlohmann::json held = conflictsJson(conflicts);
-  std::free(conflicts);
-  const std::string what = std::string(stepName(step)) + " route " + std::to_string(ticket);
-  if (status.isError()) {
-    printRoutingFailure(what, status, json, held.empty() ? nlohmann::json::object() : nlohmann::json{{"conflicts", held}});
-    if (!json) printConflicts(held);
-    if (!json && status.code() == brioerr_invalidParameter) {
-      std::fprintf(stderr, "  Is %u a ticket a route calculation answered, and is the route in a state that allows "
-                           "this step? The driver destroys a program's routes, and releases its reservations, when "
-                           "the program ends; under kestrel-sim the routes a profile lists stay for the run.\n",
-                   ticket);
+std::optional<std::vector<tSeed>> seedsOf(const tCalculationRequest& request) {
+  std::vector<tSeed> seeds;
+  for (const std::string& from : request.from) {
+    const auto seed = seedOf(from);
+    if (!seed) {
+      printUsageError("--from '" + from + "' is not a seed: give NAME or NAME:COST, with a cost from 0 to 4294967295");
+      return std::nullopt;
     }
-    return kFailure;
+    seeds.push_back(*seed);
   }
-  if (json) {
-    std::printf("%s\n", nlohmann::json{{"ticket", ticket}, {"step", stepName(step)}, {"status", statusJson(status)}}
-                            .dump()
-                            .c_str());
-  } else {
-    const bool teardown = step != tRouteStep::reserve && step != tRouteStep::program;
-    std::printf("%s: %s\n", what.c_str(), teardown ? "sent (the driver reports no failure of this step)" : "done");
-  }
-  return 0;
+  return seeds;
 }
 
-int runRouteWatch(unsigned count, bool json) {
-  const tStopSignals signals;  // before the session's thread, which inherits the blocked signals
-  tWatch watch;
-  watch.json = json;
-  tRoutingClient router;
-  if (!router.open(json, &printDemotion, &watch)) return kFailure;
-  if (!json) {
-    std::printf("watching route demotions on %s (Ctrl-C ends)\n", router.devicePath().c_str());
-    std::fflush(stdout);
+void printCalculation(const tCalculation& calculation, const std::vector<tSeed>& seeds) {
+  if (outputOptions().json) {
+    setJsonResult({{"ticket", calculation.ticket}, {"segments", calculation.segments}});
+    return;
   }
-  while (count == 0 || watch.seen.load() < count) {
-    if (signals.waitFor(std::chrono::milliseconds(100))) break;
+  std::printf("ticket %u\n", calculation.ticket);
+  tTableText table({"DESTINATION", "COST", "FROM", "INVERSION"});
+  for (const json& segment : calculation.segments) {
+    const bool inverted = segment.value("constraints", json::object()).value("inversionNeeded", false);
+    table.addRow({segment.value("destination", ""), std::to_string(segment.value("cost", 0u)),
+                  seedName(seeds, segment.value("indexOfStartingSeed", 0u)), inverted ? "yes" : "no"});
   }
-  return 0;
+  table.print(outputOptions().headings);
+}
+
+tRouteOperations::tRouteOperations(CLI::App& parent) {
+  calculate_ = parent.add_subcommand("calculate", "calculate a route from seed terminals to destinations");
+  addCalculationOptions(*calculate_, calculation_);
+  calculate_->footer("Terminal names match without regard to case; 'kestrelctl terminals' lists them.");
+  path_ = parent.add_subcommand("path", "print the terminals a route passes through");
+  path_->add_option("ticket", ticket_, kTicketHelp)->option_text("TICKET")->required();
+  for (std::size_t i = 0; i < kSteps.size(); ++i) {
+    steps_[i] = parent.add_subcommand(stepName(kSteps[i]), kStepHelp[i]);
+    steps_[i]->add_option("ticket", ticket_, kTicketHelp)->option_text("TICKET")->required();
+  }
+}
+
+bool tRouteOperations::parsed() const {
+  if (calculate_->parsed() || path_->parsed()) return true;
+  for (const CLI::App* step : steps_) {
+    if (step->parsed()) return true;
+  }
+  return false;
+}
+
+void tRouteOperations::reset() {
+  calculation_ = {};
+  ticket_.clear();
+}
+
+int tRouteOperations::check() const {
+  if (calculate_->parsed()) return seedsOf(calculation_) ? kSuccess : kUsage;
+  if (ticket_ == "last" || parseU32(ticket_)) return kSuccess;
+  return printUsageError("'" + ticket_ + "' is not a route ticket: give the number 'calculate' printed, or 'last'");
+}
+
+int tRouteOperations::run(tRouteSession& session) const {
+  if (calculate_->parsed()) return runCalculate(session);
+  if (path_->parsed()) return runPath(session);
+  for (std::size_t i = 0; i < kSteps.size(); ++i) {
+    if (steps_[i]->parsed()) return runStep(session, kSteps[i]);
+  }
+  return kUsage;
+}
+
+std::optional<std::uint32_t> tRouteOperations::ticketOf(const tRouteSession& session) const {
+  if (ticket_ == "last") {
+    if (!session.lastTicket()) printUsageError("'last' names the latest route this session calculated, and it has "
+                                               "calculated none");
+    return session.lastTicket();
+  }
+  const auto ticket = parseU32(ticket_);
+  if (!ticket) printUsageError("'" + ticket_ + "' is not a route ticket: give the number 'calculate' printed, or 'last'");
+  return ticket;
+}
+
+int tRouteOperations::runCalculate(tRouteSession& session) const {
+  const auto seeds = seedsOf(calculation_);
+  if (!seeds) return kUsage;
+  tCalculation calculation;
+  const int status = session.calculate(*seeds, calculation_.to, calculation_.ignoreReservations, calculation);
+  if (status != kSuccess) return status;
+  printCalculation(calculation, *seeds);
+  return kSuccess;
+}
+
+int tRouteOperations::runPath(tRouteSession& session) const {
+  const auto ticket = ticketOf(session);
+  if (!ticket) return kUsage;
+  std::vector<std::string> terminals;
+  if (const int status = session.path(*ticket, terminals); status != kSuccess) return status;
+  if (outputOptions().json) {
+    setJsonResult({{"ticket", *ticket}, {"path", terminals}});
+  } else {
+    for (const auto& name : terminals) std::printf("%s\n", printable(name).c_str());
+  }
+  return kSuccess;
+}
+
+int tRouteOperations::runStep(tRouteSession& session, tRouteStep step) const {
+  const auto ticket = ticketOf(session);
+  if (!ticket) return kUsage;
+  auto known = session.routes().find(*ticket);
+  // The driver answers these two with nothing; after a demotion the route
+  // may have been calculated already.
+  const bool unsure = known != session.routes().end() && known->second.maybeDemoted &&
+                      (step == tRouteStep::unprogram || step == tRouteStep::unreserve);
+  if (const int status = session.step(step, *ticket); status != kSuccess) return status;
+  known = session.routes().find(*ticket);
+  const std::string state = step == tRouteStep::destroy        ? "destroyed"
+                            : known == session.routes().end() ? "calculated"
+                                                              : stateName(known->second.state);
+  const char* note = unsure ? "a demotion arrived before: the driver may have found the route calculated already" : "";
+  if (outputOptions().json) {
+    nlohmann::json document = {{"ticket", *ticket}, {"step", stepName(step)}, {"state", state}};
+    if (unsure) document["note"] = note;
+    setJsonResult(document);
+  } else {
+    std::printf("%s route %u: done, the route is %s%s%s\n", stepName(step), *ticket, state.c_str(),
+                unsure ? "; " : "", note);
+  }
+  return kSuccess;
 }
 
 }  // namespace kestrelctl

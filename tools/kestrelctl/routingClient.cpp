@@ -2,11 +2,8 @@
 
 #include <kestrel/kestrel.h>
 
-#include <cstdio>
-
-#include "platform/statusCodeTable.h"
 #include "tools/kestrelctl/controllerClient.h"
-#include "tools/kestrelctl/statusMessage.h"
+#include "tools/kestrelctl/output.h"
 
 namespace kestrelctl {
 namespace {
@@ -30,6 +27,26 @@ nlohmann::json reportJson(const std::string& text) {
   return parsed.is_discarded() ? nlohmann::json(text) : parsed;
 }
 
+// The adaptor's own words about the failure, when its report has them.
+std::string debugText(const nlohmann::json& report) {
+  for (const char* key : {"quill_debug", "tarn_debug"}) {
+    if (!report.is_object() || !report.contains(key)) continue;
+    const nlohmann::json& debug = report.at(key);
+    return debug.is_string() ? debug.get<std::string>() : debug.dump();
+  }
+  return "";
+}
+
+std::string routerAdvice(const quillhost::tFrameworkStatus& status) {
+  if (const std::string advice = adviceFor(status.code()); !advice.empty()) return advice;
+  if (status.code() == kestrelerr_deviceNotAvailable || status.code() == brioerr_deviceNotFound) return kRouterAdvice;
+  if (status.code() == zepalerr_badSelector && status.text().find("Topography not found") != std::string::npos) {
+    return "The trigger router reports a topography this library does not know: is the library older than the "
+           "driver?";
+  }
+  return "";
+}
+
 }  // namespace
 
 const quillhost::tQuillFunctions& linkedAdaptor() {
@@ -39,52 +56,36 @@ const quillhost::tQuillFunctions& linkedAdaptor() {
 
 tRoutingClient::~tRoutingClient() { linkedAdaptor().destroySession(session_); }
 
-bool tRoutingClient::open(bool json, tQuillDemotionFunction demotion, void* context) {
+bool tRoutingClient::open(tQuillDemotionFunction demotion, void* context) {
   const auto path = tControllerClient().readText(kTriggerRouterPathAttribute);
   quillhost::tFrameworkStatus status;
   if (!path.ok()) {
     status.get()->code = path.code;
-    printRoutingFailure("find the trigger router", status, json);
+    printRoutingFailure("find the trigger router", status, routerAdvice(status));
     return false;
   }
   devicePath_ = path.value;
   session_ = linkedAdaptor().createSessionWithDemotionFunc(devicePath_.c_str(), &quillhost::answerAllocator, demotion,
                                                            context, status);
   if (session_ == nullptr) {
-    printRoutingFailure("open a routing session on " + devicePath_, status, json);
+    printRoutingFailure("open a routing session on " + devicePath_, status, routerAdvice(status));
     return false;
   }
   return true;
 }
 
-nlohmann::json statusJson(const quillhost::tFrameworkStatus& status) {
-  const auto* entry = nKESTREL1400::findStatusCode(status.code());
-  return {{"code", status.code()},
-          {"name", entry != nullptr ? nlohmann::json(entry->name) : nlohmann::json()},
-          {"report", reportJson(status.text())}};
+tProblem routingProblem(const std::string& what, const quillhost::tFrameworkStatus& status,
+                        const std::string& advice, const std::string& meaning) {
+  tProblem problem = statusProblem(what, status.code(), advice, meaning);
+  const nlohmann::json report = reportJson(status.text());
+  if (const std::string debug = debugText(report); !debug.empty()) problem.message += " (" + debug + ")";
+  problem.extra["report"] = report;
+  return problem;
 }
 
-void printRoutingFailure(const std::string& what, const quillhost::tFrameworkStatus& status, bool json,
-                         const nlohmann::json& extra) {
-  if (json) {
-    nlohmann::json error = statusJson(status);
-    error["operation"] = what;
-    nlohmann::json document = extra;
-    document["error"] = error;
-    std::printf("%s\n", document.dump().c_str());
-    return;
-  }
-  std::fprintf(stderr, "kestrelctl: %s: %s\n", what.c_str(), describeStatus(status.code()).c_str());
-  if (!status.text().empty()) std::fprintf(stderr, "  report: %s\n", status.text().c_str());
-  const std::string advice = adviceFor(status.code());
-  if (!advice.empty()) {
-    std::fprintf(stderr, "  %s\n", advice.c_str());
-  } else if (status.code() == kestrelerr_deviceNotAvailable || status.code() == brioerr_deviceNotFound) {
-    std::fprintf(stderr, "  %s\n", kRouterAdvice);
-  } else if (status.code() == zepalerr_badSelector && status.text().find("Topography not found") != std::string::npos) {
-    std::fprintf(stderr, "  The trigger router reports a topography this library does not know: is the library older "
-                         "than the driver?\n");
-  }
+int printRoutingFailure(const std::string& what, const quillhost::tFrameworkStatus& status, const std::string& advice,
+                        const std::string& meaning) {
+  return report(routingProblem(what, status, advice, meaning), kFailure);
 }
 
 }  // namespace kestrelctl

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tools/kestrelctl/statusMessage.h"
 #include "tools/quillhost/tFrameworkStatus.h"
 #include "tools/quillhost/tQuillAdaptor.h"
 
@@ -26,9 +27,8 @@ class tRoutingClient {
   tRoutingClient& operator=(const tRoutingClient&) = delete;
 
   // Finds the trigger router and opens a session on it, with an optional
-  // demotion callback. False after reporting what failed (as JSON on
-  // standard output with `json`, else on standard error).
-  bool open(bool json, tQuillDemotionFunction demotion = nullptr, void* context = nullptr);
+  // demotion callback. False after reporting what failed.
+  bool open(tQuillDemotionFunction demotion = nullptr, void* context = nullptr);
 
   const quillhost::tQuillFunctions& adaptor() const { return linkedAdaptor(); }
   quill_ra_kestrel_session* session() const { return session_; }
@@ -39,13 +39,15 @@ class tRoutingClient {
   std::string devicePath_;
 };
 
-// "kestrelctl: <what>: <code, name and meaning>", the report and advice on
-// standard error; with `json` the same as {"error": {...}} on standard
-// output, with the members of `extra` beside "error".
-void printRoutingFailure(const std::string& what, const quillhost::tFrameworkStatus& status, bool json,
-                         const nlohmann::json& extra = nlohmann::json::object());
+// The problem of a failed routing call: the code's name and meaning (or
+// `meaning` where the call knows better), the adaptor's report under
+// "report", and its own explanation ("quill_debug", "tarn_debug") in the
+// message.
+tProblem routingProblem(const std::string& what, const quillhost::tFrameworkStatus& status,
+                        const std::string& advice = "", const std::string& meaning = "");
 
-// The status as JSON: code, name and the report's members.
-nlohmann::json statusJson(const quillhost::tFrameworkStatus& status);
+// Reports a failed routing call. Returns kFailure.
+int printRoutingFailure(const std::string& what, const quillhost::tFrameworkStatus& status,
+                        const std::string& advice = "", const std::string& meaning = "");
 
 }  // namespace kestrelctl

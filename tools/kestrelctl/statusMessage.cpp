@@ -50,6 +50,8 @@ std::string permissionAdvice() {
   return "Reading and writing " + denied + " needs permission: run as root, or ask for access to the device's group.";
 }
 
+nlohmann::json textOrNull(const std::string& text) { return text.empty() ? nlohmann::json() : nlohmann::json(text); }
+
 }  // namespace
 
 std::string describeStatus(std::int32_t code) {
@@ -69,27 +71,67 @@ std::string adviceFor(std::int32_t code) {
   }
 }
 
-int printFailure(const std::string& what, std::int32_t code, const std::string& advice) {
-  const std::string hint = advice.empty() ? adviceFor(code) : advice;
-  const std::string message = what + ": " + describeStatus(code);
-  std::fprintf(stderr, "kestrelctl: %s\n", printable(message).c_str());
-  if (!hint.empty()) std::fprintf(stderr, "  %s\n", hint.c_str());
-  if (outputOptions().json) {
-    printJson({{"error",
-                {{"code", code},
-                 {"name", kestrelStatusName(code)},
-                 {"meaning", kestrelStatusMeaning(code)},
-                 {"operation", what},
-                 {"message", message},
-                 {"hint", hint.empty() ? nlohmann::json() : nlohmann::json(hint)}}}});
-  }
-  return kFailure;
+tProblem statusProblem(const std::string& operation, std::int32_t code, const std::string& advice,
+                       const std::string& meaning) {
+  const tKestrelStatusInfo* info = kestrelStatusInfo(code);
+  tProblem problem;
+  problem.code = code;
+  problem.name = info != nullptr ? info->name : "unknown status";
+  problem.meaning = !meaning.empty() ? meaning : info != nullptr ? info->meaning : "a code of the device or its driver";
+  problem.operation = operation;
+  problem.message = operation + ": " + problem.name + " (" + std::to_string(code) + "): " + problem.meaning;
+  problem.hint = advice.empty() ? adviceFor(code) : advice;
+  return problem;
 }
 
-int printUsageError(const std::string& message) {
-  std::fprintf(stderr, "kestrelctl: %s\n", printable(message).c_str());
-  if (outputOptions().json) printJson({{"error", {{"code", nullptr}, {"name", "usage"}, {"message", message}}}});
-  return kUsage;
+int report(const tProblem& problem, int exitStatus) {
+  const auto& line = outputOptions().inputLine;
+  const std::string where = line ? "line " + std::to_string(*line) + ": " : "";
+  std::fprintf(stderr, "kestrelctl: %s%s\n", where.c_str(), printable(problem.message).c_str());
+  if (!problem.hint.empty()) std::fprintf(stderr, "  %s\n", printable(problem.hint).c_str());
+  if (outputOptions().json) {
+    nlohmann::json error = {{"code", problem.code ? nlohmann::json(*problem.code) : nlohmann::json()},
+                            {"name", problem.name},
+                            {"meaning", problem.meaning},
+                            {"operation", textOrNull(problem.operation)},
+                            {"message", problem.message},
+                            {"hint", textOrNull(problem.hint)}};
+    for (const auto& [key, value] : problem.extra.items()) error[key] = value;
+    setJsonFailure({{"error", error}});
+  }
+  return exitStatus;
+}
+
+int printFailure(const std::string& what, std::int32_t code, const std::string& advice) {
+  return report(statusProblem(what, code, advice), kFailure);
+}
+
+int printProblem(const std::string& operation, const std::string& message, const std::string& hint) {
+  tProblem problem;
+  problem.name = "failure";
+  problem.meaning = "the operation failed";
+  problem.operation = operation;
+  problem.message = message;
+  problem.hint = hint;
+  return report(problem, kFailure);
+}
+
+int printUsageError(const std::string& message, const std::string& hint) {
+  tProblem problem;
+  problem.name = "usage";
+  problem.meaning = "the command is not valid; it was refused before anything changed";
+  problem.message = message;
+  problem.hint = hint;
+  return report(problem, kUsage);
+}
+
+int printInterrupted(const std::string& operation, const std::string& message) {
+  tProblem problem;
+  problem.name = "interrupted";
+  problem.meaning = "stopped by a signal before the operation ended";
+  problem.operation = operation;
+  problem.message = operation + ": " + message;
+  return report(problem, kInterrupted);
 }
 
 }  // namespace kestrelctl

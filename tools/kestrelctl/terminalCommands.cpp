@@ -4,8 +4,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tools/kestrelctl/commandTree.h"
+#include "tools/kestrelctl/output.h"
 #include "tools/kestrelctl/routingClient.h"
-#include "tools/quillhost/terminalTable.h"
+#include "tools/kestrelctl/statusMessage.h"
+#include "tools/kestrelctl/tableText.h"
 
 namespace kestrelctl {
 namespace {
@@ -13,8 +16,6 @@ namespace {
 using nlohmann::json;
 using quillhost::tTerminalRow;
 
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
 constexpr std::uint32_t kNoBusLine = 0xFFFFFFFFu;
 
 json rowJson(const tTerminalRow& row) {
@@ -30,17 +31,6 @@ json rowJson(const tTerminalRow& row) {
 
 const char* yesNo(bool value) { return value ? "yes" : "no"; }
 
-void printTable(const std::vector<tTerminalRow>& rows) {
-  std::printf("%-12s %3s  %-8s  %-5s  %-10s  %-8s  %4s  %s\n", "NAME", "ID", "EXTERNAL", "OWNED", "VISIBILITY", "BUS",
-              "LINE", "CANONICAL");
-  for (const tTerminalRow& row : rows) {
-    const std::string line = row.busLine == kNoBusLine ? "-" : std::to_string(row.busLine);
-    std::printf("%-12s %3u  %-8s  %-5s  %-10s  %-8s  %4s  %s\n", row.name.c_str(), row.id, yesNo(row.isExternal),
-                yesNo(row.isOwned), row.visibility.c_str(), row.busType.value_or("-").c_str(), line.c_str(),
-                row.canonicalName.c_str());
-  }
-}
-
 std::string nameOf(const std::vector<tTerminalRow>& rows, std::uint32_t id) {
   for (const tTerminalRow& row : rows) {
     if (row.id == id) return row.name;
@@ -48,30 +38,46 @@ std::string nameOf(const std::vector<tTerminalRow>& rows, std::uint32_t id) {
   return "terminal " + std::to_string(id);
 }
 
-}  // namespace
-
-int runTerminals(bool json) {
-  tRoutingClient router;
-  if (!router.open(json)) return kFailure;
-  quillhost::tFrameworkStatus status;
-  const auto rows = quillhost::readTerminals(router.adaptor(), router.session(), status);
-  if (status.isError()) {
-    printRoutingFailure("read the terminals", status, json);
-    return kFailure;
-  }
-  if (!json) {
-    printTable(rows);
-    return 0;
-  }
-  nlohmann::json terminals = nlohmann::json::array();
-  for (const tTerminalRow& row : rows) terminals.push_back(rowJson(row));
-  std::printf("%s\n", nlohmann::json{{"devicePath", router.devicePath()}, {"terminals", terminals}}.dump().c_str());
-  return 0;
+int unknownTerminal(const std::vector<tTerminalRow>& rows, const std::string& name) {
+  std::vector<std::string> names;
+  for (const auto& row : rows) names.push_back(row.name);
+  const std::string nearest = nearestName(name, names);
+  return printUsageError("no terminal is named '" + name + "'" +
+                             (nearest.empty() ? "" : "; did you mean '" + nearest + "'?"),
+                         "Names are exact here; 'kestrelctl terminals' lists them.");
 }
 
-int runTerminalReset(const std::string& name, bool floating, bool json) {
+}  // namespace
+
+void printTerminals(const std::vector<tTerminalRow>& rows, const std::string& devicePath) {
+  if (outputOptions().json) {
+    json terminals = json::array();
+    for (const tTerminalRow& row : rows) terminals.push_back(rowJson(row));
+    setJsonResult({{"devicePath", devicePath}, {"terminals", terminals}});
+    return;
+  }
+  tTableText table({"NAME", "ID", "EXTERNAL", "OWNED", "VISIBILITY", "BUS", "LINE", "CANONICAL"});
+  for (const tTerminalRow& row : rows) {
+    table.addRow({row.name, std::to_string(row.id), yesNo(row.isExternal), yesNo(row.isOwned), row.visibility,
+                  row.busType.value_or("-"), row.busLine == kNoBusLine ? "-" : std::to_string(row.busLine),
+                  row.canonicalName});
+  }
+  table.print(outputOptions().headings);
+}
+
+int runTerminals() {
   tRoutingClient router;
-  if (!router.open(json)) return kFailure;
+  if (!router.open()) return kFailure;
+  quillhost::tFrameworkStatus status;
+  const auto rows = quillhost::readTerminals(router.adaptor(), router.session(), status);
+  if (status.isError()) return printRoutingFailure("read the terminals", status);
+  printTerminals(rows, router.devicePath());
+  return kSuccess;
+}
+
+int runTerminalReset(const std::string& name, bool floating) {
+  tRoutingClient router;
+  if (!router.open()) return kFailure;
   const auto& adaptor = router.adaptor();
   const char* mode = floating ? "floating" : "default";
   quillhost::tFrameworkStatus status;
@@ -81,25 +87,15 @@ int runTerminalReset(const std::string& name, bool floating, bool json) {
     driver = adaptor.TerminalIterator_calculateResetTerminal(router.session(), iterator, mode, status);
     adaptor.TerminalIterator_resetTerminal(iterator, mode, status);
   });
-  if (!found && !status.isError()) {
-    std::fprintf(stderr, "kestrelctl: no terminal is named '%s' (names are exact); 'kestrelctl terminals' lists them\n",
-                 name.c_str());
-    return kUsage;
-  }
-  if (status.isError()) {
-    printRoutingFailure("reset terminal " + name, status, json);
-    return kFailure;
-  }
-  if (json) {
-    std::printf("%s\n", nlohmann::json{{"terminal", name},
-                                       {"mode", mode},
-                                       {"drivenBy", {{"id", driver}, {"name", nameOf(rows, driver)}}}}
-                            .dump()
-                            .c_str());
+  if (!found && !status.isError()) return unknownTerminal(rows, name);
+  if (status.isError()) return printRoutingFailure("reset terminal " + name, status);
+  if (outputOptions().json) {
+    setJsonResult({{"terminal", name}, {"mode", mode}, {"drivenBy", {{"id", driver}, {"name", nameOf(rows, driver)}}}});
   } else {
-    std::printf("%s reset (%s); now driven by %s\n", name.c_str(), mode, nameOf(rows, driver).c_str());
+    std::printf("%s reset (%s); now driven by %s\n", printable(name).c_str(), mode,
+                printable(nameOf(rows, driver)).c_str());
   }
-  return 0;
+  return kSuccess;
 }
 
 }  // namespace kestrelctl

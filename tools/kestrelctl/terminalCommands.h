@@ -3,11 +3,17 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "tools/quillhost/terminalTable.h"
 
 namespace kestrelctl {
 
-int runTerminals(bool json);
+int runTerminals();
 // Resets the terminal named exactly `name` ("default" or "floating" mode).
-int runTerminalReset(const std::string& name, bool floating, bool json);
+int runTerminalReset(const std::string& name, bool floating);
+
+// The table (or its JSON document) of `rows`.
+void printTerminals(const std::vector<quillhost::tTerminalRow>& rows, const std::string& devicePath);
 
 }  // namespace kestrelctl

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "tools/kestrelctl/attributeCommands.h"
+#include "tools/kestrelctl/completion.h"
 #include "tools/kestrelctl/numberText.h"
 #include "tools/kestrelctl/output.h"
 #include "tools/kestrelctl/statusMessage.h"
@@ -11,7 +13,8 @@
 namespace kestrelctl {
 namespace {
 
-constexpr std::array<std::pair<const char*, tWatchdogCommand>, 7> kCommands{{
+constexpr std::array<std::pair<const char*, tWatchdogCommand>, 8> kCommands{{
+    {"status", tWatchdogCommand::status},
     {"start", tWatchdogCommand::start},
     {"pet", tWatchdogCommand::pet},
     {"stop", tWatchdogCommand::stop},
@@ -27,65 +30,92 @@ bool parseDurationOption(const std::string& option, const std::string& text,
                          std::optional<std::chrono::milliseconds>& out) {
   out = parseDuration(text);
   if (out && out->count() > 0) return true;
-  printUsageError(option + " '" + text + "' is not a duration such as 2s, 1500ms or 5m");
+  printUsageError(option + " '" + text + "' is not a duration such as 2s, 1500ms or 5m",
+                  "A duration is a whole number with ms, s, m or h after it (a bare number is seconds), above 0.");
   return false;
+}
+
+// Milliseconds from 1 to 4294967295.
+std::optional<std::uint32_t> parseMilliseconds(const std::string& option, const std::string& text) {
+  const auto value = parseU32(text);
+  if (value && *value >= 1) return value;
+  printUsageError(option + " '" + text + "' is not a number of milliseconds from 1 to 4294967295");
+  return std::nullopt;
+}
+
+std::vector<std::string> watchdogAttributeWords() {
+  std::vector<std::string> words;
+  for (const auto& attribute : attributeCatalog()) {
+    if (attribute.target == tTarget::watchdog) words.push_back(std::string(attribute.name).substr(9));
+  }
+  return words;
 }
 
 }  // namespace
 
 tWatchdogCommandLine::tWatchdogCommandLine(CLI::App& app)
-    : watchdog_(app.add_subcommand("watchdog", "arm, pet, stop and wait on the watchdog timer")) {
-  watchdog_->require_subcommand(1);
+    : watchdog_(app.add_subcommand("watchdog", "arm, pet, stop, wait on and look at the watchdog timer")) {
   watchdog_->footer(
-      "Only 'stop' and 'keepalive' end with the timer stopped. 'start' leaves the timer armed when it exits,\n"
-      "and 'get', 'set', 'pet' and 'wait' leave a running timer running: pet it, or stop it, from then on.\n\n"
+      "Only 'stop' and 'keepalive' end with the timer stopped, and 'start' leaves it armed. Every other command\n"
+      "leaves the timer as it found it: stopped, running or expired.\n\n"
       "Examples:\n"
+      "  kestrelctl watchdog status\n"
       "  kestrelctl watchdog set timeout 2000\n"
+      "  kestrelctl watchdog set expiry-action reset\n"
       "  kestrelctl watchdog start --timeout 2000\n"
       "  kestrelctl watchdog keepalive --interval 500 --for 10s\n"
-      "  kestrelctl watchdog wait --within 5s\n"
-      "  kestrelctl watchdog get state");
+      "  kestrelctl watchdog wait --within 5s");
+  watchdog_->add_subcommand("status", "the timer at a glance: state, timeout, expiry action, time remaining");
   addTimerCommands();
   addAttributeCommands();
+  watchdog_->require_subcommand(1);
 }
 
 void tWatchdogCommandLine::addTimerCommands() {
   auto* start = watchdog_->add_subcommand("start", "arm the timer; it stays armed after the command ends");
-  timeoutOptions_.push_back(start->add_option("--timeout", timeoutMs_, kTimeoutHelp)->option_text("MS"));
+  timeoutOptions_.push_back(start->add_option("--timeout", timeout_, kTimeoutHelp)->option_text("MS"));
   watchdog_->add_subcommand("pet", "reload the countdown of a running timer");
   watchdog_->add_subcommand("stop", "disarm the timer");
   auto* wait = watchdog_->add_subcommand(
-      "wait", "wait for the next notification and print what it said (Ctrl-C cancels the wait)");
+      "wait", "wait for the next notification and print what it said (Ctrl-C cancels the wait: exit 130)");
   wait->add_flag("--start", request_.startFirst, "arm the timer first");
-  waitTimeout_ = wait->add_option("--timeout", timeoutMs_, "with --start: " + std::string(kTimeoutHelp))
+  waitTimeout_ = wait->add_option("--timeout", timeout_, "with --start: " + std::string(kTimeoutHelp))
                      ->option_text("MS");
   timeoutOptions_.push_back(waitTimeout_);
   withinOption_ = wait->add_option("--within", within_, "give up (exit 1) when nothing arrives within DURATION")
                       ->option_text("DURATION");
   auto* keepalive = watchdog_->add_subcommand(
       "keepalive", "start the timer and pet it on a schedule until the duration ends or Ctrl-C; then stop it");
-  keepalive->add_option("--interval", request_.intervalMs, "milliseconds between pets, shorter than the timeout")
-      ->option_text("MS")
-      ->required();
+  intervalOption_ = keepalive->add_option("--interval", interval_, "milliseconds between pets, shorter than the timeout")
+                        ->option_text("MS")
+                        ->required();
   forOption_ = keepalive->add_option("--for", duration_, "how long, e.g. 2s, 1500ms, 5m (default: until Ctrl-C)")
                    ->option_text("DURATION");
-  timeoutOptions_.push_back(keepalive->add_option("--timeout", timeoutMs_, kTimeoutHelp)->option_text("MS"));
+  timeoutOptions_.push_back(keepalive->add_option("--timeout", timeout_, kTimeoutHelp)->option_text("MS"));
 }
 
 void tWatchdogCommandLine::addAttributeCommands() {
   const std::string names = watchdogAttributeNames();
   auto* get = watchdog_->add_subcommand("get", "read a watchdog attribute");
-  get->add_option("attribute", request_.attributeText, "attribute name (" + names + ") or id")->required();
+  completeValuesWith(get->add_option("attribute", request_.attributeText, "attribute name (" + names + ") or id")
+                         ->option_text("NAME|ID")
+                         ->required(),
+                     watchdogAttributeWords);
   auto* set = watchdog_->add_subcommand("set", "write a watchdog attribute");
-  set->add_option("attribute", request_.attributeText, "attribute name (timeout, expiry-action) or id")->required();
-  set->add_option("value", value_, "unsigned 32-bit value")->required();
+  completeValuesWith(set->add_option("attribute", request_.attributeText, "attribute name (timeout, expiry-action) or id")
+                         ->option_text("NAME|ID")
+                         ->required(),
+                     [] { return std::vector<std::string>{"timeout", "expiry-action"}; });
+  set->add_option("value", value_, "a number, or for expiry-action a name: notify, reset or trigger")
+      ->option_text("VALUE")
+      ->required();
 }
 
 bool tWatchdogCommandLine::checkOptions(tWatchdogCommand command) {
   for (const CLI::Option* timeout : timeoutOptions_) {
     if (timeout->count() == 0) continue;
-    if (timeoutMs_ == 0) return printUsageError("--timeout must be at least 1 ms"), false;
-    request_.timeoutMs = timeoutMs_;
+    request_.timeoutMs = parseMilliseconds("--timeout", timeout_);
+    if (!request_.timeoutMs) return false;
   }
   if (waitTimeout_->count() != 0 && !request_.startFirst) {
     printUsageError("wait --timeout sets the timer's timeout and needs --start; to limit the wait, use --within");
@@ -93,9 +123,15 @@ bool tWatchdogCommandLine::checkOptions(tWatchdogCommand command) {
   }
   if (forOption_->count() != 0 && !parseDurationOption("--for", duration_, request_.duration)) return false;
   if (withinOption_->count() != 0 && !parseDurationOption("--within", within_, request_.within)) return false;
-  if (command == tWatchdogCommand::keepalive && request_.intervalMs == 0) {
-    return printUsageError("--interval must be at least 1 ms"), false;
+  if (command == tWatchdogCommand::keepalive) {
+    const auto interval = parseMilliseconds("--interval", interval_);
+    if (!interval) return false;
+    request_.intervalMs = *interval;
   }
+  return checkAttribute(command);
+}
+
+bool tWatchdogCommandLine::checkAttribute(tWatchdogCommand command) {
   if (command != tWatchdogCommand::get && command != tWatchdogCommand::set) return true;
   request_.attribute = findWatchdogAttribute(request_.attributeText);
   if (!request_.attribute) {
@@ -105,11 +141,11 @@ bool tWatchdogCommandLine::checkOptions(tWatchdogCommand command) {
   }
   if (command == tWatchdogCommand::get) return true;
   if (!request_.attribute->writable) {
-    return printUsageError(request_.attributeText + " is read-only; the writable ones are timeout and expiry-action"),
-           false;
+    printUsageError(request_.attributeText + " is read-only; the writable ones are timeout and expiry-action");
+    return false;
   }
-  const auto value = parseU32(value_);
-  if (!value) return printUsageError("'" + value_ + "' is not an unsigned 32-bit number"), false;
+  const auto value = parseValue(*request_.attribute, value_);
+  if (!value) return false;
   request_.value = *value;
   return true;
 }

@@ -24,17 +24,20 @@ class tWatchdogCommandLine {
   void addAttributeCommands();
   // Fills the request from the options; false after a usage error.
   bool checkOptions(tWatchdogCommand command);
+  bool checkAttribute(tWatchdogCommand command);
 
   CLI::App* watchdog_;
   tWatchdogRequest request_;
+  std::string timeout_;
+  std::string interval_;
   std::string duration_;
   std::string within_;
   std::string value_;
-  std::uint32_t timeoutMs_ = 0;
   std::vector<CLI::Option*> timeoutOptions_;
   CLI::Option* forOption_ = nullptr;
   CLI::Option* withinOption_ = nullptr;
   CLI::Option* waitTimeout_ = nullptr;
+  CLI::Option* intervalOption_ = nullptr;
 };
 
 }  // namespace kestrelctl

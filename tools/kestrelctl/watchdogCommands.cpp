@@ -1,15 +1,19 @@
 #include "tools/kestrelctl/watchdogCommands.h"
 
 #include <kestrel/kestrel.h>
+#include <kestrel/kestrel_status.h>
+#include <signal.h>
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "tools/kestrelctl/attributeCommands.h"
 #include "tools/kestrelctl/output.h"
 #include "tools/kestrelctl/statusMessage.h"
+#include "tools/kestrelctl/tableText.h"
 #include "tools/kestrelctl/watchdogClient.h"
-#include "tools/kestrelctl/watchdogSignals.h"
+#include "tools/kestrelctl/stopSignals.h"
 #include "tools/kestrelctl/watchdogVocabulary.h"
 
 namespace kestrelctl {
@@ -56,7 +60,7 @@ int runSimple(const tWatchdogClient& watchdog, tWatchdogCommand command, const t
     code = watchdog.stop();
   }
   if (code < 0) return fail(what, code);
-  if (outputOptions().json) printJson({{"command", name}, {"status", code}});
+  if (outputOptions().json) setJsonResult({{"command", name}, {"status", code}});
   return kSuccess;
 }
 
@@ -69,22 +73,28 @@ int runWait(const tWatchdogClient& watchdog, const tWatchdogRequest& request) {
   const tStopSignals signals;
   tResult<std::int32_t> result;
   bool timedOut = false;
+  int signal = 0;
   {
     // Ctrl-C, or the end of --within, cancels the wait through the driver.
     const tStopSignals::tWatcher watcher(signals, [&watchdog] { watchdog.cancelWait(); }, request.within);
     result = watchdog.waitForNotification();
     timedOut = watcher.timedOut();
+    signal = watcher.signal();
   }
   if (!result.ok()) return fail("wait for a notification", result.code);
-  if (timedOut && result.value == KESTREL_WATCHDOG_NOTIFY_CANCELLED) {
-    std::fprintf(stderr, "kestrelctl: no watchdog notification within %lld ms\n",
-                 static_cast<long long>(request.within->count()));
-    if (outputOptions().json) printJson({{"notification", nullptr}, {"meaning", "no notification within the limit"}});
-    return kFailure;
+  if (result.value == KESTREL_WATCHDOG_NOTIFY_CANCELLED && signal != 0) {
+    printInterrupted("wait for a notification",
+                     std::string("cancelled by ") + (signal == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM"));
+    return 128 + signal;
+  }
+  if (result.value == KESTREL_WATCHDOG_NOTIFY_CANCELLED && timedOut) {
+    return printProblem("wait for a notification",
+                        "no watchdog notification within " + std::to_string(request.within->count()) + " ms",
+                        "The timer is as it was; 'kestrelctl watchdog status' shows it.");
   }
   const std::string meaning = describeNotification(result.value);
   if (outputOptions().json) {
-    printJson({{"notification", result.value}, {"meaning", meaning}});
+    setJsonResult({{"notification", result.value}, {"meaning", meaning}});
   } else {
     std::printf("%d %s\n", result.value, meaning.c_str());
   }
@@ -153,7 +163,7 @@ int runKeepalive(const tWatchdogClient& watchdog, const tWatchdogRequest& reques
   const double seconds = std::chrono::duration<double>(tClock::now() - begin).count();
   const char* reason = outcome.bySignal ? "signal" : "duration";
   if (outputOptions().json) {
-    printJson({{"pets", outcome.pets}, {"seconds", seconds}, {"stoppedBy", reason}});
+    setJsonResult({{"pets", outcome.pets}, {"seconds", seconds}, {"stoppedBy", reason}});
   } else {
     std::printf("%u pets in %.1f s; timer stopped (%s)\n", outcome.pets, seconds, reason);
   }
@@ -170,12 +180,61 @@ int runAttribute(const tWatchdogClient& watchdog, tWatchdogCommand command, cons
   }
   const std::int32_t code = watchdog.writeU32(attribute.id, request.value);
   if (code < 0) return fail("set " + request.attributeText, code);
-  if (outputOptions().json) printJson({{"attribute", attribute.name}, {"id", hexId(attribute.id)}, {"status", code}});
+  if (outputOptions().json) setJsonResult({{"attribute", attribute.name}, {"id", hexId(attribute.id)}, {"status", code}});
+  return kSuccess;
+}
+
+// One value of the status: read, or null with the reason.
+struct tStatusValue {
+  const char* key;
+  const char* label;
+  tResult<std::uint32_t> result;
+  tEnumeration enumeration = tEnumeration::none;
+  const char* unit = "";
+};
+
+std::string shownValue(const tStatusValue& value) {
+  if (!value.result.ok()) return std::string("n/a (") + kestrelStatusName(value.result.code) + ")";
+  const std::string name = valueName(value.enumeration, value.result.value);
+  return name.empty() ? std::to_string(value.result.value) + value.unit : name;
+}
+
+int runStatus(const tWatchdogClient& watchdog) {
+  const std::vector<tStatusValue> values = {
+      {"state", "state", watchdog.readU32(KESTREL_WATCHDOG_ATTR_STATE), tEnumeration::watchdogState},
+      {"timeoutMs", "timeout", watchdog.readU32(KESTREL_WATCHDOG_ATTR_TIMEOUT), tEnumeration::none, " ms"},
+      {"expiryAction", "expiry action", watchdog.readU32(KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION), tEnumeration::expiryAction},
+      {"remainingMs", "remaining", watchdog.readU32(KESTREL_WATCHDOG_ATTR_REMAINING), tEnumeration::none, " ms"},
+  };
+  if (!values.front().result.ok()) return fail("read the watchdog state", values.front().result.code);
+  if (!outputOptions().json) {
+    tTableText table({"", ""});
+    for (const auto& value : values) table.addRow({value.label, shownValue(value)});
+    table.print(false);
+    return kSuccess;
+  }
+  nlohmann::json document = nlohmann::json::object();
+  nlohmann::json unavailable = nlohmann::json::object();
+  for (const auto& value : values) {
+    const nlohmann::json number = value.result.ok() ? nlohmann::json(value.result.value) : nlohmann::json();
+    if (value.enumeration == tEnumeration::none) {
+      document[value.key] = number;
+    } else {
+      // The name, and the number beside it ("state": "running", "stateValue": 1).
+      const std::string name = value.result.ok() ? valueName(value.enumeration, value.result.value) : "";
+      document[value.key] = name.empty() ? nlohmann::json() : nlohmann::json(name);
+      document[std::string(value.key) + "Value"] = number;
+    }
+    if (!value.result.ok()) unavailable[value.key] = describeStatus(value.result.code);
+  }
+  if (!unavailable.empty()) document["unavailable"] = unavailable;
+  setJsonResult(document);
   return kSuccess;
 }
 
 int dispatch(tWatchdogClient& watchdog, tWatchdogCommand command, const tWatchdogRequest& request) {
   switch (command) {
+    case tWatchdogCommand::status: return runStatus(watchdog);
     case tWatchdogCommand::wait: return runWait(watchdog, request);
     case tWatchdogCommand::keepalive: return runKeepalive(watchdog, request);
     case tWatchdogCommand::get:
@@ -196,11 +255,10 @@ int runWatchdogCommand(tWatchdogCommand command, const tWatchdogRequest& request
   const std::int32_t opened = watchdog.open();
   if (opened < 0) return fail("open the watchdog", opened);
   const int status = dispatch(watchdog, command, request);
-  if (!mayStopTheTimer(command)) {
-    const auto state = watchdog.readU32(KESTREL_WATCHDOG_ATTR_STATE);
-    // When the state cannot be read, leaving the session open is the safe side.
-    if (!state.ok() || state.value == KESTREL_WATCHDOG_STATE_RUNNING) watchdog.leaveOpen();
-  }
+  // A close would stop a running timer and turn an expired one into a
+  // stopped one, and between a look at the state and the close another
+  // program may start the timer: only the commands that stop it close.
+  if (!mayStopTheTimer(command)) watchdog.leaveOpen();
   return status;
 }
 

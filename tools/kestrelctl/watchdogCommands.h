@@ -1,11 +1,14 @@
-// kestrelctl watchdog start | pet | stop | wait | keepalive | get | set.
+// kestrelctl watchdog status | start | pet | stop | wait | keepalive | get |
+// set.
 //
 // What each command leaves behind: the library stops the timer when the
-// last watchdog session of a process closes. `stop` and `keepalive` end with
-// the timer stopped. Every other command ends without closing its session
-// when it leaves the timer running, so `start` keeps the timer armed after
-// the command exits, and `get`, `set`, `pet` and `wait` never disturb a
-// timer that another program armed.
+// last watchdog session of a process closes, which also turns an expired
+// timer into a stopped one. `stop` and `keepalive` end with the timer
+// stopped and close their session. Every other command leaves its session
+// to the end of the program, where the driver releases it without a stop:
+// `start` keeps the timer armed after the command exits, and `status`,
+// `get`, `set`, `pet` and `wait` leave the timer stopped, running or
+// expired as they found it.
 #pragma once
 
 #include <chrono>
@@ -28,7 +31,7 @@ struct tWatchdogRequest {
   std::uint32_t value = 0;                 // set
 };
 
-enum class tWatchdogCommand { start, pet, stop, wait, keepalive, get, set };
+enum class tWatchdogCommand { status, start, pet, stop, wait, keepalive, get, set };
 
 int runWatchdogCommand(tWatchdogCommand command, const tWatchdogRequest& request);
 

@@ -1,9 +1,13 @@
-#include "tools/kestrelctl/watchdogSignals.h"
+#include "tools/kestrelctl/stopSignals.h"
 
+#include <poll.h>
 #include <pthread.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
+#include <vector>
 
 namespace kestrelctl {
 namespace {
@@ -13,6 +17,8 @@ constexpr int kWatcherEnd = SIGUSR1;
 
 }  // namespace
 
+const char* signalName(int signal) { return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal"; }
+
 tStopSignals::tStopSignals() {
   sigemptyset(&stopSet_);
   sigaddset(&stopSet_, SIGINT);
@@ -20,9 +26,41 @@ tStopSignals::tStopSignals() {
   watchSet_ = stopSet_;
   sigaddset(&watchSet_, kWatcherEnd);
   pthread_sigmask(SIG_BLOCK, &watchSet_, &previous_);
+  descriptor_ = signalfd(-1, &stopSet_, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
-tStopSignals::~tStopSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+tStopSignals::~tStopSignals() {
+  if (descriptor_ >= 0) close(descriptor_);
+  pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+int tStopSignals::waitForSignalOr(std::span<const int> descriptors) {
+  std::vector<pollfd> watched{{descriptor_, POLLIN, 0}};
+  for (const int fd : descriptors) watched.push_back({fd, POLLIN, 0});
+  for (;;) {
+    if (poll(watched.data(), watched.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if ((watched[0].revents & POLLIN) != 0) {
+      signalfd_siginfo received{};
+      if (read(descriptor_, &received, sizeof received) == static_cast<ssize_t>(sizeof received)) {
+        lastSignal_ = static_cast<int>(received.ssi_signo);
+        return -1;
+      }
+    }
+    for (std::size_t i = 1; i < watched.size(); ++i) {
+      if (watched[i].revents != 0) return static_cast<int>(i - 1);
+    }
+  }
+}
+
+int tStopSignals::waitForSignal() const {
+  for (;;) {
+    int received = 0;
+    if (sigwait(&stopSet_, &received) == 0) return received;
+  }
+}
 
 bool tStopSignals::waitFor(std::chrono::milliseconds timeout) const {
   const auto until = std::chrono::steady_clock::now() + timeout;
@@ -62,7 +100,11 @@ tStopSignals::tWatcher::tWatcher(const tStopSignals& signals, std::function<void
         if (limit) until = std::chrono::steady_clock::now() + *limit;
         const int received = nextSignal(signals.watchSet_, until);
         if (received == kWatcherEnd) return;
-        (received == 0 ? timedOut_ : stopped_) = true;
+        if (received == 0) {
+          timedOut_ = true;
+        } else {
+          signal_ = received;
+        }
         onStop();
         // Stay until the owner ends the watcher.
         while (nextSignal(signals.watchSet_, std::nullopt) != kWatcherEnd) {
