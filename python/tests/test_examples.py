@@ -16,6 +16,7 @@ def test_identity_as_json(examples):
     assert completed.returncode == 0, completed.stderr
     identity = json.loads(completed.stdout)
     assert identity["serialNumber"] == "01C2F3A4"
+    assert (identity["companionFirmwareVersion"], identity["companionBiosVersionRecord"]) == ("1.2.0f3", "1.4.0f2")
     assert [m["type"] for m in identity["memory"]] == ["DDR4", "DDR4"]
 
 
