@@ -28,6 +28,7 @@ def test_attributes_by_name_id_and_index_with_their_types(controller):
     (lambda c: c.get(0x1000CF00, 1), "low 8 bits"),
     (lambda c: c.get("memory-size", 256), "0-255"),
     (lambda c: c.set("user-text", "a\0b"), "NUL"),
+    (lambda c: c.set("user-text", os.fsdecode(b"rack \xff")), "not valid UTF-8"),
     (lambda c: c.set(0x20099900, -1), "unsigned 32-bit"),
 ])
 def test_refused_before_the_library_even_with_the_session_closed(call, error):
