@@ -254,7 +254,7 @@ def _command_line_problem(commands: List[str], unknown: List[str]) -> Optional[P
     if commands[0] != "info":
         return Problem.usage(f"'{commands[0]}' is not a command of '{PROGRAM}'", advice)
     if len(commands) > 1:
-        return Problem.usage(f"'info' takes no arguments, and '{commands[1]}' is one", advice)
+        return Problem.usage(f"unexpected argument '{commands[1]}' for '{PROGRAM} info'", advice)
     return None
 
 
