@@ -54,15 +54,21 @@ check() {
   echo "$package: $(grep -c . <<<"$listing") entries, Depends: $(dpkg-deb -f "$deb" Depends)"
 }
 
-man=()
-grep -q '^KESTREL_SCDOC:FILEPATH=/' "$build/CMakeCache.txt" && man=(usr/share/man/man1/kestrelctl.1)
+# The man pages, when scdoc was there to build them.
+toolPages=() simPages=() devPages=()
+if grep -q '^KESTREL_SCDOC:FILEPATH=/' "$build/CMakeCache.txt"; then
+  toolPages=(usr/share/man/man1/kestrelctl.1 usr/share/man/man1/quillhost.1)
+  simPages=(usr/share/man/man1/kestrel-sim.1)
+  devPages=(usr/share/man/man3/libkestrel.3)
+fi
 check libkestrel1 "libc6" "$lib/libkestrel.so.1" "$lib/libkestrel.so.$version" usr/share/doc/libkestrel1/README.md
 check libkestrel-dev "libkestrel1 (= $version)" usr/include/kestrel/kestrel.h "$lib/libkestrel.so" \
-  "$lib/pkgconfig/kestrel.pc" "$lib/cmake/kestrel/kestrelConfig.cmake" usr/share/doc/kestrel/README.md
+  "$lib/pkgconfig/kestrel.pc" "$lib/cmake/kestrel/kestrelConfig.cmake" usr/share/doc/kestrel/README.md "${devPages[@]}"
 check kestrel-tools "libkestrel1 (= $version)" usr/bin/kestrelctl usr/bin/quillhost \
-  usr/share/bash-completion/completions/kestrelctl usr/share/doc/kestrel/kestrelctl.md "${man[@]}"
+  usr/share/bash-completion/completions/kestrelctl usr/share/doc/kestrel/kestrelctl.md "${toolPages[@]}"
 check kestrel-sim "libc6" usr/bin/kestrel-sim "$lib/kestrel/libkestrel_sim.so" \
-  usr/share/kestrel/boards/default.json usr/share/bash-completion/completions/kestrel-sim usr/share/doc/kestrel/simulator.md
+  usr/share/kestrel/boards/default.json usr/share/bash-completion/completions/kestrel-sim usr/share/doc/kestrel/simulator.md \
+  "${simPages[@]}"
 pythonDir=usr/lib/python3/dist-packages/kestrel
 check python3-kestrel "libkestrel1 (= $version)" $pythonDir/__init__.py $pythonDir/_header.py $pythonDir/py.typed \
   $pythonDir/routing/__init__.py usr/share/doc/python3-kestrel/python.md

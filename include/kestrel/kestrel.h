@@ -145,7 +145,14 @@ enum tKestrelStatus {
 #define KESTREL_ATTR_PRODUCT_NAME 0x10000100u
 #define KESTREL_ATTR_SERIAL_NUMBER 0x10000200u
 #define KESTREL_ATTR_SYSTEM_VERSION 0x10000300u
-#define KESTREL_ATTR_BIOS_VERSION 0x10000400u           /* companion firmware when present; +SOURCE_SMBIOS for BIOS */
+/*
+ * KESTREL_ATTR_BIOS_VERSION without a source is the companion chip's record
+ * of the BIOS version where the board has the chip (0.0.0f0 once a firmware
+ * update ran), else the BIOS version in SMBIOS. +KESTREL_ATTR_SOURCE_SMBIOS
+ * gives the SMBIOS version alone (as the BIOS reported it at its last start),
+ * +KESTREL_ATTR_SOURCE_COMPANION the companion chip's own firmware version.
+ */
+#define KESTREL_ATTR_BIOS_VERSION 0x10000400u
 #define KESTREL_ATTR_BOARD_TEXT 0x10000700u             /* type 150 text at 0Dh */
 #define KESTREL_ATTR_BOARD_TEXT_1 0x10006400u           /* type 150 text at 09h */
 #define KESTREL_ATTR_BOARD_TEXT_2 0x10006500u           /* type 150 text at 0Ah */

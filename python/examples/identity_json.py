@@ -16,8 +16,10 @@ def identity(info: kestrel.ControllerInfo) -> Dict[str, Any]:
         "product": board.product,
         "serialNumber": board.serial_number,
         "model": board.model,
-        "biosVersion": board.bios_version,
-        "companionFirmware": info.companion.firmware_version,
+        "biosVersion": board.bios_version,  # as SMBIOS holds it, from the BIOS's last start
+        "companionFirmwareVersion": info.companion.firmware_version,
+        # The companion chip's record of the BIOS version: "0.0.0f0" once a firmware update cleared it.
+        "companionBiosVersionRecord": info.companion.bios_version_record,
         "processor": info.processor.version,
         "memory": [{"slot": m.locator, "size": m.size.text if m.size else None, "type": m.type_name}
                    for m in info.memory_modules],

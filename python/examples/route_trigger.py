@@ -42,6 +42,9 @@ def main() -> int:
     except kestrel.KestrelError as error:
         print(f"route_trigger: {error}", file=sys.stderr)
         return 1
+    except ValueError as error:  # a name no route request can carry
+        print(f"route_trigger: {error}", file=sys.stderr)
+        return 2
     print("released")
     return 0
 

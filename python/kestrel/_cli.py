@@ -2,104 +2,80 @@
 
 The text and JSON output are kestrelctl's byte for byte (a test compares
 them): texts from the firmware are escaped the same way, tables keep their
-columns the same way, JSON has the same keys in the same order.
+columns the same way, JSON has the same keys in the same order and the same
+layouts (compact, or indented with --json=pretty). Failures follow
+kestrelctl's conventions too: a message on standard error, one JSON document
+under --json, exit status 1 for a failed operation and 2 for a usage error.
 """
 from __future__ import annotations
 
-import json
 import os
 import sys
 import warnings
-from typing import Any, List, Optional, Sequence, TextIO
+from dataclasses import dataclass
+from typing import Any, Dict, List, Optional, Sequence, TextIO, Tuple
 
 from . import _header as h
 from ._library import LibraryNotFoundError, glob_paths, libc
+from ._text import json_text, printable, table_lines
 from .errors import KestrelError
 from .info import InfoField, InfoReport, report_json
-from .status import describe, status_meaning, status_name
+from .status import status_meaning, status_name
 
 PROGRAM = "python3 -m kestrel"
 PREFIX = "kestrel"
 SUCCESS, FAILURE, USAGE = 0, 1, 2
 
-USAGE_TEXT = f"""usage: {PROGRAM} [--json] [--no-headings] info
+# The JSON layouts --json=LAYOUT names; True for the indented one.
+_LAYOUTS = {"short": False, "pretty": True}
 
-  info           board identity, processor, memory modules, companion chip,
-                 trigger router: what 'kestrelctl info' prints
-  --json         print JSON for scripts, also for errors
-  --no-headings  leave out the heading lines of tables
-  --version      the package's and the C interface's version
 
-Exit status: 0 success, 1 the operation failed, 2 usage error.
+@dataclass(frozen=True)
+class _Option:
+    names: Tuple[str, ...]
+    shown: str  # as the usage writes it
+    description: str
+
+
+# The command line, for the parser, the help text and the JSON help alike.
+OPTIONS = (
+    _Option(("--json",), "--json[=pretty]",
+            "print one JSON document for scripts, also for errors; compact, or indented with --json=pretty"),
+    _Option(("--no-headings",), "--no-headings", "leave out the heading lines of tables"),
+    _Option(("--version",), "--version", "print the package's version and the C interface's"),
+    _Option(("-h", "--help"), "-h, --help", "show this help"),
+)
+COMMANDS = (
+    ("info", "board identity, processor, memory modules, companion chip, trigger router: what 'kestrelctl info' "
+             "prints"),
+)
+USAGE_LINE = f"{PROGRAM} [--json[=pretty]] [--no-headings] [--version] info"
+FOOTER = f"""Exit status: 0 success, 1 the operation failed, 2 usage error.
 Without a controller, run it under the simulated one:
-  kestrel-sim -- {PROGRAM} info
-"""
-
-# The kernel driver publishes its device interfaces here.
-_INTERFACE_PATH_FILES = b"/proc/driver/ze/*/deviceInterfaces/*/interfacePath"
+  kestrel-sim -- {PROGRAM} info"""
 
 
-def _utf8_sequence_length(data: bytes, at: int) -> int:
-    """Length of the well-formed UTF-8 sequence at `at`, 0 when there is none."""
-    lead = data[at]
-    if 0xC2 <= lead <= 0xDF:
-        length, least = 2, 0x80
-    elif 0xE0 <= lead <= 0xEF:
-        length, least = 3, 0x800
-    elif 0xF0 <= lead <= 0xF4:
-        length, least = 4, 0x10000
-    else:
-        return 0
-    if len(data) - at < length:
-        return 0
-    code_point = lead & (0x7F >> length)
-    for byte in data[at + 1:at + length]:
-        if byte & 0xC0 != 0x80:
-            return 0
-        code_point = (code_point << 6) | (byte & 0x3F)
-    if code_point < least or code_point > 0x10FFFF or 0xD800 <= code_point <= 0xDFFF:
-        return 0
-    return length
+def usage_text() -> str:
+    width = max(len(option.shown) for option in OPTIONS)
+    lines = [f"usage: {USAGE_LINE}", "", "Commands:"]
+    lines += [f"  {name:<{width}}  {description}" for name, description in COMMANDS]
+    lines += ["", "Options:"]
+    lines += [f"  {option.shown:<{width}}  {option.description}" for option in OPTIONS]
+    return "\n".join(lines) + "\n\n" + FOOTER + "\n"
 
 
-def printable(data: bytes) -> str:
-    """A text as a terminal may show it: control bytes, DEL and bytes that are not UTF-8 as \\xNN, \\ as \\\\."""
-    out: List[str] = []
-    at = 0
-    while at < len(data):
-        byte = data[at]
-        length = 1
-        if byte == 0x5C:
-            out.append("\\\\")
-        elif byte < 0x20 or byte == 0x7F:
-            out.append(f"\\x{byte:02x}")
-        elif byte < 0x80:
-            out.append(chr(byte))
-        else:
-            length = _utf8_sequence_length(data, at)
-            if length:
-                out.append(data[at:at + length].decode("utf-8"))
-            else:
-                length = 1
-                out.append(f"\\x{byte:02x}")
-        at += length
-    return "".join(out)
+def _option_json(option: _Option) -> Dict[str, Any]:
+    return {"description": option.description, "names": list(option.names), "repeatable": False,
+            "required": False, "value": None}
 
 
-def table_lines(headings: Sequence[str], rows: Sequence[Sequence[str]], show_headings: bool, indent: int) -> List[str]:
-    """Columns aligned whatever the values' lengths, no line ending in spaces."""
-    widths = [len(heading) if show_headings else 0 for heading in headings]
-    for row in rows:
-        widths = [max(width, len(cell)) for width, cell in zip(widths, row)]
-    lines = []
-    for cells in ([list(headings)] if show_headings else []) + [list(row) for row in rows]:
-        line = " " * indent
-        for i, cell in enumerate(cells):
-            line += cell
-            if i + 1 < len(cells):
-                line += " " * (widths[i] - len(cell) + 2)
-        lines.append(line.rstrip(" "))
-    return lines
+def help_json() -> Dict[str, Any]:
+    """The help as a document, shaped as ``kestrelctl --json help`` shapes its own."""
+    commands = [{"arguments": [], "command": f"{PROGRAM} {name}", "commands": [], "description": description,
+                 "footer": "", "options": [], "usage": f"{PROGRAM} {name}"} for name, description in COMMANDS]
+    return {"arguments": [], "command": PROGRAM, "commands": commands,
+            "description": f"{PROGRAM}: the controller's identity, as 'kestrelctl info' prints it",
+            "footer": FOOTER, "options": [_option_json(option) for option in OPTIONS], "usage": USAGE_LINE}
 
 
 def _shown(f: InfoField) -> str:
@@ -123,10 +99,8 @@ def report_text(report: InfoReport, headings: bool = True) -> str:
     return "\n".join(lines) + "\n"
 
 
-def json_text(document: Any, pretty: bool) -> str:
-    if pretty:
-        return json.dumps(document, indent=2, sort_keys=True, ensure_ascii=False) + "\n"
-    return json.dumps(document, separators=(",", ":"), sort_keys=True, ensure_ascii=False) + "\n"
+# The kernel driver publishes its device interfaces here.
+_INTERFACE_PATH_FILES = b"/proc/driver/ze/*/deviceInterfaces/*/interfacePath"
 
 
 def _device_nodes() -> List[bytes]:
@@ -160,36 +134,72 @@ def hint(code: int) -> str:
     return ""
 
 
+@dataclass(frozen=True)
+class Problem:
+    """A failure as kestrelctl reports it: on standard error, and as the error document under --json."""
+
+    name: str
+    meaning: str
+    message: str
+    code: Optional[int] = None
+    operation: Optional[str] = None
+    hint: str = ""
+
+    @classmethod
+    def of_status(cls, operation: str, code: int) -> "Problem":
+        name = status_name(code)
+        meaning = status_meaning(code) or "a code of the device or its driver"
+        return cls(name, meaning, f"{operation}: {name} ({code}): {meaning}", code, operation, hint(code))
+
+    @classmethod
+    def usage(cls, message: str, advice: str = "") -> "Problem":
+        return cls("usage", "the command is not valid; it was refused before anything changed", message, hint=advice)
+
+    @classmethod
+    def failure(cls, operation: str, message: str, advice: str = "") -> "Problem":
+        return cls("failure", "the operation failed", message, operation=operation, hint=advice)
+
+    def document(self) -> Dict[str, Any]:
+        return {"error": {"code": self.code, "name": self.name, "meaning": self.meaning, "operation": self.operation,
+                          "message": self.message, "hint": self.hint or None}}
+
+
+def _write(stream: TextIO, text: str) -> None:
+    """UTF-8 whatever the locale, as kestrelctl writes; a stream without bytes beneath takes the text."""
+    raw = getattr(stream, "buffer", None)
+    if raw is None:
+        stream.write(text)
+        return
+    stream.flush()
+    raw.write(text.encode("utf-8"))
+
+
 class _Output:
-    def __init__(self, json_output: bool, stdout: TextIO, stderr: TextIO) -> None:
-        self.json = json_output
+    def __init__(self, stdout: TextIO, stderr: TextIO) -> None:
         self.stdout, self.stderr = stdout, stderr
+        self.json = False
+        self.pretty = False
+        self.headings = True
 
-    def failure(self, operation: str, code: int) -> int:
-        advice = hint(code)
-        message = f"{operation}: {describe(code)}"
-        self.stderr.write(f"{PREFIX}: {printable(message.encode())}\n")
-        if advice:
-            self.stderr.write(f"  {advice}\n")
+    def document(self, document: Any) -> None:
+        _write(self.stdout, json_text(document, self.pretty))
+
+    def report(self, problem: Problem, status: int) -> int:
+        text = f"{PREFIX}: {printable(problem.message.encode())}\n"
+        if problem.hint:
+            text += f"  {printable(problem.hint.encode())}\n"
+        _write(self.stderr, text)
         if self.json:
-            self.stdout.write(json_text({"error": {"code": code, "name": status_name(code),
-                                                   "meaning": status_meaning(code), "operation": operation,
-                                                   "message": message, "hint": advice or None}}, False))
-        return FAILURE
-
-    def usage_error(self, message: str) -> int:
-        self.stderr.write(f"{PREFIX}: {message}\n")
-        if self.json:
-            self.stdout.write(json_text({"error": {"code": None, "name": "usage", "message": message}}, False))
-        return USAGE
+            self.document(problem.document())
+        return status
 
 
-def _run_info(output: _Output, headings: bool) -> int:
+def _run_info(output: _Output) -> int:
     from .controller import Controller
     try:
         controller = Controller().open()
     except KestrelError as error:
-        return output.failure("open the controller", error.code)
+        return output.report(Problem.of_status("open the controller", error.code), FAILURE)
     try:
         with warnings.catch_warnings(record=True) as seen:
             warnings.simplefilter("always")
@@ -197,11 +207,11 @@ def _run_info(output: _Output, headings: bool) -> int:
     finally:
         controller.close()
     for warning in seen:
-        output.stderr.write(f"{PREFIX}: warning: {warning.message}\n")
+        _write(output.stderr, f"{PREFIX}: warning: {printable(str(warning.message).encode())}\n")
     if output.json:
-        output.stdout.write(json_text(report_json(report), True))
+        output.document(report_json(report))
     else:
-        output.stdout.write(report_text(report, headings))
+        _write(output.stdout, report_text(report, output.headings))
     return SUCCESS
 
 
@@ -211,36 +221,78 @@ def _version() -> str:
             f"{h.KESTREL_VERSION_PATCH})")
 
 
-def main(arguments: Optional[Sequence[str]] = None, stdout: TextIO = sys.stdout, stderr: TextIO = sys.stderr) -> int:
-    words = list(sys.argv[1:] if arguments is None else arguments)
-    flags = {"--json", "--no-headings", "--help", "-h", "--version"}
-    options = {word for word in words if word in flags}
-    commands = [word for word in words if word not in flags]
-    output = _Output("--json" in options, stdout, stderr)
+def _print_version(output: _Output) -> int:
+    from . import __version__
+    if output.json:
+        output.document({"program": PROGRAM, "version": __version__, "interfaceVersion":
+                         f"{h.KESTREL_VERSION_MAJOR}.{h.KESTREL_VERSION_MINOR}.{h.KESTREL_VERSION_PATCH}"})
+    else:
+        _write(output.stdout, _version() + "\n")
+    return SUCCESS
+
+
+def _json_layout(words: Sequence[str], output: _Output) -> Optional[str]:
+    """Takes --json[=LAYOUT] from anywhere on the line; the layout that is not one, if any."""
+    wrong = None
+    for word in words:
+        if word == "--json" or word.startswith("--json="):
+            output.json = True
+            layout = word.partition("=")[2] or "short"
+            if layout in _LAYOUTS:
+                output.pretty = _LAYOUTS[layout]
+            elif wrong is None:
+                wrong = layout
+    return wrong
+
+
+def _command_line_problem(commands: List[str], unknown: List[str]) -> Optional[Problem]:
+    advice = f"'{PROGRAM} --help' shows the usage."
+    if unknown:
+        return Problem.usage(f"'{unknown[0]}' is not an option of '{PROGRAM}'", advice)
+    if not commands:
+        return Problem.usage("a command is required", advice)
+    if commands[0] != "info":
+        return Problem.usage(f"'{commands[0]}' is not a command of '{PROGRAM}'", advice)
+    if len(commands) > 1:
+        return Problem.usage(f"unexpected argument '{commands[1]}' for '{PROGRAM} info'", advice)
+    return None
+
+
+def _run(words: List[str], output: _Output) -> int:
+    wrong_layout = _json_layout(words, output)
+    if wrong_layout is not None:
+        return output.report(Problem.usage(f"--json={wrong_layout} is not a layout: give --json (compact) or "
+                                           "--json=pretty"), USAGE)
+    flags = {name for option in OPTIONS for name in option.names}
+    options = {word for word in words if word in flags or word.startswith("--json=")}
+    output.headings = "--no-headings" not in options
     if options & {"--help", "-h"}:
-        stdout.write(USAGE_TEXT)
+        if output.json:
+            output.document(help_json())
+        else:
+            _write(output.stdout, usage_text())
         return SUCCESS
     if "--version" in options:
-        stdout.write(json_text({"version": _version()}, False) if output.json else _version() + "\n")
-        return SUCCESS
-    if commands != ["info"]:
-        unknown = [word for word in commands if word != "info"]
-        if unknown:
-            what = f"unknown command or option '{unknown[0]}'"
-        else:
-            what = "a command is required" if not commands else "'info' takes no arguments"
-        return output.usage_error(f"{what}; '{PROGRAM} --help' shows the usage")
+        return _print_version(output)
+    rest = [word for word in words if word not in options]
+    unknown = [word for word in rest if word.startswith("-") and word != "-"]
+    problem = _command_line_problem([word for word in rest if word not in unknown], unknown)
+    if problem is not None:
+        return output.report(problem, USAGE)
+    return _run_info(output)
+
+
+def main(arguments: Optional[Sequence[str]] = None, stdout: TextIO = sys.stdout, stderr: TextIO = sys.stderr) -> int:
+    words = list(sys.argv[1:] if arguments is None else arguments)
+    output = _Output(stdout, stderr)
     try:
-        status = _run_info(output, "--no-headings" not in options)
+        status = _run(words, output)
         stdout.flush()
     except LibraryNotFoundError as error:
-        stderr.write(f"{PREFIX}: {error}\n")
-        if output.json:
-            stdout.write(json_text({"error": {"code": None, "name": "library", "message": str(error)}}, False))
-        return FAILURE
+        return output.report(Problem.failure("load the library", str(error)), FAILURE)
     except OSError as error:
         # Output that cannot be written (a full disk, a closed pipe) is a failure.
-        stderr.write(f"{PREFIX}: cannot write the output: {error.strerror or error}\n")
+        _write(stderr, f"{PREFIX}: cannot write the output: {error.strerror or error}\n")
         _drop_output(stdout)
         return FAILURE
     return status

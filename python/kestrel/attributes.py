@@ -91,11 +91,12 @@ CATALOG: Tuple[Attribute, ...] = (
     Attribute("serial-number", h.KESTREL_ATTR_SERIAL_NUMBER, _I, _R, _RO, "system serial number"),
     Attribute("system-version", h.KESTREL_ATTR_SYSTEM_VERSION, _I, _R, _RO, "system version"),
     Attribute("bios-version", h.KESTREL_ATTR_BIOS_VERSION, _I, _R, _RO,
-              "BIOS version: the companion chip's record of it when the companion exists, else SMBIOS"),
+              "BIOS version record of the companion chip where the board has one (0.0.0f0 once a firmware update "
+              "ran), else the BIOS version in SMBIOS"),
     Attribute("smbios-bios-version", h.KESTREL_ATTR_BIOS_VERSION | h.KESTREL_ATTR_SOURCE_SMBIOS, _I, _R, _RO,
-              "BIOS version from SMBIOS"),
-    Attribute("companion-bios-version", h.KESTREL_ATTR_BIOS_VERSION | h.KESTREL_ATTR_SOURCE_COMPANION, _N, _R, _RO,
-              "the companion chip's record of the BIOS version"),
+              "BIOS version in SMBIOS, as the BIOS reported it at its start"),
+    Attribute("companion-firmware-version", h.KESTREL_ATTR_BIOS_VERSION | h.KESTREL_ATTR_SOURCE_COMPANION, _N, _R,
+              _RO, "firmware version of the companion chip"),
     Attribute("board-text", h.KESTREL_ATTR_BOARD_TEXT, _I, _R, _RO, "board text"),
     Attribute("board-text-1", h.KESTREL_ATTR_BOARD_TEXT_1, _I, _R, _RO, "board text 1"),
     Attribute("board-text-2", h.KESTREL_ATTR_BOARD_TEXT_2, _I, _R, _RO, "board text 2"),
@@ -118,15 +119,21 @@ CATALOG: Tuple[Attribute, ...] = (
               "manufacturer)"),
     Attribute("trigger-router-path", h.kTriggerRouterPathAttribute, _N, _R, _RO, "device path of the trigger router"),
     Attribute("watchdog-timeout", h.KESTREL_WATCHDOG_ATTR_TIMEOUT, _N, _R, _W,
-              "milliseconds from a watchdog start or pet to the expiry", _WD),
+              "milliseconds from a watchdog start or pet to the expiry (at least 1)", _WD),
     Attribute("watchdog-expiry-action", h.KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION, _N, _R, _W,
-              "what an expiry does: 0 notify, 1 reset the controller, 2 fire the watchdog trigger", _WD),
+              "what an expiry does: notify (0), reset the controller (1), fire the watchdog trigger (2)", _WD),
     Attribute("watchdog-state", h.KESTREL_WATCHDOG_ATTR_STATE, _N, _R, _RO, "0 stopped, 1 running, 2 expired", _WD),
     Attribute("watchdog-remaining", h.KESTREL_WATCHDOG_ATTR_REMAINING, _N, _R, _RO,
               "milliseconds left before a running watchdog timer expires", _WD),
 )
 
+#: Names of earlier releases, still accepted, with the names they stand for now.
+FORMER_NAMES: Dict[str, str] = {
+    "companion-bios-version": "companion-firmware-version",
+}
+
 _BY_NAME: Dict[str, Attribute] = {attribute.name: attribute for attribute in CATALOG}
+_BY_NAME.update({former: _BY_NAME[current] for former, current in FORMER_NAMES.items()})
 
 AttributeKey = Union[str, int, Attribute]
 
@@ -134,7 +141,8 @@ AttributeKey = Union[str, int, Attribute]
 def find_attribute(key: AttributeKey, target: Target = Target.CONTROLLER) -> Attribute:
     """The attribute a name, an id or an Attribute stands for.
 
-    An id outside the catalog stands for itself, readable and writable, with
+    A name of an earlier release (FORMER_NAMES) stands for the attribute it
+    names now. An id outside the catalog stands for itself, readable and writable, with
     its index in its low eight bits. An unknown name raises KeyError."""
     if isinstance(key, Attribute):
         return key

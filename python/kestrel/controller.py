@@ -134,7 +134,11 @@ class Controller(HandleSession):
 
     def _write_text(self, attribute: int, value: Union[int, str, bytes], operation: str) -> None:
         if isinstance(value, str):
-            value = value.encode("utf-8")
+            try:
+                value = value.encode("utf-8")
+            except UnicodeEncodeError:
+                raise ValueError(f"{operation}: {value!r} is not valid UTF-8 text; give bytes to write bytes as they "
+                                 "are") from None
         if not isinstance(value, bytes):
             raise TypeError(f"{operation}: a text attribute takes str or bytes, not {type(value).__name__}")
         if b"\0" in value:

@@ -176,13 +176,24 @@ def install_order(sections: List[Section]) -> List[Section]:
 
 @dataclass(frozen=True)
 class FirmwareVersions:
-    """What is installed, read through the library and the safe-mode version tool."""
+    """What is installed, read through the library and the safe-mode version tool, as
+    ``kestrelctl firmware status`` shows it. A value that cannot be read is None.
 
-    bios: Optional[str]             # from SMBIOS; None when it cannot be read
+    bios_version                   the BIOS version in SMBIOS, as the BIOS reported it at its last start
+    companion_present              whether the board has the companion chip
+    companion_firmware_version     the companion chip's own firmware version; None without the chip
+    companion_bios_version_record  the companion chip's record of the BIOS version ('0.0.0f0' once a
+                                   firmware update cleared it); None without the chip
+    safe_mode_version              None when the system has no safe-mode tools
+    update_allowed                 None when the board does not say
+    """
+
+    bios_version: Optional[str]
     companion_present: bool
-    companion: Optional[str]        # the companion chip's firmware version
-    safe_mode: Optional[str]        # None when the system has no safe-mode tools
-    update_allowed: Optional[bool]  # None when the board does not say
+    companion_firmware_version: Optional[str]
+    companion_bios_version_record: Optional[str]
+    safe_mode_version: Optional[str]
+    update_allowed: Optional[bool]
 
 
 @dataclass(frozen=True)
@@ -211,17 +222,23 @@ def _safe_mode_version() -> Optional[str]:
     return (line.value if got else b"").rstrip(b"\r\n").decode("utf-8", "replace")
 
 
+def _version_text(handle: int, attribute: int) -> Optional[str]:
+    code, value = read_text(handle, attribute)
+    return value.decode("utf-8", "replace") if code >= 0 else None
+
+
 def read_versions(handle: int) -> FirmwareVersions:
-    code, bios = read_text(handle, h.KESTREL_ATTR_BIOS_VERSION | h.KESTREL_ATTR_SOURCE_SMBIOS)
     interfaces_code, interfaces = read_u32(handle, h.KESTREL_ATTR_INTERFACES_PRESENT)
     present = interfaces_code >= 0 and interfaces & _COMPANION_PRESENT != 0
-    companion: Optional[str] = None
-    if present:
-        companion_code, value = read_text(handle, h.KESTREL_ATTR_BIOS_VERSION | h.KESTREL_ATTR_SOURCE_COMPANION)
-        companion = value.decode("utf-8", "replace") if companion_code >= 0 else None
     gate_code, gate = read_u32(handle, h.KESTREL_ATTR_FEATURE_ENABLED)
-    return FirmwareVersions(bios.decode("utf-8", "replace") if code >= 0 else None, present, companion,
-                            _safe_mode_version(), gate == 1 if gate_code >= 0 else None)
+    return FirmwareVersions(
+        bios_version=_version_text(handle, h.KESTREL_ATTR_BIOS_VERSION | h.KESTREL_ATTR_SOURCE_SMBIOS),
+        companion_present=present,
+        companion_firmware_version=(_version_text(handle, h.KESTREL_ATTR_BIOS_VERSION | h.KESTREL_ATTR_SOURCE_COMPANION)
+                                    if present else None),
+        companion_bios_version_record=_version_text(handle, h.KESTREL_ATTR_BIOS_VERSION) if present else None,
+        safe_mode_version=_safe_mode_version(),
+        update_allowed=gate == 1 if gate_code >= 0 else None)
 
 
 def outcomes(order: List[Section], installed: FirmwareVersions, force: bool) -> List[ImageOutcome]:
@@ -230,20 +247,21 @@ def outcomes(order: List[Section], installed: FirmwareVersions, force: bool) -> 
     def not_newer(section: Section, version: Optional[str]) -> bool:
         return parse_version(section.version) <= parse_version(version or "")
 
-    bios_current = not force and any(s.target == "BIOS" and not_newer(s, installed.bios) for s in order)
-    companion_current = not force and any(s.target == "MARTEN" and not_newer(s, installed.companion) for s in order)
+    bios, companion, safe_mode = (installed.bios_version, installed.companion_firmware_version,
+                                  installed.safe_mode_version)
+    bios_current = not force and any(s.target == "BIOS" and not_newer(s, bios) for s in order)
+    companion_current = not force and any(s.target == "MARTEN" and not_newer(s, companion) for s in order)
     results, safe_mode_ended = [], False
     for s in order:
         if s.target == "BIOS":
-            reason = f"skipped: a BIOS image is not newer than {installed.bios}" if bios_current else "installed"
+            reason = f"skipped: a BIOS image is not newer than {bios}" if bios_current else "installed"
         elif s.target == "MARTEN":
-            reason = (f"skipped: a companion image is not newer than {installed.companion}" if companion_current
-                      else "installed")
-        elif installed.safe_mode is None:
+            reason = f"skipped: a companion image is not newer than {companion}" if companion_current else "installed"
+        elif safe_mode is None:
             reason = "skipped: this system has no safe-mode tools"
-        elif safe_mode_ended or (not force and not_newer(s, installed.safe_mode)):
+        elif safe_mode_ended or (not force and not_newer(s, safe_mode)):
             safe_mode_ended = True
-            reason = f"skipped: not newer than {installed.safe_mode}"
+            reason = f"skipped: not newer than {safe_mode}"
         else:
             reason = "installed"
         results.append(ImageOutcome(s.target, s.version, s.byte_count, reason == "installed", reason))
@@ -268,14 +286,34 @@ def read_update_file(path: Union[str, "os.PathLike[str]"]) -> bytes:
     return data
 
 
+def _nothing_to_install(data: bytes) -> str:
+    """Why a file without sections installs nothing, in kestrelctl's words."""
+    if not data:
+        return "the file is empty: an update file holds at least one firmware section; nothing was sent"
+    if data[0] == 0:
+        return ("the file starts with a NUL byte, where an update file's text ends: it holds no firmware section; "
+                "nothing was sent")
+    return "the file holds no firmware section (no \"HeaderVersion::\" line); nothing was sent"
+
+
 def update_firmware(handle: int, image: Union[str, "os.PathLike[str]", bytes], force: bool) -> List[ImageOutcome]:
+    operation = "update the firmware"
     if isinstance(image, (bytearray, memoryview)):
         image = bytes(image)
     data = image if isinstance(image, bytes) else read_update_file(image)
     sections = read_sections(data)
     if not sections:
-        raise InvalidImageError(h.kestrelerr_invalidImage, "update the firmware",
-                                detail="the file holds no firmware section (no 'HeaderVersion::'); nothing was sent")
+        raise InvalidImageError(h.kestrelerr_invalidImage, operation, detail=_nothing_to_install(data))
     installed = read_versions(handle)
-    check(kestrel().KESTREL_updateFirmware2(handle, data, len(data), 1 if force else 0), "update the firmware")
+    try:
+        check(kestrel().KESTREL_updateFirmware2(handle, data, len(data), 1 if force else 0), operation)
+    except InvalidImageError as error:
+        # The library refuses a companion image on a board without the chip with the code it uses for
+        # malformed images: say which it was.
+        if (error.code != h.kestrelerr_invalidImage or installed.companion_present
+                or not any(s.target == "MARTEN" for s in sections)):
+            raise
+        raise InvalidImageError(error.code, operation, detail=(
+            "the file carries a MARTEN image, and this controller has no companion chip to take it; nothing was "
+            "installed: pack the other images into a file of their own")) from None
     return outcomes(install_order(sections), installed, force)

@@ -6,7 +6,7 @@ dataclass, and its reason (a KestrelError) sits in the section's
 """
 from __future__ import annotations
 
-from dataclasses import dataclass, field
+from dataclasses import dataclass, field, replace
 from typing import Any, Dict, List, Mapping, Optional, Tuple
 
 from . import _header as h
@@ -16,6 +16,8 @@ from .errors import KestrelError, error_for, warn
 from .status import status_meaning, status_name
 
 _COMPANION_PRESENT = 0x200000
+#: What the companion chip's record of the BIOS version reads once a firmware update cleared it.
+CLEARED_RECORD = "0.0.0f0"
 _MAX_MODULES = 256
 
 
@@ -80,21 +82,45 @@ def _section_values(fields: List[InfoField]) -> Dict[str, Any]:
 
 @dataclass(frozen=True)
 class Board:
+    """The board's identity, from SMBIOS.
+
+    bios_version  the BIOS version in SMBIOS, as the BIOS reported it at its
+                  last start (attribute smbios-bios-version); a firmware
+                  update changes it only from the next start
+    """
+
     manufacturer: Optional[str]
     product: Optional[str]
     serial_number: Optional[str]
     system_version: Optional[str]
     model: Optional[int]
     model_name: Optional[str]
-    bios_version: Optional[str]  # from SMBIOS
+    bios_version: Optional[str]
     unavailable: Mapping[str, KestrelError] = field(default_factory=dict)
 
 
 @dataclass(frozen=True)
 class Companion:
+    """The companion chip; both versions are None on a board without it.
+
+    firmware_version     the companion chip's own firmware version
+                         (attribute companion-firmware-version)
+    bios_version_record  the companion chip's record of the BIOS version
+                         (attribute bios-version on a board with the chip);
+                         a firmware update clears it to '0.0.0f0', while
+                         Board.bios_version keeps the version of the BIOS's
+                         last start
+    """
+
     present: bool
-    firmware_version: Optional[str] = None  # the companion chip's version; None without the chip
+    firmware_version: Optional[str] = None
+    bios_version_record: Optional[str] = None
     unavailable: Mapping[str, KestrelError] = field(default_factory=dict)
+
+    @property
+    def bios_version_record_cleared(self) -> bool:
+        """True when a firmware update cleared the record (it reads '0.0.0f0')."""
+        return self.bios_version_record == CLEARED_RECORD
 
 
 @dataclass(frozen=True)
@@ -160,9 +186,18 @@ def _board(handle: int) -> List[InfoField]:
         _text(handle, "systemVersion", "system version", "system_version", h.KESTREL_ATTR_SYSTEM_VERSION),
         _number(handle, "model", "model", "model", h.KESTREL_ATTR_CONTROLLER_MODEL),
         _text(handle, "modelName", "model name", "model_name", h.KESTREL_ATTR_CONTROLLER_MODEL_NAME),
-        _text(handle, "biosVersion", "BIOS version", "bios_version",
+        _text(handle, "biosVersion", "BIOS version (SMBIOS)", "bios_version",
               h.KESTREL_ATTR_BIOS_VERSION | h.KESTREL_ATTR_SOURCE_SMBIOS),
     ]
+
+
+def _bios_version_record(handle: int) -> InfoField:
+    """The companion chip's record of the BIOS version; the text says when an update cleared it."""
+    record = _text(handle, "biosVersionRecord", "BIOS version record", "bios_version_record",
+                   h.KESTREL_ATTR_BIOS_VERSION)
+    if record.ok and record.text == CLEARED_RECORD.encode():
+        record = replace(record, text=record.text + b" (cleared by a firmware update)")
+    return record
 
 
 def _companion(handle: int) -> List[InfoField]:
@@ -170,8 +205,9 @@ def _companion(handle: int) -> List[InfoField]:
     present = code >= 0 and interfaces & _COMPANION_PRESENT != 0
     fields = [InfoField("present", "present", "present", 0, b"yes" if present else b"no", present)]
     if present:
-        fields.append(_text(handle, "biosVersionRecord", "BIOS version record", "firmware_version",
+        fields.append(_text(handle, "firmwareVersion", "firmware version", "firmware_version",
                             h.KESTREL_ATTR_BIOS_VERSION | h.KESTREL_ATTR_SOURCE_COMPANION))
+        fields.append(_bios_version_record(handle))
     return fields
 
 

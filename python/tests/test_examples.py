@@ -1,5 +1,6 @@
 """The three examples of docs/python.md run as a user runs them, under the simulated controller."""
 import json
+import os
 
 import pytest
 
@@ -16,6 +17,7 @@ def test_identity_as_json(examples):
     assert completed.returncode == 0, completed.stderr
     identity = json.loads(completed.stdout)
     assert identity["serialNumber"] == "01C2F3A4"
+    assert (identity["companionFirmwareVersion"], identity["companionBiosVersionRecord"]) == ("1.2.0f3", "1.4.0f2")
     assert [m["type"] for m in identity["memory"]] == ["DDR4", "DDR4"]
 
 
@@ -30,3 +32,7 @@ def test_routing_a_trigger(examples):
     completed = run(python_command(str(examples / "route_trigger.py"), "PXI_Trig1", "pxi_trig2"))
     assert completed.returncode == 0, completed.stderr
     assert completed.stdout.endswith(b": PXI_Trig1 -> PXI_Trig2\nreleased\n")
+    for source, status, says in (("nowhere", 1, b"no terminal is named 'nowhere'"),
+                                 (os.fsdecode(b"PXI\xff"), 2, b"is not valid UTF-8")):
+        completed = run(python_command(str(examples / "route_trigger.py"), source, "PXI_Trig2"))
+        assert completed.returncode == status and says in completed.stderr, completed.stderr

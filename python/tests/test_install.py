@@ -39,7 +39,7 @@ def test_the_library_by_its_soname_or_the_file_the_variable_names(build_dir, kes
     by_soname = {key: value for key, value in os.environ.items() if key != "KESTREL_LIBRARY"}
     by_soname["LD_LIBRARY_PATH"] = str(build_dir)
     completed = run([kestrel_sim, "--", *python_command("-m", "kestrel", "info")], env=by_soname)
-    assert completed.returncode == 0 and b"serial number   01C2F3A4" in completed.stdout
+    assert completed.returncode == 0 and b"serial number          01C2F3A4" in completed.stdout
 
     missing = dict(os.environ, KESTREL_LIBRARY="/nonexistent/libkestrel.so.1")
     completed = run(python_command("-m", "kestrel", "--json", "info"), env=missing)

@@ -50,15 +50,20 @@ def test_a_refused_board_still_has_its_watchdog():
 def test_without_the_companion(tmp_path, kestrelctl):
     with kestrel.Controller() as ctl:
         info = ctl.info()
-        assert not info.companion.present and info.companion.firmware_version is None
-        assert ctl.firmware_versions().companion_present is False
+        assert not info.companion.present
+        assert info.companion.firmware_version is None and info.companion.bios_version_record is None
+        versions = ctl.firmware_versions()
+        assert not versions.companion_present and versions.companion_firmware_version is None
+        assert versions.companion_bios_version_record is None
+        # Without the chip, bios-version is SMBIOS's.
+        assert ctl["bios-version"] == ctl["smbios-bios-version"] == versions.bios_version
         with pytest.raises(kestrel.NotFoundError):
-            ctl["companion-bios-version"]
+            ctl["companion-firmware-version"]
         image = tmp_path / "image.bin"
         image.write_bytes(b"\x5a" * 100)
         update = tmp_path / "marten.fw"
         run([kestrelctl, "firmware", "pack", "--target", "MARTEN", "--version", "9.0.0f0", image, "-o", update])
-        with pytest.raises(kestrel.InvalidImageError):
+        with pytest.raises(kestrel.InvalidImageError, match="no companion chip to take it"):
             ctl.update_firmware(update)
 
 
@@ -74,7 +79,7 @@ def test_a_board_that_refuses_updates(firmware_files):
 @pytest.mark.profile("safeMode")
 def test_update_outcomes_are_kestrelctls(firmware_files, kestrelctl):
     with kestrel.Controller() as ctl:
-        assert ctl.firmware_versions().safe_mode == "1.0.0f0"
+        assert ctl.firmware_versions().safe_mode_version == "1.0.0f0"
         for name, force in (("all", False), ("all", True), ("bios", False)):
             theirs = json.loads(run([kestrelctl, "--json", "firmware", "update", firmware_files[name]]
                                     + (["--force"] if force else [])).stdout)["images"]

@@ -3,6 +3,7 @@ adaptor's reports, conflicts between sessions, and demotion callbacks."""
 import itertools
 import json
 import logging
+import os
 import threading
 import time
 
@@ -67,8 +68,16 @@ def test_refused_requests_carry_the_adaptors_report(router):
     assert "terminal field missing" in str(refused.value)
     with pytest.raises(kestrel.InvalidParameterError):
         router.program(4242)
-    with pytest.raises(kestrel.InvalidParameterError):
+    with pytest.raises(kestrel.InvalidParameterError, match="no terminal is named 'PXI\\\\x00Trig0'"):
         router.calculate_route(["PXI\0Trig0"], ["PXI_Trig3"])  # goes as an escape, and names no terminal
+    with pytest.raises(kestrel.InvalidParameterError, match="no terminal is named 'nowhere'") as refused:
+        router.calculate_route([("pxi_trig0", 2)], ["PXI_TRIG3", "nowhere"])
+    assert refused.value.report["file"]  # the driver's report is kept
+    with pytest.raises(kestrel.InvalidParameterError, match="the driver found no route"):
+        router.calculate_route(["PXI_Trig0"], ["pxi_trig0"])
+    # A name from a command line or a file name may hold bytes that are not UTF-8 (as lone surrogates).
+    with pytest.raises(ValueError, match="'PXI\\\\udcffTrig0' is not valid UTF-8"):
+        router.calculate_route([os.fsdecode(b"PXI\xffTrig0")], ["PXI_Trig3"])
     with pytest.raises(TypeError):
         router.calculate_route(["PXI_Trig0"], "PXI_Trig3")
     with pytest.raises(ValueError):

@@ -74,6 +74,25 @@ TEST(KestrelctlHelp, TheManPageHasEveryCommandAndOption) {
   });
 }
 
+// quillhost has no command table: its --help lists the options, and its
+// man page names each one.
+TEST(KestrelctlHelp, QuillhostsManPageHasEveryOption) {
+  const std::string page = slurp(QUILLHOST_MAN_PAGE);
+  ASSERT_FALSE(page.empty());
+  const tRun help = runShell(std::string(QUILLHOST) + " --help");
+  ASSERT_EQ(help.exitCode, 0);
+  std::istringstream lines(help.out);
+  int options = 0;
+  for (std::string line; std::getline(lines, line);) {
+    const auto at = line.find("--");
+    if (line.rfind("  -", 0) != 0 || at == std::string::npos) continue;
+    const std::string option = line.substr(at, line.find_first_of(" ,", at) - at);
+    EXPECT_TRUE(contains(page, "*" + option + "*")) << option;
+    ++options;
+  }
+  EXPECT_EQ(options, 4) << help.out;
+}
+
 TEST(KestrelctlHelp, TheCompletionOffersEveryCommandAndOption) {
   forEachCommand([&](const std::string& path, const nlohmann::json& command) {
     const auto words = completed(path);

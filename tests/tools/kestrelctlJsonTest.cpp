@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "kestrelctlRun.h"
 
@@ -35,6 +37,8 @@ class KestrelctlJson : public ::testing::Test {
     std::ofstream(folder_ / "image.bin") << std::string(3000, 'k');
     std::ofstream(folder_ / "empty.fw");
     fs::create_directory(folder_ / "folder");
+    std::ofstream(folder_ / "notUtf8.txt") << "calculate --from PXI_Trig0 --to \"PXI\xff_Trig1\"\n"
+                                              "calculate --from PXI_Trig0 --to PXI_Trig1\n";
     const tRun bios = kestrelctlTest::runShell(std::string(KESTRELCTL) + " firmware pack --target BIOS --version 9.0.0f0 " +
                                                path("image.bin") + " -o " + path("bios.fw"));
     ASSERT_EQ(bios.exitCode, 0) << bios.err;
@@ -56,27 +60,36 @@ class KestrelctlJson : public ::testing::Test {
     return profile == "noInterfaces" ? path("noInterfaces.json") : profile;
   }
 
-  // Exactly one document; its members when it reports a failure.
-  static void expectOneDocument(const tCase& test) {
+  // Exactly one document; its members when it reports a failure. The
+  // document, or null when there is none.
+  static nlohmann::json expectOneDocument(const tCase& test) {
     const std::string arguments = expand(test.arguments);
     const tRun run = kestrelctl("--json " + arguments, profileOf(test.profile));
     SCOPED_TRACE(arguments + " (" + test.profile + ")\nstdout: " + run.out + "\nstderr: " + run.err);
     EXPECT_EQ(run.exitCode, test.exitCode);
-    ASSERT_TRUE(nlohmann::json::accept(run.out)) << "not exactly one JSON document";
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << "not one compact line";
+    if (!nlohmann::json::accept(run.out)) {
+      ADD_FAILURE() << "not exactly one JSON document";
+      return nullptr;
+    }
     const auto document = nlohmann::json::parse(run.out);
-    if (test.exitCode == 0) return;
-    ASSERT_TRUE(document.contains("error"));
-    const auto& error = document["error"];
-    EXPECT_TRUE(error["code"].is_null() || error["code"].is_number_integer());
+    if (test.exitCode == 0) return document;
+    EXPECT_TRUE(document.contains("error"));
+    checkError(document.value("error", nlohmann::json::object()), test.exitCode);
+    return document;
+  }
+
+  static void checkError(const nlohmann::json& error, int exitCode) {
+    EXPECT_TRUE(error.contains("code") && (error["code"].is_null() || error["code"].is_number_integer()));
     for (const char* member : {"name", "meaning", "message"}) {
-      EXPECT_TRUE(error[member].is_string() && !error[member].get<std::string>().empty()) << member;
+      EXPECT_TRUE(error.contains(member) && error[member].is_string() && !error[member].get<std::string>().empty())
+          << member;
     }
     for (const char* member : {"operation", "hint"}) {
       EXPECT_TRUE(error.contains(member) && (error[member].is_null() || error[member].is_string())) << member;
     }
-    if (test.exitCode == 2) {
-      EXPECT_EQ(error["name"], "usage");
+    if (exitCode == 2) {
+      EXPECT_EQ(error.value("name", ""), "usage");
     }
   }
 
@@ -117,6 +130,42 @@ TEST_F(KestrelctlJson, UsageErrorsOfEveryCommand) {
       {"firmware pack --target BIOS --version 1.0.0f0 %/image.bin -o %/image.bin", "default", 2},
   };
   for (const auto& test : cases) expectOneDocument(test);
+}
+
+// Terminal names go to the adaptor in JSON request documents, which hold
+// UTF-8 text alone: a name that is not is a usage error that says so, on
+// the command line and in the shell, which answers each line with a
+// document of its own and goes on.
+TEST_F(KestrelctlJson, TerminalNamesThatAreNotUtf8AreUsageErrors) {
+  for (const char* arguments : {
+           "route calculate --from \"$(printf 'PXI_Trig0\\377')\" --to PXI_Trig1",
+           "route calculate --from \"$(printf 'PXI_Trig0\\303'):1\" --to PXI_Trig1",
+           "route calculate --from PXI_Trig0 --to \"$(printf '\\355\\240\\200')\"",
+           "route hold --from PXI_Trig0 --to \"$(printf 'PXI_Trig1\\300\\257')\"",
+       }) {
+    const auto document = expectOneDocument({arguments, "default", 2});
+    EXPECT_TRUE(kestrelctlTest::contains(document.dump(), "is not valid UTF-8")) << arguments;
+  }
+
+  const tRun run = kestrelctl("--json route shell " + path("notUtf8.txt"));
+  SCOPED_TRACE("stdout: " + run.out + "\nstderr: " + run.err);
+  EXPECT_EQ(run.exitCode, 2);
+  std::vector<nlohmann::json> documents;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    ASSERT_TRUE(nlohmann::json::accept(line)) << line;
+    documents.push_back(nlohmann::json::parse(line));
+  }
+  ASSERT_EQ(documents.size(), 3u);
+  checkError(documents[0]["error"], 2);
+  EXPECT_EQ(documents[0]["line"], 1);
+  EXPECT_TRUE(kestrelctlTest::contains(documents[0].dump(), "is not valid UTF-8"));
+  EXPECT_EQ(documents[1]["line"], 2);
+  EXPECT_EQ(documents[2]["released"].size(), 1u);
+
+  const tRun text = kestrelctl("route shell " + path("notUtf8.txt"));
+  EXPECT_EQ(text.exitCode, 2);
+  EXPECT_TRUE(kestrelctlTest::contains(text.err, "line 1: --to 'PXI\\xff_Trig1' is not valid UTF-8")) << text.err;
 }
 
 TEST_F(KestrelctlJson, FailuresWithoutAController) {

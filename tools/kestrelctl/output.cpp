@@ -138,6 +138,15 @@ std::string printable(std::string_view text) {
   return out;
 }
 
+bool isUtf8(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t length = static_cast<unsigned char>(text[0]) < 0x80 ? 1 : decodeUtf8(text).length;
+    if (length == 0) return false;
+    text.remove_prefix(length);
+  }
+  return true;
+}
+
 std::string hexId(std::uint32_t id) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", id);

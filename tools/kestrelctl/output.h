@@ -50,6 +50,9 @@ std::string jsonText(const nlohmann::json& document, tJsonLayout layout);
 // \xNN, a backslash as \\.
 std::string printable(std::string_view text);
 
+// Whether `text` is well-formed UTF-8 throughout.
+bool isUtf8(std::string_view text);
+
 // An id as the documentation writes it: "0x20000500".
 std::string hexId(std::uint32_t id);
 

@@ -45,6 +45,21 @@ std::string seedName(const std::vector<tSeed>& seeds, std::size_t index) {
   return index < seeds.size() ? seeds[index].terminal : std::string("?");
 }
 
+// Terminal names are UTF-8 text: the request documents that carry them to
+// the adaptor are JSON, which holds nothing else.
+bool namesAreText(const tCalculationRequest& request) {
+  for (const auto* option : {&request.from, &request.to}) {
+    for (const std::string& name : *option) {
+      if (isUtf8(name)) continue;
+      printUsageError(std::string(option == &request.from ? "--from" : "--to") + " '" + name +
+                          "' is not valid UTF-8: terminal names are UTF-8 text",
+                      "'kestrelctl terminals' lists the terminals.");
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void addCalculationOptions(CLI::App& command, tCalculationRequest& request) {
@@ -57,6 +72,7 @@ void addCalculationOptions(CLI::App& command, tCalculationRequest& request) {
 }
 
 std::optional<std::vector<tSeed>> seedsOf(const tCalculationRequest& request) {
+  if (!namesAreText(request)) return std::nullopt;
   std::vector<tSeed> seeds;
   for (const std::string& from : request.from) {
     const auto seed = seedOf(from);

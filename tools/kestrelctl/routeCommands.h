@@ -24,7 +24,8 @@ struct tCalculationRequest {
 
 // Adds --from, --to and --ignore-reservations to `command`.
 void addCalculationOptions(CLI::App& command, tCalculationRequest& request);
-// The seeds of --from; nothing after a usage error, which is reported.
+// The seeds of --from, once every name of --from and --to is known to be
+// UTF-8 text; nothing after a usage error, which is reported.
 std::optional<std::vector<tSeed>> seedsOf(const tCalculationRequest& request);
 
 // Prints a calculation: the ticket and its segments.

@@ -4,7 +4,6 @@ from __future__ import annotations
 import contextlib
 import ctypes
 import itertools
-import json
 import logging
 import os
 import threading
@@ -13,8 +12,9 @@ from typing import Any, Callable, Dict, Iterator, List, Mapping, Optional, Seque
 
 from .. import _header as h
 from .._library import ROUTING_API_VERSION, DemotionFunction, kestrel
-from ..errors import InvalidParameterError, session_ended
+from ..errors import InvalidParameterError, KestrelError, session_ended
 from ._report import Answer, FrameworkReport, answer_allocator, conflict_error, report_of
+from ._request import encoded, unknown_names
 from ._types import Demotion, Segment, SeedLike, Terminal, seed_json, segment_from_json
 
 log = logging.getLogger("kestrel.routing")
@@ -75,11 +75,6 @@ def _ticket(route: TicketLike) -> int:
     if isinstance(ticket, bool) or not isinstance(ticket, int) or not 0 <= ticket <= 0xFFFFFFFF:
         raise ValueError(f"a ticket is an unsigned 32-bit number, not {ticket!r}")
     return ticket
-
-
-def _encoded(document: Any) -> bytes:
-    # JSON writes a NUL as an escape, so nothing of a request is cut short on its way to C.
-    return json.dumps(document, ensure_ascii=False).encode("utf-8")
 
 
 class Route:
@@ -249,10 +244,30 @@ class RoutingSession:
             required = dict(modifier_document.get("required") or {})
             required["calculateIgnoresReservations"] = True
             modifier_document["required"] = required
-        request = (_encoded([seed_json(seed) for seed in seeds]), _encoded(list(destinations)),
-                   _encoded(modifier_document))
-        ticket, segments = self._ask("calculate a route", "quill_ra_kestrel_calculateRoute", *request)
+        seed_documents, destination_names = [seed_json(seed) for seed in seeds], list(destinations)
+        request = (encoded(seed_documents), encoded(destination_names), encoded(modifier_document))
+        try:
+            ticket, segments = self._ask("calculate a route", "quill_ra_kestrel_calculateRoute", *request)
+        except InvalidParameterError as refused:
+            raise self._refusal(refused, seed_documents, destination_names) from None
         return Route(self, int(ticket), [segment_from_json(item) for item in segments or []])
+
+    def _refusal(self, refused: InvalidParameterError, seeds: List[Any], destinations: List[Any]) -> KestrelError:
+        """The driver refuses an unknown name and a request without a route with one code: say which it was.
+
+        A refusal of the adaptor's own (a malformed seed) names its cause in its report already."""
+        if any(key in (refused.report or {}) for key in ("quill_debug", "tarn_debug")):
+            return refused
+        try:
+            unknown = unknown_names(seeds, destinations, (terminal.name for terminal in self.terminals()))
+        except KestrelError:
+            return refused
+        if unknown:
+            detail = f"no terminal is named {unknown[0]!r}; terminals() lists them"
+        else:
+            detail = ("the driver found no route: a destination that no seed reaches, or a seed that is its own "
+                      "destination")
+        return InvalidParameterError(refused.code, refused.operation, refused.report, detail=detail)
 
     def route(self, ticket: int) -> Route:
         """A Route object for a ticket this session (or the driver) already holds."""
