@@ -14,6 +14,7 @@
 
 #include "tools/kestrelctl/routingClient.h"
 #include "tools/kestrelctl/watchdogSignals.h"
+#include "tools/quillhost/terminalTable.h"
 
 namespace kestrelctl {
 namespace {
@@ -86,6 +87,17 @@ void printDemotion(void* context, std::int32_t event, tStatusReport*) {
   watch.seen.store(number);
 }
 
+// Whether the trigger router's driver is still there: a question without
+// side effects (which terminal drives FLOAT after a reset); "not found"
+// once the driver has gone away, after which no demotion comes any more.
+bool routerGone(const tRoutingClient& router, quillhost::tFrameworkStatus& status) {
+  const auto& adaptor = router.adaptor();
+  quillhost::atTerminal(adaptor, router.session(), "FLOAT", status, [&](auto* iterator) {
+    adaptor.TerminalIterator_calculateResetTerminal(router.session(), iterator, "default", status);
+  });
+  return status.code() == brioerr_deviceNotFound;
+}
+
 }  // namespace
 
 std::optional<tRouteStep> routeStepNamed(const std::string& word) {
@@ -136,8 +148,14 @@ int runRouteWatch(unsigned count, bool json) {
     std::printf("watching route demotions on %s (Ctrl-C ends)\n", router.devicePath().c_str());
     std::fflush(stdout);
   }
-  while (count == 0 || watch.seen.load() < count) {
+  constexpr unsigned kTurnsBetweenChecks = 10;
+  for (unsigned turn = 1; count == 0 || watch.seen.load() < count; ++turn) {
     if (signals.waitFor(std::chrono::milliseconds(100))) break;
+    quillhost::tFrameworkStatus status;
+    if (turn % kTurnsBetweenChecks == 0 && routerGone(router, status)) {
+      printRoutingFailure("route watch: the trigger router's driver went away", status, json);
+      return kFailure;
+    }
   }
   return 0;
 }
