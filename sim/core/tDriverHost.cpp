@@ -192,11 +192,15 @@ void tDriverHost::acceptAll() {
     if (accepted == -1) {
       if (outOfDescriptors(errno)) {
         acceptPausedUntil_ = std::chrono::steady_clock::now() + kAcceptPause;
-        std::fprintf(stderr, "kestrel-sim: the simulated driver is out of descriptors (%s); new programs wait\n",
-                     std::strerror(errno));
+        if (!saidOutOfDescriptors_) {
+          std::fprintf(stderr, "kestrel-sim: the simulated driver is out of descriptors (%s); new programs wait\n",
+                       std::strerror(errno));
+        }
+        saidOutOfDescriptors_ = true;
       }
       return;
     }
+    saidOutOfDescriptors_ = false;
     const int descriptor = aboveStandardStreams(accepted);
     if (descriptor == -1) continue;
     ucred credentials{};
