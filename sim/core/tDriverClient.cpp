@@ -24,13 +24,17 @@ constexpr std::chrono::microseconds kAnswerSpin{100};
 // Said once per program (a forked child does not say it again).
 std::atomic<bool> gGoneAnnounced{false};
 
-void announceGone() {
+}  // namespace
+
+void tDriverClient::announceGone() {
   if (gGoneAnnounced.exchange(true)) return;
   static constexpr char kLine[] =
       "kestrel-sim: the simulated controller of this run has ended (its kestrel-sim is no longer running); "
       "its devices answer ENODEV\n";
   [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
 }
+
+namespace {
 
 void putRegion(tChannelMessage& message, std::uint64_t address, std::size_t size) {
   message.put(address);
@@ -66,7 +70,9 @@ void putPrefetchedRegions(tChannelMessage& message, unsigned long request, void*
 }  // namespace
 
 tDriverClient::tDriverClient(std::string path) : path_(std::move(path)) {
-  if (!ensureConnected()) lose();
+  // A program started after its run ended may never touch the controller:
+  // it is told only when it does.
+  if (!ensureConnected()) gone_ = true;
 }
 
 bool tDriverClient::ensureConnected() {

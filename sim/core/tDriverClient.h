@@ -25,7 +25,7 @@ namespace nKESTRELSIM {
 class tDriverClient {
  public:
   // Connects to the driver listening at `path`; a driver that cannot be
-  // reached counts as gone.
+  // reached counts as gone (and is said so once the program reaches for it).
   explicit tDriverClient(std::string path);
   tDriverClient(const tDriverClient&) = delete;
   tDriverClient& operator=(const tDriverClient&) = delete;
@@ -52,6 +52,8 @@ class tDriverClient {
   int connectionDescriptor() const noexcept;
   // The driver has gone: says so once, and hangs up the notification sockets.
   void lose();
+  // Says once per program that its run's driver has gone.
+  static void announceGone();
 
   // Around a fork. The child holds the descriptors it inherits from the
   // moment of the fork: before it, the driver gives this connection a

@@ -488,6 +488,7 @@ int tSimulator::openPath(const char* path, int flags, mode_t mode) {
     lock.unlock();
     return nRealLibc::open(path, flags, mode);
   }
+  noteSimulatedUse();
   if (faulted(tCall::kOpen)) return -1;
   // A device whose driver has gone is not there to open.
   if (driver_ && driver_->gone() && startsWith(path, kDeviceDirectory)) {
@@ -516,6 +517,7 @@ FILE* tSimulator::fopenPath(const char* path, const char* mode) {
     lock.unlock();
     return nRealLibc::fopen(path, mode);
   }
+  noteSimulatedUse();
   if (faulted(tCall::kFopen)) return nullptr;
   return nRealLibc::fopen(sandbox.c_str(), mode);
 }
@@ -648,6 +650,7 @@ bool tSimulator::ownsSocket(int descriptor) const {
 int tSimulator::createSocket(int domain, int type, int protocol) {
   if (domain != AF_NETLINK || protocol != NETLINK_GENERIC) return nRealLibc::socket(domain, type, protocol);
   std::lock_guard lock(lock_);
+  noteSimulatedUse();
   if (faulted(tCall::kSocket)) return -1;
   return driver_ ? driver_->createSocket(type) : hub_.create(type);
 }
@@ -761,6 +764,7 @@ int tSimulator::statPath(const char* path, struct stat* result) {
     lock.unlock();
     return nRealLibc::stat(path, result);
   }
+  noteSimulatedUse();
   if (faulted(tCall::kStat)) return -1;
   return nRealLibc::stat(sandbox.c_str(), result);
 }
@@ -796,6 +800,7 @@ int tSimulator::globPattern(const char* pattern, int flags, int (*onError)(const
     std::lock_guard lock(lock_);
     sandbox = pattern == nullptr ? std::string() : sandboxPath(pattern);
     if (sandbox.empty()) return nRealLibc::glob(pattern, flags, onError, result);
+    noteSimulatedUse();
     if (const auto fault = faults_.takeCallFault(tCall::kGlob)) return *fault;
   }
   const std::size_t first = (flags & GLOB_APPEND) != 0 ? result->gl_pathc : 0;

@@ -232,6 +232,9 @@ class tSimulator {
   std::optional<std::chrono::steady_clock::time_point> nextRealDeadline() const;
   int pollUntilDeadlines(pollfd* descriptors, nfds_t count, int timeoutMs);
   int pollServed(pollfd* descriptors, nfds_t count, int timeoutMs);
+  // Under the lock, when the program reaches for the simulated controller:
+  // a program whose run has ended is told so, once.
+  void noteSimulatedUse();
   bool faulted(tCall call);
   bool ownsSocket(int descriptor) const;
   // After an answered request: an accepted firmware image is announced.

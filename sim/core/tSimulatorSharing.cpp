@@ -22,6 +22,10 @@ void tSimulator::useDriverAt(const std::string& socketPath) {
   driver_ = std::make_unique<tDriverClient>(socketPath);
 }
 
+void tSimulator::noteSimulatedUse() {
+  if (driver_ && driver_->gone()) driver_->announceGone();
+}
+
 bool tSimulator::sharedDriverGone() const {
   std::lock_guard lock(lock_);
   return driver_ && driver_->gone();
