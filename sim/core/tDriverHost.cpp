@@ -126,16 +126,16 @@ void tDriverHost::serve() {
     const bool spinning = std::chrono::steady_clock::now() - lastServed < kServeSpin;
     const int ready = ::poll(descriptors.data(), descriptors.size(), spinning ? 0 : timeoutMs);
     if (acceptPausedUntil_ && std::chrono::steady_clock::now() >= *acceptPausedUntil_) acceptPausedUntil_.reset();
-    expireReadBacks();
-    if (ready <= 0) {
-      if (spinning) __builtin_ia32_pause();
-      continue;
-    }
-    lastServed = std::chrono::steady_clock::now();
     std::vector<int> ended;
-    acceptAll();
-    serveReadable(descriptors, ended);
-    afterServing(ended);
+    expireReadBacks(ended);
+    if (ready > 0) {
+      lastServed = std::chrono::steady_clock::now();
+      acceptAll();
+      serveReadable(descriptors, ended);
+    } else if (spinning) {
+      __builtin_ia32_pause();
+    }
+    if (ready > 0 || !ended.empty()) afterServing(ended);
   }
 }
 
@@ -181,8 +181,10 @@ bool tDriverHost::serveConnection(tHostConnection& connection) {
     if (connection.pending && connection.channel.bytesReceived() != before) {
       connection.pending->deadline = std::chrono::steady_clock::now() + readBackPatience_;
     }
-    if (received == tDriverChannel::tReceived::kPending) return true;
-    if (received == tDriverChannel::tReceived::kEnded || !handleMessage(connection, message)) return false;
+    if (received == tDriverChannel::tReceived::kPending) return !connection.broken;
+    if (received == tDriverChannel::tReceived::kEnded || !handleMessage(connection, message) || connection.broken) {
+      return false;
+    }
   }
 }
 

@@ -101,7 +101,9 @@ class tDriverHost {
   void attempt(tHostConnection& connection);
   void finishRequest(tHostConnection& connection, std::int32_t result, std::int32_t error,
                      const class tRemoteMemory* memory);
-  void expireReadBacks();
+  // Requests whose read did not come in time fail; connections that cannot
+  // take the answer are added to `ended`.
+  void expireReadBacks(std::vector<int>& ended);
   void hold(tHostConnection& connection, int handle, bool device);
   void drop(tHostConnection& connection, int handle);
   void disconnect(int descriptor);

@@ -54,7 +54,7 @@ bool tDriverHost::handleMessage(tHostConnection& connection, tChannelMessage& me
 void tDriverHost::answer(tHostConnection& connection, std::int64_t value) {
   tChannelMessage message{tChannelMessageType::kAnswer, {}, {}};
   message.put(value);
-  connection.channel.queue(message);
+  connection.send(message);
 }
 
 void tDriverHost::open(tHostConnection& connection, const tChannelMessage& message) {
@@ -134,7 +134,7 @@ void tDriverHost::issueToken(tHostConnection& connection, int descriptor) {
   tChannelMessage message{tChannelMessageType::kAnswer, {}, {}};
   message.put(std::int64_t{0});
   message.payload.insert(message.payload.end(), token.begin(), token.end());
-  connection.channel.queue(message);
+  connection.send(message);
 }
 
 void tDriverHost::adopt(tHostConnection& connection, const tChannelMessage& message) {
@@ -224,7 +224,7 @@ void tDriverHost::attempt(tHostConnection& connection) {
     tChannelMessage ask{tChannelMessageType::kRead, {}, {}};
     ask.put(needed.address);
     ask.put(needed.size);
-    connection.channel.queue(ask);
+    connection.send(ask);
   } catch (const tMemoryFault&) {
     finishRequest(connection, -1, EFAULT, nullptr);
   }
@@ -240,7 +240,7 @@ void tDriverHost::finishRequest(tHostConnection& connection, std::int32_t result
   } else {
     done.put(std::uint32_t{0});
   }
-  connection.channel.queue(done);
+  connection.send(done);
   if (connection.pending && connection.pending->size != 0) connection.abandonedRead = connection.pending->size;
   connection.pending.reset();
 }
@@ -248,11 +248,12 @@ void tDriverHost::finishRequest(tHostConnection& connection, std::int32_t result
 // A program that does not answer a read of its memory in time (stopped,
 // or gone without closing) loses that request only: it fails with
 // ETIMEDOUT, as if the program had vanished.
-void tDriverHost::expireReadBacks() {
+void tDriverHost::expireReadBacks(std::vector<int>& ended) {
   const auto now = std::chrono::steady_clock::now();
   for (auto& [descriptor, connection] : connections_) {
     if (connection->pending && connection->pending->size != 0 && now >= connection->pending->deadline) {
       finishRequest(*connection, -1, ETIMEDOUT, nullptr);
+      if (connection->broken) ended.push_back(descriptor);
     }
   }
 }

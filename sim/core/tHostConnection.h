@@ -36,6 +36,11 @@ struct tHostConnection {
   // The largest payload the program may send now: a read answer only as
   // large as the read asked for (or one the driver gave up waiting for).
   std::size_t payloadLimit(tChannelMessageType type) const noexcept;
+  // Queues an answer; a program that is gone, or leaves too much unread,
+  // has its connection ended.
+  void send(const tChannelMessage& message) {
+    if (!channel.queue(message)) broken = true;
+  }
 
   tDriverChannel channel;
   pid_t processId = 0;
@@ -43,6 +48,7 @@ struct tHostConnection {
   std::optional<tPendingRequest> pending;
   // A read the driver stopped waiting for: its answer may still come, late.
   std::optional<std::uint32_t> abandonedRead;
+  bool broken = false;
 };
 
 }  // namespace nKESTRELSIM
