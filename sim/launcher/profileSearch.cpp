@@ -28,6 +28,7 @@ std::string profileNames(const std::vector<std::string>& folders) {
 std::string locateProfile(const std::string& given, const std::vector<std::string>& folders) {
   std::error_code error;
   if (fs::is_regular_file(given, error)) return given;
+  if (fs::exists(given, error)) throw std::runtime_error("--profile " + given + ": not a file");
   if (given.find('/') == std::string::npos && !given.empty() && given != "." && given != "..") {
     for (const std::string& folder : folders) {
       for (const std::string& name : {given, given + ".json"}) {
