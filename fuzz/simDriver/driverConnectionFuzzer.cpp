@@ -1,10 +1,12 @@
-// The driver kestrel-sim serves to every process of a run, against a
-// client whose messages come from the input: opens with any descriptor and
+// The driver kestrel-sim serves to every process of a run, against two
+// clients whose messages come from the input: opens with any descriptor and
 // path, requests on any handle with any records and addresses, sockets,
-// binds, adoptions, answers nobody asked for and frames of any type. The
-// driver must answer every message that wants an answer, never touch its
-// own memory on a client's address, and, once the connection ends, hold no
-// registration, socket or descriptor of it.
+// binds, adoptions, answers nobody asked for, reads left unanswered and
+// frames of any type, each sent whole or in pieces between which the other
+// client acts. The driver must answer every message that wants an answer,
+// also while the other connection holds a partial frame, never touch its
+// own memory on a client's address, and, once the connections end, hold no
+// registration, socket or descriptor of theirs.
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/netlink.h>
@@ -24,6 +26,7 @@
 #include "platform/driverWireFormat.h"
 #include "tDriverChannel.h"
 #include "tDriverHost.h"
+#include "tFrameAssembler.h"
 #include "tHostileModel.h"
 #include "tProfile.h"
 #include "tReentryGuard.h"
@@ -83,8 +86,9 @@ class tClient {
 
   bool connect() { return channel_.connect(served().socketPath); }
 
-  // Ends the connection and waits until the driver has seen it end: it
-  // closes its side once it has released what the connection held.
+  // Ends the connection, a frame sent in part included, and waits until the
+  // driver has seen it end: it closes its side once it has released what
+  // the connection held.
   ~tClient() {
     ::shutdown(channel_.descriptor(), SHUT_WR);
     char bytes[4096];
@@ -93,21 +97,26 @@ class tClient {
     for (const int end : socketEnds_) ::close(end);
   }
 
-  // One message; false once the driver ended the connection.
+  // One step: more of a frame sent in part, or a new message; false once
+  // the driver ended the connection.
   bool step() {
-    switch (script_.next() % 8) {
+    if (!rest_.empty()) return sendRest();
+    switch (script_.next() % 9) {
       case 0: return open();
       case 1: return sendHandle(tChannelMessageType::kClose);
       case 2: return ioctl();
       case 3: return socket();
       case 4: return bind();
-      case 5: return sendHandle(tChannelMessageType::kAdopt, true);
+      case 5: return adopt();
       case 6: return raw(tChannelMessageType::kReadAnswer);
+      case 7: return transmit(tChannelMessage{tChannelMessageType::kForkToken, {}, {}}, tAwaits::kAnswer);
       default: return raw(static_cast<tChannelMessageType>(script_.next32()));
     }
   }
 
  private:
+  enum class tAwaits { kNothing, kAnswer, kRequestDone };
+
   int handle() {
     const std::uint8_t choice = script_.next();
     if (!handles_.empty() && choice < 200) return handles_[choice % handles_.size()];
@@ -125,11 +134,97 @@ class tClient {
     return value;
   }
 
-  // An answer to wait for: false when the connection ended instead.
-  bool awaitAnswer() {
-    if (!channel_.receive(reply_) || reply_.type != tChannelMessageType::kAnswer) return false;
-    for (const int passed : reply_.descriptors) ::close(passed);
+  bool sendPiece(const std::uint8_t* bytes, std::size_t size, const std::vector<int>& descriptors) {
+    iovec vector{const_cast<std::uint8_t*>(bytes), size};
+    msghdr header{};
+    header.msg_iov = &vector;
+    header.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)]{};
+    if (!descriptors.empty()) {
+      header.msg_control = control;
+      header.msg_controllen = CMSG_SPACE(sizeof(int) * descriptors.size());
+      cmsghdr* entry = CMSG_FIRSTHDR(&header);
+      entry->cmsg_level = SOL_SOCKET;
+      entry->cmsg_type = SCM_RIGHTS;
+      entry->cmsg_len = CMSG_LEN(sizeof(int) * descriptors.size());
+      std::memcpy(CMSG_DATA(entry), descriptors.data(), sizeof(int) * descriptors.size());
+    }
+    for (std::size_t sent = 0; sent < size;) {
+      const ssize_t done = ::sendmsg(channel_.descriptor(), &header, MSG_NOSIGNAL);
+      if (done <= 0) return false;
+      sent += static_cast<std::size_t>(done);
+      vector.iov_base = const_cast<std::uint8_t*>(bytes) + sent;
+      vector.iov_len = size - sent;
+      header.msg_control = nullptr;
+      header.msg_controllen = 0;
+    }
     return true;
+  }
+
+  // The frame whole, or only its first bytes: the rest goes in later steps,
+  // and what it awaits is awaited once it has gone whole.
+  bool transmit(const tChannelMessage& message, tAwaits awaits) {
+    const tFrameHeader header{static_cast<std::uint32_t>(message.type),
+                              static_cast<std::uint32_t>(message.payload.size()),
+                              static_cast<std::uint32_t>(message.descriptors.size())};
+    std::vector<std::uint8_t> frame(sizeof header);
+    std::memcpy(frame.data(), &header, sizeof header);
+    frame.insert(frame.end(), message.payload.begin(), message.payload.end());
+    const std::uint8_t split = script_.next();
+    const std::size_t first = split < 192 ? frame.size() : 1 + split % frame.size();
+    if (!sendPiece(frame.data(), first, message.descriptors)) return false;
+    rest_.assign(frame.begin() + static_cast<std::ptrdiff_t>(first), frame.end());
+    awaits_ = awaits;
+    return rest_.empty() ? awaitAfterFrame() : true;
+  }
+
+  bool sendRest() {
+    const std::size_t count = std::min<std::size_t>(rest_.size(), 1 + script_.next() % 32);
+    if (!sendPiece(rest_.data(), count, {})) return false;
+    rest_.erase(rest_.begin(), rest_.begin() + static_cast<std::ptrdiff_t>(count));
+    return rest_.empty() ? awaitAfterFrame() : true;
+  }
+
+  bool awaitAfterFrame() {
+    switch (awaits_) {
+      case tAwaits::kAnswer: return awaitAnswer();
+      case tAwaits::kRequestDone: return awaitRequestDone();
+      case tAwaits::kNothing: return true;
+    }
+    return true;
+  }
+
+  // An answer to wait for: false when the connection ended instead. What a
+  // request left unanswered earlier still brings comes first.
+  bool awaitAnswer() {
+    do {
+      if (!channel_.receive(reply_)) return false;
+      for (const int passed : reply_.descriptors) ::close(passed);
+    } while (reply_.type == tChannelMessageType::kIoctlDone || reply_.type == tChannelMessageType::kRead);
+    if (reply_.type != tChannelMessageType::kAnswer) return false;
+    tPayloadReader reader(reply_.payload);
+    const auto value = reader.get<std::int64_t>();
+    if (value >= 0 && awaitsHandle_) handles_.push_back(static_cast<int>(value));
+    return true;
+  }
+
+  // Reads of memory the request did not bring along, until it is done, or
+  // until the client leaves one unanswered (as a stopped program would).
+  bool awaitRequestDone() {
+    for (;;) {
+      if (!channel_.receive(reply_)) return false;
+      if (reply_.type == tChannelMessageType::kIoctlDone) return true;
+      if (reply_.type != tChannelMessageType::kRead) return false;
+      if (script_.next() > 248) return true;
+      tPayloadReader reader(reply_.payload);
+      reader.get<std::uint64_t>();
+      const auto size = reader.get<std::uint32_t>();
+      std::vector<std::uint8_t> bytes(std::min<std::uint32_t>(size, 1u << 20));
+      script_.fill(bytes.data(), bytes.size());
+      tChannelMessage answer{tChannelMessageType::kReadAnswer, {}, {}};
+      if (script_.next() < 240) answer.putBytes(bytes.data(), bytes.size());
+      if (!channel_.send(answer)) return false;
+    }
   }
 
   bool open() {
@@ -142,20 +237,23 @@ class tClient {
     tChannelMessage message{tChannelMessageType::kOpen, {}, {descriptor}};
     if (script_.next() > 240) message.descriptors.clear();
     message.putText(path);
-    const bool sent = channel_.send(message);
+    awaitsHandle_ = true;
+    const bool sent = transmit(message, tAwaits::kAnswer);
     ::close(descriptor);
-    if (!sent || !awaitAnswer()) return false;
-    tPayloadReader reader(reply_.payload);
-    const auto value = reader.get<std::int64_t>();
-    if (value >= 0) handles_.push_back(static_cast<int>(value));
-    return true;
+    return sent;
   }
 
-  bool sendHandle(tChannelMessageType type, bool counted = false) {
+  bool sendHandle(tChannelMessageType type) {
     tChannelMessage message{type, {}, {}};
-    if (counted) message.put(static_cast<std::uint32_t>(script_.next() % 4));
     message.put(handle());
-    return channel_.send(message);
+    return transmit(message, tAwaits::kNothing);
+  }
+
+  bool adopt() {
+    tChannelMessage message{tChannelMessageType::kAdopt, {}, {}};
+    message.payload.resize(script_.next() < 200 ? kForkTokenBytes : script_.next() % 32);
+    script_.fill(message.payload.data(), message.payload.size());
+    return transmit(message, tAwaits::kNothing);
   }
 
   bool ioctl() {
@@ -174,21 +272,7 @@ class tClient {
       script_.fill(bytes.data(), size);
       message.putBytes(bytes.data(), size);
     }
-    if (!channel_.send(message)) return false;
-    // Reads of memory the request did not bring along, until it is done.
-    for (;;) {
-      if (!channel_.receive(reply_)) return false;
-      if (reply_.type == tChannelMessageType::kIoctlDone) return true;
-      if (reply_.type != tChannelMessageType::kRead) return false;
-      tPayloadReader reader(reply_.payload);
-      reader.get<std::uint64_t>();
-      const auto size = reader.get<std::uint32_t>();
-      std::vector<std::uint8_t> bytes(std::min<std::uint32_t>(size, 1u << 20));
-      script_.fill(bytes.data(), bytes.size());
-      tChannelMessage answer{tChannelMessageType::kReadAnswer, {}, {}};
-      if (script_.next() < 240) answer.putBytes(bytes.data(), bytes.size());
-      if (!channel_.send(answer)) return false;
-    }
+    return transmit(message, tAwaits::kRequestDone);
   }
 
   bool socket() {
@@ -196,14 +280,11 @@ class tClient {
     if (socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, ends) == -1) std::abort();
     tChannelMessage message{tChannelMessageType::kSocket, {}, {ends[0], ends[1]}};
     if (script_.next() > 240) message.descriptors.pop_back();
-    const bool sent = channel_.send(message);
+    awaitsHandle_ = true;
+    const bool sent = transmit(message, tAwaits::kAnswer);
     ::close(ends[1]);
     socketEnds_.push_back(ends[0]);
-    if (!sent || !awaitAnswer()) return false;
-    tPayloadReader reader(reply_.payload);
-    const auto value = reader.get<std::int64_t>();
-    if (value >= 0) handles_.push_back(static_cast<int>(value));
-    return true;
+    return sent;
   }
 
   bool bind() {
@@ -213,7 +294,8 @@ class tClient {
     address.nl_family = script_.next() < 200 ? AF_NETLINK : script_.next();
     address.nl_pid = script_.next() < 128 ? 0 : script_.next32();
     message.putBytes(&address, script_.next() < 200 ? sizeof address : script_.next() % sizeof address);
-    return channel_.send(message) && awaitAnswer();
+    awaitsHandle_ = false;
+    return transmit(message, tAwaits::kAnswer);
   }
 
   bool raw(tChannelMessageType type) {
@@ -221,7 +303,7 @@ class tClient {
     const std::size_t size = script_.next() % 32;
     message.payload.resize(size);
     script_.fill(message.payload.data(), size);
-    return channel_.send(message);
+    return transmit(message, tAwaits::kNothing);
   }
 
   tByteScript& script_;
@@ -229,6 +311,9 @@ class tClient {
   tDriverChannel channel_;
   std::vector<int> handles_;
   std::vector<int> socketEnds_;
+  std::vector<std::uint8_t> rest_;  // of a frame sent in part
+  tAwaits awaits_ = tAwaits::kNothing;
+  bool awaitsHandle_ = false;
   alignas(8) std::uint8_t memory_[256] = {};
 };
 
@@ -260,15 +345,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   awaitIdle();
   const int before = openDescriptors();
   {
-    // This process plays the program's side itself: its connection is a
-    // plain socket, not one the simulator stands in for.
+    // This process plays the programs' side itself: its connections are
+    // plain sockets, not ones the simulator stands in for.
     tReentryGuard guard;
     tByteScript script({data, size});
     tChannelMessage scratch;
-    tClient client(script, scratch);
-    if (!client.connect()) std::abort();
-    for (int steps = 0; steps < 64 && !script.empty(); ++steps) {
-      if (!client.step()) break;
+    tClient first(script, scratch);
+    tClient second(script, scratch);
+    if (!first.connect() || !second.connect()) std::abort();
+    bool firstOn = true;
+    bool secondOn = true;
+    for (int steps = 0; steps < 96 && (firstOn || secondOn) && !script.empty(); ++steps) {
+      const bool secondActs = secondOn && (!firstOn || (script.next() & 1) != 0);
+      if (secondActs) {
+        secondOn = second.step();
+      } else {
+        firstOn = first.step();
+      }
     }
   }
   expectNothingHeld(before);

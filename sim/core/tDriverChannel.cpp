@@ -7,19 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+
+#include "descriptorPlacement.h"
 
 namespace nKESTRELSIM {
 namespace {
 
-struct tFrameHeader {
-  std::uint32_t type;
-  std::uint32_t length;
-  std::uint32_t descriptors;  // passed with the frame's first byte
-};
-
-constexpr std::size_t kMaxDescriptors = 4;
-constexpr std::uint32_t kMaxPayload = 1u << 30;
-constexpr std::size_t kReceiveChunk = 64 * 1024;
+constexpr std::size_t kMaxDescriptors = tFrameAssembler::kMaxDescriptors;
 
 bool sendAll(int descriptor, const std::uint8_t* data, std::size_t size) {
   while (size != 0) {
@@ -32,7 +27,7 @@ bool sendAll(int descriptor, const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
-void takeDescriptors(msghdr& header, std::vector<int>& descriptors) {
+void collectDescriptors(msghdr& header, std::vector<int>& descriptors) {
   for (cmsghdr* control = CMSG_FIRSTHDR(&header); control != nullptr; control = CMSG_NXTHDR(&header, control)) {
     if (control->cmsg_level != SOL_SOCKET || control->cmsg_type != SCM_RIGHTS) continue;
     const std::size_t count = (control->cmsg_len - CMSG_LEN(0)) / sizeof(int);
@@ -44,46 +39,25 @@ void takeDescriptors(msghdr& header, std::vector<int>& descriptors) {
   }
 }
 
+tFrameHeader headerOf(const tChannelMessage& message, std::size_t descriptors) {
+  return {static_cast<std::uint32_t>(message.type), static_cast<std::uint32_t>(message.payload.size()),
+          static_cast<std::uint32_t>(descriptors)};
+}
+
 }  // namespace
-
-void tChannelMessage::putBytes(const void* data, std::size_t size) {
-  put(static_cast<std::uint32_t>(size));
-  if (size == 0) return;
-  const std::size_t at = payload.size();
-  payload.resize(at + size);
-  std::memcpy(payload.data() + at, data, size);
-}
-
-const std::uint8_t* tPayloadReader::getBytes(std::size_t& size) noexcept {
-  size = get<std::uint32_t>();
-  if (failed_ || size > payload_.size() - position_) {
-    failed_ = true;
-    size = 0;
-    return nullptr;
-  }
-  const std::uint8_t* bytes = payload_.data() + position_;
-  position_ += size;
-  return bytes;
-}
-
-std::string tPayloadReader::getText() {
-  std::size_t size = 0;
-  const std::uint8_t* bytes = getBytes(size);
-  return bytes == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(bytes), size);
-}
 
 tDriverChannel::~tDriverChannel() { close(); }
 
 void tDriverChannel::close() noexcept {
   if (descriptor_ != -1) ::close(descriptor_);
-  for (const int passed : descriptors_) ::close(passed);
   abandon();
 }
 
 void tDriverChannel::abandon() noexcept {
   descriptor_ = -1;
-  descriptors_.clear();
-  start_ = end_ = 0;
+  frames_.clear();
+  queued_ = {};
+  queuedStart_ = 0;
 }
 
 bool tDriverChannel::connect(const std::string& path) {
@@ -95,7 +69,7 @@ bool tDriverChannel::connect(const std::string& path) {
     return false;
   }
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int descriptor = aboveStandardStreams(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (descriptor == -1) return false;
   if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) == -1) {
     const int error = errno;
@@ -110,8 +84,7 @@ bool tDriverChannel::connect(const std::string& path) {
 bool tDriverChannel::send(const tChannelMessage& message) noexcept {
   if (descriptor_ == -1) return false;
   const std::size_t count = std::min(message.descriptors.size(), kMaxDescriptors);
-  tFrameHeader frame{static_cast<std::uint32_t>(message.type), static_cast<std::uint32_t>(message.payload.size()),
-                     static_cast<std::uint32_t>(count)};
+  tFrameHeader frame = headerOf(message, count);
   // Header and payload in one call; the descriptors travel with the first byte.
   iovec vectors[2] = {{&frame, sizeof frame},
                       {const_cast<std::uint8_t*>(message.payload.data()), message.payload.size()}};
@@ -155,65 +128,93 @@ ssize_t tDriverChannel::receiveSpinning(msghdr& header) noexcept {
       __builtin_ia32_pause();
     } while (std::chrono::steady_clock::now() < until);
   }
-  return ::recvmsg(descriptor_, &header, MSG_CMSG_CLOEXEC);
+  ssize_t received = -1;
+  do {
+    received = ::recvmsg(descriptor_, &header, MSG_CMSG_CLOEXEC);
+  } while (received == -1 && errno == EINTR);
+  return received;
 }
 
-bool tDriverChannel::hasFrame() const noexcept {
-  if (end_ - start_ < sizeof(tFrameHeader)) return false;
-  tFrameHeader frame{};
-  std::memcpy(&frame, buffer_.data() + start_, sizeof frame);
-  return end_ - start_ - sizeof frame >= frame.length;
-}
-
-bool tDriverChannel::takeFrame(tChannelMessage& message) {
-  const std::size_t available = end_ - start_;
-  if (available < sizeof(tFrameHeader)) return false;
-  tFrameHeader frame{};
-  std::memcpy(&frame, buffer_.data() + start_, sizeof frame);
-  if (available - sizeof frame < frame.length) return false;
-  const std::uint8_t* payload = buffer_.data() + start_ + sizeof frame;
-  message.type = static_cast<tChannelMessageType>(frame.type);
-  message.payload.assign(payload, payload + frame.length);
-  const std::size_t count = std::min<std::size_t>(frame.descriptors, descriptors_.size());
-  message.descriptors.assign(descriptors_.begin(), descriptors_.begin() + static_cast<std::ptrdiff_t>(count));
-  descriptors_.erase(descriptors_.begin(), descriptors_.begin() + static_cast<std::ptrdiff_t>(count));
-  start_ += sizeof frame + frame.length;
-  if (start_ == end_) start_ = end_ = 0;
-  return true;
+ssize_t tDriverChannel::receiveSome(bool wait) {
+  const std::span<std::uint8_t> space = frames_.space();
+  if (space.empty()) {
+    errno = EPROTO;
+    return -1;
+  }
+  iovec vector{space.data(), space.size()};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kMaxDescriptors)]{};
+  msghdr header{};
+  header.msg_iov = &vector;
+  header.msg_iovlen = 1;
+  header.msg_control = control;
+  header.msg_controllen = sizeof control;
+  ssize_t received = -1;
+  if (wait) {
+    received = receiveSpinning(header);
+  } else {
+    do {
+      received = ::recvmsg(descriptor_, &header, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+    } while (received == -1 && errno == EINTR);
+  }
+  if (received <= 0) return received;
+  std::vector<int> descriptors;
+  collectDescriptors(header, descriptors);
+  frames_.received(static_cast<std::size_t>(received), descriptors);
+  bytesReceived_ += static_cast<std::uint64_t>(received);
+  return received;
 }
 
 bool tDriverChannel::receive(tChannelMessage& message) {
   message.payload.clear();
   message.descriptors.clear();
   if (descriptor_ == -1) return false;
-  while (!takeFrame(message)) {
-    // Room for a whole frame, or at least a chunk, behind what is there.
-    std::size_t wanted = kReceiveChunk;
-    if (end_ - start_ >= sizeof(tFrameHeader)) {
-      tFrameHeader frame{};
-      std::memcpy(&frame, buffer_.data() + start_, sizeof frame);
-      if (frame.length > kMaxPayload) return false;
-      wanted = std::max(wanted, sizeof frame + frame.length - (end_ - start_));
-    }
-    if (start_ != 0) {
-      std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
-      end_ -= start_;
-      start_ = 0;
-    }
-    if (buffer_.size() < end_ + wanted) buffer_.resize(end_ + wanted);
-    iovec vector{buffer_.data() + end_, buffer_.size() - end_};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kMaxDescriptors)]{};
-    msghdr header{};
-    header.msg_iov = &vector;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
-    ssize_t received = receiveSpinning(header);
-    while (received == -1 && errno == EINTR) received = ::recvmsg(descriptor_, &header, MSG_CMSG_CLOEXEC);
-    if (received <= 0) return false;
-    end_ += static_cast<std::size_t>(received);
-    takeDescriptors(header, descriptors_);
+  for (;;) {
+    const tFrameAssembler::tState state = frames_.take(message);
+    if (state == tFrameAssembler::tState::kFrame) return true;
+    if (state == tFrameAssembler::tState::kRefused || receiveSome(true) <= 0) return false;
   }
+}
+
+tDriverChannel::tReceived tDriverChannel::receiveAvailable(tChannelMessage& message, std::size_t budget) {
+  if (descriptor_ == -1) return tReceived::kEnded;
+  std::size_t read = 0;
+  for (;;) {
+    const tFrameAssembler::tState state = frames_.take(message);
+    if (state == tFrameAssembler::tState::kFrame) return tReceived::kFrame;
+    if (state == tFrameAssembler::tState::kRefused) return tReceived::kEnded;
+    if (read >= budget) return tReceived::kPending;
+    const ssize_t received = receiveSome(false);
+    if (received == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) return tReceived::kPending;
+    if (received <= 0) return tReceived::kEnded;
+    read += static_cast<std::size_t>(received);
+  }
+}
+
+bool tDriverChannel::queue(const tChannelMessage& message) {
+  if (descriptor_ == -1) return false;
+  const tFrameHeader frame = headerOf(message, 0);
+  if (queued_.size() - queuedStart_ + sizeof frame + message.payload.size() > kMaxQueued) return false;
+  if (queuedStart_ == queued_.size()) {
+    queued_.clear();
+    queuedStart_ = 0;
+  }
+  const auto* header = reinterpret_cast<const std::uint8_t*>(&frame);
+  queued_.insert(queued_.end(), header, header + sizeof frame);
+  queued_.insert(queued_.end(), message.payload.begin(), message.payload.end());
+  return flush();
+}
+
+bool tDriverChannel::flush() {
+  while (hasQueued()) {
+    const ssize_t sent =
+        ::send(descriptor_, queued_.data() + queuedStart_, queued_.size() - queuedStart_, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent == -1 && errno == EINTR) continue;
+    if (sent == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (sent <= 0) return false;
+    queuedStart_ += static_cast<std::size_t>(sent);
+  }
+  queued_.clear();
+  queuedStart_ = 0;
   return true;
 }
 

@@ -1,80 +1,24 @@
 // One connection between a program's process and the simulated driver
-// that serves every process of a kestrel-sim run: framed messages over a
-// Unix stream socket, each a type, a payload and the descriptors passed
-// with it.
+// that serves every process of a kestrel-sim run: framed messages
+// (tChannelMessage) over a Unix stream socket.
+//
+// A program's side waits for its answers (receive, send). The driver's side
+// never waits on one connection: it takes what has arrived
+// (receiveAvailable), keeps a partial frame until the rest comes, and
+// queues what the socket does not take at once (queue, flush).
 #pragma once
 
 #include <sys/socket.h>
 
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "tChannelMessage.h"
+#include "tFrameAssembler.h"
+
 namespace nKESTRELSIM {
-
-// Beside the driver's socket: one byte per handle, set when the driver
-// dropped a notification for that socket (the program's next receive fails
-// with ENOBUFS, as the kernel's does).
-inline constexpr const char* kOverrunFlagsSuffix = ".overruns";
-inline constexpr std::size_t kOverrunFlagBytes = 65536;
-
-enum class tChannelMessageType : std::uint32_t {
-  // program -> driver
-  kOpen = 1,         // descriptor passed; payload: the device path. Answer: kAnswer (handle)
-  kClose,            // payload: handle. No answer
-  kIoctl,            // payload: handle, request, argument, prefetched regions. Answer: kRead..., kIoctlDone
-  kSocket,           // descriptors passed: program end, driver end. Answer: kAnswer (handle)
-  kBind,             // payload: handle, requested port. Answer: kAnswer (port)
-  kAdopt,            // payload: handles a forked child inherited. No answer
-  kReadAnswer,       // payload: the bytes asked for
-  // driver -> program
-  kAnswer = 100,     // payload: value (negative: minus errno)
-  kRead,             // payload: address, size
-  kIoctlDone,        // payload: result, errno, writes
-};
-
-struct tChannelMessage {
-  tChannelMessageType type{};
-  std::vector<std::uint8_t> payload;
-  std::vector<int> descriptors;
-
-  template <class Value>
-  void put(const Value& value) {
-    const std::size_t at = payload.size();
-    payload.resize(at + sizeof value);
-    std::memcpy(payload.data() + at, &value, sizeof value);
-  }
-  void putBytes(const void* data, std::size_t size);
-  void putText(const std::string& text) { putBytes(text.data(), text.size()); }
-};
-
-// Reads a payload front to back; reading past its end sets failed().
-class tPayloadReader {
- public:
-  explicit tPayloadReader(const std::vector<std::uint8_t>& payload) noexcept : payload_(payload) {}
-  template <class Value>
-  Value get() noexcept {
-    Value value{};
-    if (position_ + sizeof value > payload_.size()) {
-      failed_ = true;
-      return value;
-    }
-    std::memcpy(&value, payload_.data() + position_, sizeof value);
-    position_ += sizeof value;
-    return value;
-  }
-  // A size-prefixed run of bytes; the returned pointer stays valid as long as the payload.
-  const std::uint8_t* getBytes(std::size_t& size) noexcept;
-  std::string getText();
-  bool failed() const noexcept { return failed_; }
-
- private:
-  const std::vector<std::uint8_t>& payload_;
-  std::size_t position_ = 0;
-  bool failed_ = false;
-};
 
 class tDriverChannel {
  public:
@@ -84,35 +28,54 @@ class tDriverChannel {
   tDriverChannel(const tDriverChannel&) = delete;
   tDriverChannel& operator=(const tDriverChannel&) = delete;
 
-  // Connects to the driver listening at `path`; false with errno.
+  // Connects to the driver listening at `path`; false with errno. The
+  // connection's descriptor is close-on-exec and never one of 0, 1 and 2.
   bool connect(const std::string& path);
   int descriptor() const noexcept { return descriptor_; }
   // Forgets the descriptor without closing it (a forked child's copy is
   // closed by the child).
   void abandon() noexcept;
   void close() noexcept;
+  void limitPayloads(tFrameAssembler::tPayloadLimit limit) { frames_.limitPayloads(std::move(limit)); }
 
+  // --- Waiting side ------------------------------------------------------
   // False when the peer is gone. Descriptors received are the caller's to close.
   bool send(const tChannelMessage& message) noexcept;
   bool receive(tChannelMessage& message);
   // How long a receive polls before it sleeps (0: it sleeps at once).
   void spinFor(std::chrono::microseconds time) noexcept { spin_ = time; }
-  // A whole frame was received already: receive() returns it without waiting.
-  bool hasFrame() const noexcept;
+
+  // --- Serving side (a non-blocking socket) ------------------------------
+  enum class tReceived { kFrame, kPending, kEnded };
+  // A whole frame if one has arrived, reading what the socket holds
+  // without waiting (at most about `budget` bytes). kEnded once the peer
+  // is gone or sent a frame beyond the limits.
+  tReceived receiveAvailable(tChannelMessage& message, std::size_t budget = kReadBudget);
+  bool hasFrame() const noexcept { return frames_.hasFrame(); }
+  // Sends what the socket takes now and keeps the rest (no descriptors):
+  // false when the peer is gone or leaves more than kMaxQueued unread.
+  bool queue(const tChannelMessage& message);
+  // Writes queued bytes as far as the socket takes them; false when the peer is gone.
+  bool flush();
+  bool hasQueued() const noexcept { return queuedStart_ != queued_.size(); }
+  std::size_t reserved() const noexcept { return frames_.reserved() + queued_.capacity(); }
+  // Bytes received since the connection was made: a peer that sends is alive.
+  std::uint64_t bytesReceived() const noexcept { return bytesReceived_; }
+
+  static constexpr std::size_t kReadBudget = 1024 * 1024;
+  static constexpr std::size_t kMaxQueued = 4 * 1024 * 1024;
 
  private:
-  // One frame from the bytes received so far; false while incomplete.
-  bool takeFrame(tChannelMessage& message);
+  // One receive into the frames; 0 at the end, -1 with errno.
+  ssize_t receiveSome(bool wait);
   ssize_t receiveSpinning(msghdr& header) noexcept;
 
   int descriptor_ = -1;
   std::chrono::microseconds spin_{0};
-  // Bytes received beyond the frames taken ([start_, end_) of the buffer),
-  // and descriptors not yet taken.
-  std::vector<std::uint8_t> buffer_;
-  std::size_t start_ = 0;
-  std::size_t end_ = 0;
-  std::vector<int> descriptors_;
+  tFrameAssembler frames_;
+  std::vector<std::uint8_t> queued_;  // [queuedStart_, end) not sent yet
+  std::size_t queuedStart_ = 0;
+  std::uint64_t bytesReceived_ = 0;
 };
 
 }  // namespace nKESTRELSIM

@@ -1,14 +1,14 @@
 #include "tDriverClient.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <stdexcept>
 #include <utility>
 
+#include "descriptorPlacement.h"
 #include "platform/driverWireFormat.h"
 #include "tNetlinkHub.h"
 
@@ -21,13 +21,29 @@ namespace {
 // An answer usually comes within a few microseconds of a request.
 constexpr std::chrono::microseconds kAnswerSpin{100};
 
+// Said once per program (a forked child does not say it again).
+std::atomic<bool> gGoneAnnounced{false};
+
+}  // namespace
+
+void tDriverClient::announceGone() {
+  if (gGoneAnnounced.exchange(true)) return;
+  static constexpr char kLine[] =
+      "kestrel-sim: the simulated controller of this run has ended (its kestrel-sim is no longer running); "
+      "its devices answer ENODEV\n";
+  [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
+}
+
+namespace {
+
 void putRegion(tChannelMessage& message, std::uint64_t address, std::size_t size) {
   message.put(address);
   message.putBytes(reinterpret_cast<const void*>(address), size);
 }
 
 // The caller's records the driver reads for sure travel with the request:
-// the transfer descriptor and its input record, or the registration record.
+// the transfer descriptor and its input record (unless it is larger than
+// the driver takes), or the registration record.
 void putPrefetchedRegions(tChannelMessage& message, unsigned long request, void* argument) {
   const auto address = reinterpret_cast<std::uint64_t>(argument);
   const unsigned long size = (request >> 16) & 0x3FFF;
@@ -43,7 +59,7 @@ void putPrefetchedRegions(tChannelMessage& message, unsigned long request, void*
     std::memcpy(&descriptor, argument, sizeof descriptor);
     putRegion(message, address, sizeof descriptor);
     count = 1;
-    if (descriptor.inputAddress != 0 && descriptor.inputSize != 0) {
+    if (descriptor.inputAddress != 0 && descriptor.inputSize != 0 && descriptor.inputSize <= kMaxRecordBytes) {
       putRegion(message, descriptor.inputAddress, descriptor.inputSize);
       count = 2;
     }
@@ -54,39 +70,34 @@ void putPrefetchedRegions(tChannelMessage& message, unsigned long request, void*
 }  // namespace
 
 tDriverClient::tDriverClient(std::string path) : path_(std::move(path)) {
-  if (!ensureConnected()) {
-    throw std::runtime_error("cannot reach the simulated driver of this run at " + path_ + " (" +
-                             std::strerror(errno) + "); is its kestrel-sim still running?");
-  }
-  // Without the flags a program still receives; it only hears of no overrun.
-  const int flags = ::open((path_ + kOverrunFlagsSuffix).c_str(), O_RDWR | O_CLOEXEC);
-  if (flags == -1) return;
-  void* mapped = ::mmap(nullptr, kOverrunFlagBytes, PROT_READ | PROT_WRITE, MAP_SHARED, flags, 0);
-  ::close(flags);
-  if (mapped == MAP_FAILED) return;
-  overrunFlags_ = static_cast<std::uint8_t*>(mapped);
-  overrunFlagCount_ = kOverrunFlagBytes;
-}
-
-tDriverClient::~tDriverClient() {
-  if (overrunFlags_ != nullptr) ::munmap(overrunFlags_, overrunFlagCount_);
-}
-
-bool tDriverClient::takeOverrun(int descriptor) {
-  const auto found = entries_.find(descriptor);
-  if (found == entries_.end() || found->second.kind != tKind::kSocket) return false;
-  const int handle = found->second.handle;
-  if (handle < 0 || static_cast<std::size_t>(handle) >= overrunFlagCount_) return false;
-  return __atomic_exchange_n(&overrunFlags_[handle], 0, __ATOMIC_ACQ_REL) != 0;
+  // A program started after its run ended may never touch the controller:
+  // it is told only when it does.
+  if (!ensureConnected()) gone_ = true;
 }
 
 bool tDriverClient::ensureConnected() {
+  if (gone_) return false;
   if (channel_) return true;
   auto channel = std::make_unique<tDriverChannel>();
   if (!channel->connect(path_)) return false;
   channel->spinFor(kAnswerSpin);
   channel_ = std::move(channel);
   return true;
+}
+
+// The connection stays open, though dead: its descriptor is not given to
+// anything else while another thread may still poll it.
+void tDriverClient::lose() {
+  if (gone_) return;
+  gone_ = true;
+  announceGone();
+  for (const auto& [descriptor, entry] : entries_) {
+    if (entry.kind == tKind::kSocket) ::shutdown(descriptor, SHUT_RDWR);
+  }
+}
+
+int tDriverClient::connectionDescriptor() const noexcept {
+  return channel_ && !gone_ ? channel_->descriptor() : -1;
 }
 
 int tDriverClient::fail(int error) const {
@@ -104,11 +115,19 @@ bool tDriverClient::ownsSocket(int descriptor) const {
   return found != entries_.end() && found->second.kind == tKind::kSocket;
 }
 
-std::int64_t tDriverClient::ask(const tChannelMessage& message) {
-  if (!ensureConnected() || !channel_->send(message)) return -ENODEV;
-  tChannelMessage answer;
-  if (!channel_->receive(answer) || answer.type != tChannelMessageType::kAnswer) return -ENODEV;
+bool tDriverClient::exchange(const tChannelMessage& message, tChannelMessage& answer) {
+  if (!ensureConnected() || !channel_->send(message) || !channel_->receive(answer) ||
+      answer.type != tChannelMessageType::kAnswer) {
+    lose();
+    return false;
+  }
   for (const int passed : answer.descriptors) ::close(passed);
+  return true;
+}
+
+std::int64_t tDriverClient::ask(const tChannelMessage& message) {
+  tChannelMessage answer;
+  if (!exchange(message, answer)) return -ENODEV;
   tPayloadReader reader(answer.payload);
   const auto value = reader.get<std::int64_t>();
   return reader.failed() ? -ENODEV : value;
@@ -129,7 +148,7 @@ void tDriverClient::close(int descriptor) {
   tChannelMessage message{tChannelMessageType::kClose, {}, {}};
   message.put(found->second.handle);
   entries_.erase(found);
-  if (channel_) channel_->send(message);
+  if (channel_ && !gone_) channel_->send(message);
 }
 
 int tDriverClient::ioctl(int descriptor, unsigned long request, void* argument) {
@@ -140,21 +159,33 @@ int tDriverClient::ioctl(int descriptor, unsigned long request, void* argument) 
   message.put(static_cast<std::uint64_t>(request));
   message.put(reinterpret_cast<std::uint64_t>(argument));
   putPrefetchedRegions(message, request, argument);
-  if (!ensureConnected() || !channel_->send(message)) return fail(ENODEV);
+  if (!ensureConnected() || !channel_->send(message)) {
+    lose();
+    return fail(ENODEV);
+  }
   // The driver may ask for more of the caller's memory before it is done.
   tChannelMessage reply;
   for (;;) {
-    if (!channel_->receive(reply)) return fail(ENODEV);
+    if (!channel_->receive(reply)) {
+      lose();
+      return fail(ENODEV);
+    }
     tPayloadReader reader(reply.payload);
     if (reply.type == tChannelMessageType::kRead) {
       const auto address = reader.get<std::uint64_t>();
       const auto size = reader.get<std::uint32_t>();
       tChannelMessage bytes{tChannelMessageType::kReadAnswer, {}, {}};
       bytes.putBytes(reinterpret_cast<const void*>(address), reader.failed() ? 0 : size);
-      if (!channel_->send(bytes)) return fail(ENODEV);
+      if (!channel_->send(bytes)) {
+        lose();
+        return fail(ENODEV);
+      }
       continue;
     }
-    if (reply.type != tChannelMessageType::kIoctlDone) return fail(ENODEV);
+    if (reply.type != tChannelMessageType::kIoctlDone) {
+      lose();
+      return fail(ENODEV);
+    }
     const auto result = reader.get<std::int32_t>();
     const auto error = reader.get<std::int32_t>();
     const auto writes = reader.get<std::uint32_t>();
@@ -171,10 +202,19 @@ int tDriverClient::ioctl(int descriptor, unsigned long request, void* argument) 
 }
 
 int tDriverClient::createSocket(int type) {
+  if (gone_) return fail(ENODEV);
   const int flags = type & (SOCK_CLOEXEC | SOCK_NONBLOCK);
   int ends[2];
-  // The driver makes its end non-blocking when it adopts it.
+  // The driver makes its end non-blocking when it adopts it; until it is
+  // passed, it stays clear of the standard streams like any of the
+  // simulator's descriptors.
   if (::socketpair(AF_UNIX, SOCK_DGRAM | flags, 0, ends) == -1) return -1;
+  ends[1] = aboveStandardStreams(ends[1]);
+  if (ends[1] == -1) {
+    const int error = errno;
+    ::close(ends[0]);
+    return fail(error);
+  }
   tChannelMessage message{tChannelMessageType::kSocket, {}, {ends[0], ends[1]}};
   const std::int64_t handle = ask(message);
   ::close(ends[1]);
@@ -201,6 +241,14 @@ int tDriverClient::getsockname(int descriptor, sockaddr* address, socklen_t* siz
   return tNetlinkHub::writeName(entries_.at(descriptor).port, address, size);
 }
 
+bool tDriverClient::takeOverrun(int descriptor) {
+  const auto found = entries_.find(descriptor);
+  if (found == entries_.end() || found->second.kind != tKind::kSocket || gone_) return false;
+  tChannelMessage message{tChannelMessageType::kTakeOverrun, {}, {}};
+  message.put(found->second.handle);
+  return ask(message) == 1;
+}
+
 int tDriverClient::markHangUps(pollfd* descriptors, nfds_t count) const {
   int ready = 0;
   for (nfds_t i = 0; i < count; ++i) {
@@ -214,13 +262,19 @@ int tDriverClient::markHangUps(pollfd* descriptors, nfds_t count) const {
 
 void tDriverClient::prepareFork() {
   childChannel_.reset();
-  if (entries_.empty()) return;
+  if (entries_.empty() || gone_) return;
+  tChannelMessage answer;
+  if (!exchange(tChannelMessage{tChannelMessageType::kForkToken, {}, {}}, answer)) return;
+  tPayloadReader reader(answer.payload);
+  if (reader.get<std::int64_t>() != 0 || answer.payload.size() != sizeof(std::int64_t) + kForkTokenBytes) return;
   auto channel = std::make_unique<tDriverChannel>();
   if (!channel->connect(path_)) return;
-  tChannelMessage message{tChannelMessageType::kAdopt, {}, {}};
-  message.put(static_cast<std::uint32_t>(entries_.size()));
-  for (const auto& [descriptor, entry] : entries_) message.put(entry.handle);
-  if (channel->send(message)) childChannel_ = std::move(channel);
+  tChannelMessage adopt{tChannelMessageType::kAdopt, {}, {}};
+  adopt.payload.assign(answer.payload.begin() + sizeof(std::int64_t), answer.payload.end());
+  if (channel->send(adopt)) {
+    channel->spinFor(kAnswerSpin);
+    childChannel_ = std::move(channel);
+  }
 }
 
 void tDriverClient::parentAfterFork() { childChannel_.reset(); }

@@ -3,6 +3,11 @@
 // opens are known to the driver by handles, and each request travels over
 // the process's connection. The caller holds the simulator's lock around
 // every call, which keeps one exchange at a time on the connection.
+//
+// When the driver has gone (its kestrel-sim ended or was killed), the
+// process says so once on standard error; from then on every request and
+// every open of a device fails with ENODEV, as a vanished device's do, and
+// the notification sockets hang up, which ends any wait on them.
 #pragma once
 
 #include <poll.h>
@@ -19,13 +24,13 @@ namespace nKESTRELSIM {
 
 class tDriverClient {
  public:
-  // Connects to the driver listening at `path`; throws std::runtime_error
-  // when it cannot be reached.
+  // Connects to the driver listening at `path`; a driver that cannot be
+  // reached counts as gone (and is said so once the program reaches for it).
   explicit tDriverClient(std::string path);
-  ~tDriverClient();
   tDriverClient(const tDriverClient&) = delete;
   tDriverClient& operator=(const tDriverClient&) = delete;
 
+  bool gone() const noexcept { return gone_; }
   bool ownsDevice(int descriptor) const;
   bool ownsSocket(int descriptor) const;
 
@@ -43,11 +48,18 @@ class tDriverClient {
   bool takeOverrun(int descriptor);
   // Poll results as a socket shows them once the driver went away.
   int markHangUps(pollfd* descriptors, nfds_t count) const;
+  // The connection, for a poll to learn that the driver has gone; -1 when there is none.
+  int connectionDescriptor() const noexcept;
+  // The driver has gone: says so once, and hangs up the notification sockets.
+  void lose();
+  // Says once per program that its run's driver has gone.
+  static void announceGone();
 
   // Around a fork. The child holds the descriptors it inherits from the
-  // moment of the fork: before it, a connection for the child is made and
-  // the driver is told what the child will hold, so that the parent may end
-  // at once without the driver releasing them. The parent keeps its own
+  // moment of the fork: before it, the driver gives this connection a
+  // one-time token naming what it holds, and a connection made for the
+  // child adopts exactly that with it, so that the parent may end at once
+  // without the driver releasing them. The parent keeps its own
   // connection; the child takes the new one.
   void prepareFork();
   void parentAfterFork();
@@ -62,7 +74,9 @@ class tDriverClient {
   };
 
   bool ensureConnected();
-  // Sends and waits for the kAnswer; minus errno when the driver is gone.
+  // Sends and waits for the kAnswer; false (the driver counted as gone) when none comes.
+  bool exchange(const tChannelMessage& message, tChannelMessage& answer);
+  // The answer's value; minus ENODEV when the driver is gone.
   std::int64_t ask(const tChannelMessage& message);
   int fail(int error) const;
 
@@ -70,8 +84,7 @@ class tDriverClient {
   std::unique_ptr<tDriverChannel> channel_;
   std::unique_ptr<tDriverChannel> childChannel_;
   std::map<int, tEntry> entries_;
-  std::uint8_t* overrunFlags_ = nullptr;  // shared with the driver, by handle
-  std::size_t overrunFlagCount_ = 0;
+  bool gone_ = false;
 };
 
 }  // namespace nKESTRELSIM

@@ -8,21 +8,29 @@
 // its registrations end (the driver sends the end message) and the models
 // release what was made through it (reservations of the trigger router; the
 // watchdog as the profile says).
+//
+// No program can hold the driver up: connections are read as far as bytes
+// have arrived, answers wait in a queue when a program does not read them,
+// and a request that needs more of a program's memory waits for it without
+// the driver waiting (see tRemoteMemory), for at most readBackPatience().
 #pragma once
 
 #include <poll.h>
 #include <sys/types.h>
 
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "tDriverChannel.h"
+#include "tHostConnection.h"
 
 namespace nKESTRELSIM {
 
@@ -30,9 +38,15 @@ class tSimulator;
 
 class tDriverHost {
  public:
+  // How long a request waits for bytes of its program's memory without any
+  // arriving before it fails with ETIMEDOUT.
+  static constexpr std::chrono::milliseconds kDefaultReadBackPatience{5000};
+
   // Listens at `socketPath` for the processes of the run; throws
   // std::runtime_error when it cannot.
   tDriverHost(tSimulator& simulator, std::string socketPath);
+  // The driver goes away: every notification socket of the run hangs up
+  // (a wait on one ends), and what the connections held is released.
   ~tDriverHost();
   tDriverHost(const tDriverHost&) = delete;
   tDriverHost& operator=(const tDriverHost&) = delete;
@@ -48,30 +62,53 @@ class tDriverHost {
   // Processes connected now, and the device files and sockets they hold.
   std::size_t connections() const noexcept { return connectionCount_.load(std::memory_order_acquire); }
   std::size_t handles() const noexcept { return handleCount_.load(std::memory_order_acquire); }
+  // Adoptions refused so far: a connection named handles no parent of it held.
+  std::size_t refusedAdoptions() const noexcept { return refusedAdoptions_.load(std::memory_order_acquire); }
+  // Set before start().
+  void setReadBackPatience(std::chrono::milliseconds patience) noexcept { readBackPatience_ = patience; }
 
  private:
-  struct tConnection {
-    std::unique_ptr<tDriverChannel> channel;
-    pid_t processId = 0;
+  using tToken = std::array<std::uint8_t, kForkTokenBytes>;
+  struct tHandle {
+    unsigned references = 0;  // connections holding it
+    bool device = false;      // a device file, else a notification socket
+  };
+  struct tForkToken {
+    int parent = -1;  // the connection that asked for it
     std::set<int> handles;
   };
+  using tConnections = std::map<int, std::unique_ptr<tHostConnection>>;
 
+  std::vector<pollfd> pollSet() const;
   void acceptAll();
-  // Handles what the readable connections sent; those that ended are added to `ended`.
+  // Takes what the readable connections sent; those that ended are added to `ended`.
   void serveReadable(const std::vector<pollfd>& descriptors, std::vector<int>& ended);
   // False when the connection is to be dropped.
-  bool handleMessage(tConnection& connection);
-  void answer(tConnection& connection, std::int64_t value);
-  void open(tConnection& connection, const tChannelMessage& message);
-  void ioctl(tConnection& connection, const tChannelMessage& message);
-  void socket(tConnection& connection, tChannelMessage& message);
-  void bind(tConnection& connection, const tChannelMessage& message);
-  void adopt(tConnection& connection, const tChannelMessage& message);
-  void hold(tConnection& connection, int handle, bool device);
-  void drop(tConnection& connection, int handle);
+  bool serveConnection(tHostConnection& connection);
+  bool handleMessage(tHostConnection& connection, tChannelMessage& message);
+  void afterServing(std::vector<int>& ended);
+  void answer(tHostConnection& connection, std::int64_t value);
+  void open(tHostConnection& connection, const tChannelMessage& message);
+  void socket(tHostConnection& connection, tChannelMessage& message);
+  void bind(tHostConnection& connection, const tChannelMessage& message);
+  void close(tHostConnection& connection, const tChannelMessage& message);
+  void takeOverrun(tHostConnection& connection, const tChannelMessage& message);
+  void issueToken(tHostConnection& connection, int descriptor);
+  void adopt(tHostConnection& connection, const tChannelMessage& message);
+  // A request: handled now, or waiting for more of the program's memory.
+  void ioctl(tHostConnection& connection, tChannelMessage& message);
+  void readAnswer(tHostConnection& connection, tChannelMessage& message);
+  void attempt(tHostConnection& connection);
+  void finishRequest(tHostConnection& connection, std::int32_t result, std::int32_t error,
+                     const class tRemoteMemory* memory);
+  // Requests whose read did not come in time fail; connections that cannot
+  // take the answer are added to `ended`.
+  void expireReadBacks(std::vector<int>& ended);
+  void hold(tHostConnection& connection, int handle, bool device);
+  void drop(tHostConnection& connection, int handle);
   void disconnect(int descriptor);
   int pollTimeoutMs();
-  void shareOverruns();
+  void publishCounts();
 
   tSimulator& simulator_;
   std::string socketPath_;
@@ -79,15 +116,17 @@ class tDriverHost {
   int wake_[2] = {-1, -1};
   std::atomic<bool> stopping_{false};
   std::thread thread_;
-  std::map<int, tConnection> connections_;  // by the connection's descriptor
-  struct tHandle {
-    unsigned references = 0;  // connections holding it
-    bool device = false;      // a device file, else a notification socket
-  };
+  tConnections connections_;  // by the connection's descriptor
   std::map<int, tHandle> handles_;
+  std::map<tToken, tForkToken> tokens_;
+  std::chrono::milliseconds readBackPatience_ = kDefaultReadBackPatience;
+  // While the process is out of descriptors, new connections wait in the
+  // listener's queue instead of waking the loop again and again.
+  std::optional<std::chrono::steady_clock::time_point> acceptPausedUntil_;
+  bool saidOutOfDescriptors_ = false;
   std::atomic<std::size_t> connectionCount_{0};
   std::atomic<std::size_t> handleCount_{0};
-  std::uint8_t* overrunFlags_ = nullptr;
+  std::atomic<std::size_t> refusedAdoptions_{0};
 };
 
 }  // namespace nKESTRELSIM

@@ -20,6 +20,12 @@ void tFaultPlan::addRequestFault(std::uint32_t code, unsigned count, tRequestFau
 
 std::optional<tRequestFault> tFaultPlan::takeRequestFault(std::uint32_t code) { return take(requests_, code); }
 
+std::optional<tRequestFault> tFaultPlan::nextRequestFault(std::uint32_t code) const {
+  const auto found = requests_.find(code);
+  if (found == requests_.end() || found->second.remaining == 0) return std::nullopt;
+  return found->second.fault;
+}
+
 void tFaultPlan::addCallFault(tCall call, unsigned count, int value) {
   calls_[call] = tPending{count, tRequestFault{value, 0}};
 }

@@ -28,6 +28,8 @@ class tFaultPlan {
  public:
   void addRequestFault(std::uint32_t code, unsigned count, tRequestFault fault);
   std::optional<tRequestFault> takeRequestFault(std::uint32_t code);
+  // The fault the next request of the code meets, left in place.
+  std::optional<tRequestFault> nextRequestFault(std::uint32_t code) const;
   // For kGlob the value is glob's result code, otherwise an errno.
   void addCallFault(tCall call, unsigned count, int value);
   std::optional<int> takeCallFault(tCall call);

@@ -41,6 +41,9 @@ tFirmwareProfile::tDriverTarget driverTarget(const json& entry, const std::strin
   tFirmwareProfile::tDriverTarget target;
   if (entry.contains("status")) target.status = static_cast<std::int32_t>(integer(entry, "status", where, INT32_MIN, INT32_MAX));
   if (entry.contains("errno")) target.error = static_cast<int>(integer(entry, "errno", where, 1, 4095));
+  if (entry.contains("status") && entry.contains("errno")) {
+    refuse(where, "takes \"status\" (the driver's answer) or \"errno\" (the request fails), not both");
+  }
   return target;
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "descriptorPlacement.h"
 #include "platform/driverWireFormat.h"
 #include "realLibc.h"
 
@@ -19,6 +20,15 @@ int tNetlinkHub::create(int type) {
   const int flags = type & (SOCK_CLOEXEC | SOCK_NONBLOCK);
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_DGRAM | flags, 0, ends) == -1) return -1;
+  // The program's end is its own socket, at the descriptor it would get;
+  // the driver's end stays clear of the standard streams.
+  ends[1] = aboveStandardStreams(ends[1]);
+  if (ends[1] == -1) {
+    const int error = errno;
+    nRealLibc::close(ends[0]);
+    errno = error;
+    return -1;
+  }
   adopt(ends[0], ends[1]);
   return ends[0];
 }
@@ -28,7 +38,6 @@ void tNetlinkHub::adopt(int programEnd, int driverEnd) {
   fcntl(driverEnd, F_SETFL, O_NONBLOCK);
   fcntl(driverEnd, F_SETFD, FD_CLOEXEC);
   sockets_[programEnd] = tSocket{driverEnd, 0};
-  raiseFlag(programEnd, 0);
 }
 
 int tNetlinkHub::bind(int descriptor, const sockaddr* address, socklen_t size, std::uint32_t processId,
@@ -92,10 +101,7 @@ bool tNetlinkHub::send(std::uint32_t portId, std::span<const std::uint8_t> bytes
     if (socket.portId != portId || portId == 0) continue;
     if (socket.hungUp) return false;
     const ssize_t sent = ::send(socket.driverEnd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (sent == -1 && (errno == EAGAIN || errno == ENOBUFS)) {
-      socket.overrun = true;
-      raiseFlag(descriptor, 1);
-    }
+    if (sent == -1 && (errno == EAGAIN || errno == ENOBUFS)) socket.overrun = true;
     return sent == static_cast<ssize_t>(bytes.size());
   }
   return false;
@@ -108,21 +114,9 @@ bool tNetlinkHub::takeOverrun(int descriptor) {
   return true;
 }
 
-void tNetlinkHub::publishOverruns(std::uint8_t* flags, std::size_t count) noexcept {
-  overrunFlags_ = flags;
-  overrunFlagCount_ = count;
-}
-
-void tNetlinkHub::raiseFlag(int descriptor, std::uint8_t value) noexcept {
-  if (descriptor >= 0 && static_cast<std::size_t>(descriptor) < overrunFlagCount_) {
-    __atomic_store_n(&overrunFlags_[descriptor], value, __ATOMIC_RELEASE);
-  }
-}
-
 void tNetlinkHub::release(int descriptor) {
   const auto found = sockets_.find(descriptor);
   if (found == sockets_.end()) return;
-  raiseFlag(descriptor, 0);
   nRealLibc::close(found->second.driverEnd);
   sockets_.erase(found);
 }

@@ -41,9 +41,6 @@ class tNetlinkHub {
   // True once after an overrun: the program's next receive fails with
   // ENOBUFS, and the one after that receives again.
   bool takeOverrun(int descriptor);
-  // Overruns are also raised as flags[descriptor] (a byte set to 1), for
-  // programs in other processes; descriptors from `count` on have none.
-  void publishOverruns(std::uint8_t* flags, std::size_t count) noexcept;
   // Forgets the socket; the program closes its own descriptor.
   void release(int descriptor);
   void clear();
@@ -62,11 +59,7 @@ class tNetlinkHub {
     bool overrun = false;
     bool hungUp = false;
   };
-  void raiseFlag(int descriptor, std::uint8_t value) noexcept;
-
   std::map<int, tSocket> sockets_;
-  std::uint8_t* overrunFlags_ = nullptr;
-  std::size_t overrunFlagCount_ = 0;
   std::uint32_t nextPort_ = 0;
 };
 

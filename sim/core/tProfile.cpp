@@ -5,6 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "boardFile.h"
 #include "profileChecks.h"
 #include "smBiosDumpFile.h"
 #include "tHostControllerModel.h"
@@ -123,15 +124,10 @@ tProfile::tFault parseFault(const json& entry, const std::string& where) {
     fault.status = entry.at("status").get<std::int32_t>();
   }
   if (fault.error == 0 && fault.status == 0) refuse(where, "needs \"errno\" or \"status\"");
+  if (entry.contains("errno") && entry.contains("status")) {
+    refuse(where, "takes \"errno\" (the request fails) or \"status\" (the driver answers it), not both");
+  }
   return fault;
-}
-
-// Shipped boards: where kestrel-sim found them, else in the source tree.
-std::filesystem::path boardPath(const std::string& board) {
-  if (board.find('/') != std::string::npos || board.ends_with(".json")) return board;
-  const char* installed = std::getenv("KESTREL_SIM_BOARDS");
-  const bool known = installed != nullptr && installed[0] != '\0';
-  return std::filesystem::path(known ? installed : KESTREL_SIM_SMBIOS_BOARDS_DIR) / (board + ".json");
 }
 
 void applyInterface(tSimulator& simulator, const tProfile::tInterface& entry, bool createFiles) {
@@ -154,6 +150,7 @@ tProfile tProfile::fromJson(const json& document) {
   if (!document.is_object()) refuse("(top)", "expected an object");
   refuseUnknownMembers(document, tProfileLevel::kTop, "");
   tProfile profile = defaults();
+  profile.folder = ".";
   profile.board = text(document, "board", "", profile.board);
   if (document.contains("smbiosDump")) {
     if (!document.at("smbiosDump").is_boolean()) refuse("smbiosDump", "expected true or false");
@@ -200,11 +197,19 @@ tProfile tProfile::fromJson(const json& document) {
 tProfile tProfile::fromFile(const std::filesystem::path& path) {
   std::ifstream file(path);
   if (!file) throw std::invalid_argument("profile: cannot read " + path.string());
+  json document;
   try {
-    return fromJson(json::parse(file));
+    document = json::parse(file);
   } catch (const json::exception& error) {
     throw std::invalid_argument("profile: " + path.string() + ": " + parseErrorText(error.what()));
   }
+  tProfile profile = fromJson(document);
+  profile.folder = std::filesystem::absolute(path).parent_path();
+  return profile;
+}
+
+void tProfile::check() const {
+  if (!board.empty()) loadBoard(board, folder);
 }
 
 tProfile tProfile::defaults() {
@@ -216,7 +221,7 @@ tProfile tProfile::defaults() {
 void tProfile::apply(tSimulator& simulator, bool createFiles) const {
   for (const tInterface& entry : interfaces) applyInterface(simulator, entry, createFiles);
   if (!board.empty()) {
-    const auto loaded = nSMBIOS::tSmBiosBoard::fromFile(boardPath(board));
+    const auto loaded = loadBoard(board, folder);
     const auto table = loaded.tableBytes();
     for (const tDeviceNode* node : simulator.interfaces()) {
       if (auto* model = dynamic_cast<tHostControllerModel*>(node->model.get())) {

@@ -48,7 +48,12 @@ struct tProfile {
     std::int32_t status = 0;
   };
 
-  std::string board = "default";  // a shipped board's name, a board file, or "" for no SMBIOS table
+  // A shipped board's name, a board file relative to `folder`, or "" for no SMBIOS table.
+  std::string board = "default";
+  // The profile file's folder, which confines the board file ("." for a
+  // profile read from JSON text). Empty for a profile made in code, whose
+  // board may be any path.
+  std::filesystem::path folder;
   bool smbiosDump = true;
   std::vector<tInterface> interfaces;
   std::optional<std::string> topographyName;
@@ -66,6 +71,9 @@ struct tProfile {
   // The four interfaces of a controller with the default board.
   static tProfile defaults();
 
+  // Reads what the profile names (the board) as apply() would; throws
+  // std::invalid_argument saying what cannot be used.
+  void check() const;
   // Builds the system in the started simulator; `createFiles` false when
   // another process of the same run created the sandbox's files already.
   void apply(tSimulator& simulator, bool createFiles) const;

@@ -39,11 +39,11 @@ std::atomic<tSimulator*> gActive{nullptr};
 constexpr const char* kSimulatedPrefixes[] = {"/proc/driver/ze/", "/usr/local/zecorp/bin/", "/run/zesvc/",
                                               "/dev/zesim/"};
 constexpr const char* kToolsDirectory = "/usr/local/zecorp/bin";
+constexpr const char* kDeviceDirectory = "/dev/zesim/";
 constexpr const char* kSmBiosDumpPath = "/run/zesvc/smbios/smbiosdmp";
 constexpr const char* kSudoPrefix = "sudo --non-interactive ";
 constexpr std::uint16_t kGenericNetlinkFamily = 0x1A;
 constexpr int kNodePages = 3;
-constexpr std::uint32_t kMaxRecordBytes = 64 * 1024;
 
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -142,7 +142,7 @@ tSimulator* tSimulator::active() noexcept { return gActive.load(std::memory_orde
 
 bool tSimulator::isStarted() const noexcept { return active() == this; }
 
-void tSimulator::start(const std::string& root) {
+void tSimulator::start(const std::string& root, bool createRoot) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
   forgetEverything();
@@ -154,7 +154,7 @@ void tSimulator::start(const std::string& root) {
   } else {
     root_ = root;
     ownsRoot_ = false;
-    fs::create_directories(root_);
+    if (createRoot) fs::create_directories(root_);
   }
   gActive.store(this, std::memory_order_release);
 }
@@ -488,7 +488,13 @@ int tSimulator::openPath(const char* path, int flags, mode_t mode) {
     lock.unlock();
     return nRealLibc::open(path, flags, mode);
   }
+  noteSimulatedUse();
   if (faulted(tCall::kOpen)) return -1;
+  // A device whose driver has gone is not there to open.
+  if (driver_ && driver_->gone() && startsWith(path, kDeviceDirectory)) {
+    errno = ENODEV;
+    return -1;
+  }
   const int descriptor = nRealLibc::open(sandbox.c_str(), flags, mode);
   if (descriptor == -1) return -1;
   tDeviceNode* node = nodeAt(path);
@@ -511,6 +517,7 @@ FILE* tSimulator::fopenPath(const char* path, const char* mode) {
     lock.unlock();
     return nRealLibc::fopen(path, mode);
   }
+  noteSimulatedUse();
   if (faulted(tCall::kFopen)) return nullptr;
   return nRealLibc::fopen(sandbox.c_str(), mode);
 }
@@ -568,21 +575,26 @@ int tSimulator::transfer(const tOpenDevice& device, unsigned long request, void*
   tDriverRequest driverRequest;
   driverRequest.code = entry.code;
   driverRequest.opener = device.openId;
-  // Records are small; the driver refuses sizes it could not copy rather
-  // than take them on trust (a caller's fault must not exhaust the driver).
   if (descriptor.inputSize > kMaxRecordBytes || descriptor.outputSize > kMaxRecordBytes) return fail(EINVAL);
   driverRequest.input = copyFromUser(descriptor.inputAddress, descriptor.inputSize);
   driverRequest.output.assign(descriptor.outputSize, 0);
   entry.input = driverRequest.input;
   entry.outputSize = descriptor.outputSize;
-  const auto fault = faults_.takeRequestFault(entry.code);
-  if (fault && fault->error != 0) return fail(fault->error);
+  // A fault is taken only once the model has run: a driver serving other
+  // processes may handle a request again when it had to fetch more of the
+  // caller's memory first (tRemoteMemory).
+  const auto fault = faults_.nextRequestFault(entry.code);
+  if (fault && fault->error != 0) {
+    faults_.takeRequestFault(entry.code);
+    return fail(fault->error);
+  }
   tNodeEvents events(*this, &node);
   if (node.model) {
     node.model->handle(driverRequest, events);
   } else {
     driverRequest.error = ENOTTY;
   }
+  if (fault) faults_.takeRequestFault(entry.code);
   if (driverRequest.error != 0) return fail(driverRequest.error);
   if (fault) applyRecordFault(fault->record, fault->status, fault->size, driverRequest);
   copyToUser(descriptor.outputAddress, driverRequest.output.data(), driverRequest.bytesCopiedBack());
@@ -638,6 +650,7 @@ bool tSimulator::ownsSocket(int descriptor) const {
 int tSimulator::createSocket(int domain, int type, int protocol) {
   if (domain != AF_NETLINK || protocol != NETLINK_GENERIC) return nRealLibc::socket(domain, type, protocol);
   std::lock_guard lock(lock_);
+  noteSimulatedUse();
   if (faulted(tCall::kSocket)) return -1;
   return driver_ ? driver_->createSocket(type) : hub_.create(type);
 }
@@ -711,13 +724,7 @@ int tSimulator::pollDescriptors(pollfd* descriptors, nfds_t count, int timeoutMs
     if (simulated && faulted(tCall::kPoll)) return -1;
   }
   if (!simulated) return nRealLibc::poll(descriptors, count, timeoutMs);
-  if (driver_) {
-    // The driver's own timers run where it is served.
-    const int ready = nRealLibc::poll(descriptors, count, timeoutMs);
-    if (ready <= 0) return ready;
-    std::lock_guard lock(lock_);
-    return driver_->markHangUps(descriptors, count);
-  }
+  if (driver_) return pollServed(descriptors, count, timeoutMs);
   const int ready = pollUntilDeadlines(descriptors, count, timeoutMs);
   if (ready <= 0) return ready;
   std::lock_guard lock(lock_);
@@ -757,6 +764,7 @@ int tSimulator::statPath(const char* path, struct stat* result) {
     lock.unlock();
     return nRealLibc::stat(path, result);
   }
+  noteSimulatedUse();
   if (faulted(tCall::kStat)) return -1;
   return nRealLibc::stat(sandbox.c_str(), result);
 }
@@ -792,6 +800,7 @@ int tSimulator::globPattern(const char* pattern, int flags, int (*onError)(const
     std::lock_guard lock(lock_);
     sandbox = pattern == nullptr ? std::string() : sandboxPath(pattern);
     if (sandbox.empty()) return nRealLibc::glob(pattern, flags, onError, result);
+    noteSimulatedUse();
     if (const auto fault = faults_.takeCallFault(tCall::kGlob)) return *fault;
   }
   const std::size_t first = (flags & GLOB_APPEND) != 0 ? result->gl_pathc : 0;

@@ -72,9 +72,10 @@ class tSimulator {
   static tSimulator* active() noexcept;
 
   // Starts with an empty sandbox: a new temporary directory when `root` is
-  // empty (removed again by stop()), else the given one (kept). Everything
-  // of an earlier start is forgotten.
-  void start(const std::string& root = "");
+  // empty (removed again by stop()), else the given one (kept; created
+  // unless `createRoot` is false, as for a program whose run made it).
+  // Everything of an earlier start is forgotten.
+  void start(const std::string& root = "", bool createRoot = true);
   void stop();
   bool isStarted() const noexcept;
   const std::string& root() const noexcept { return root_; }
@@ -159,8 +160,10 @@ class tSimulator {
   // Device files and notification sockets are then the driver's, reached
   // through `socketPath` (a tDriverHost of the launcher); this process keeps
   // the sandbox's paths, the C library call faults and the commands.
+  // A driver that cannot be reached counts as gone (see tDriverClient).
   void useDriverAt(const std::string& socketPath);
   bool usesSharedDriver() const noexcept { return driver_ != nullptr; }
+  bool sharedDriverGone() const;
   // What the serving side needs: the program's descriptor of a device node
   // or of a notification socket, passed to the driver, becomes the handle
   // the driver knows it by.
@@ -170,13 +173,15 @@ class tSimulator {
   // the port); 0 and the port, or -1 with errno.
   int bindSocketFor(int descriptor, const sockaddr* address, socklen_t size, std::uint32_t processId,
                     std::uint32_t& port);
-  // Overruns of the notification sockets as flags the programs read (see tNetlinkHub).
-  void publishOverruns(std::uint8_t* flags, std::size_t count);
+  // True once after the driver dropped a message for the socket.
+  bool takeSocketOverrun(int descriptor);
   // Lets the timers that are due expire; the next deadline on real time.
   std::optional<std::chrono::steady_clock::time_point> serviceTimers();
   // Keeps at most `count` entries in the request log (the oldest go first),
   // for a driver that serves for a long time.
   void limitRequestLog(std::size_t count);
+  // Keeps only the latest `count` firmware images each device received.
+  void limitReceivedImages(std::size_t count);
 
   // --- Called by the interposed C library functions (under the reentry
   // guard); each answers like the function it stands in for. -------------
@@ -226,6 +231,10 @@ class tSimulator {
   void expireDueWatchdogs();
   std::optional<std::chrono::steady_clock::time_point> nextRealDeadline() const;
   int pollUntilDeadlines(pollfd* descriptors, nfds_t count, int timeoutMs);
+  int pollServed(pollfd* descriptors, nfds_t count, int timeoutMs);
+  // Under the lock, when the program reaches for the simulated controller:
+  // a program whose run has ended is told so, once.
+  void noteSimulatedUse();
   bool faulted(tCall call);
   bool ownsSocket(int descriptor) const;
   // After an answered request: an accepted firmware image is announced.

@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "platform/driverWireFormat.h"
+#include "tHostControllerModel.h"
+#include "tMartenModel.h"
 #include "tSimulator.h"
 #include "userMemory.h"
 
@@ -24,6 +26,14 @@ void tSimulator::noteFirmwareImage(std::uint32_t code, const std::vector<std::ui
   std::memcpy(&image, input.data(), sizeof image);
   if (status < 0) return;
   announceImage(code == kUpdateFirmware ? "BIOS" : "MARTEN", copyFromUser(image.address, image.size));
+}
+
+void tSimulator::limitReceivedImages(std::size_t count) {
+  std::lock_guard lock(lock_);
+  for (const auto& node : nodes_) {
+    if (auto* controller = dynamic_cast<tHostControllerModel*>(node->model.get())) controller->keepLatestImages(count);
+    if (auto* companion = dynamic_cast<tMartenModel*>(node->model.get())) companion->keepLatestImages(count);
+  }
 }
 
 void tSimulator::announceImage(const char* target, const std::vector<std::uint8_t>& bytes) {

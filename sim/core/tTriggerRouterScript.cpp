@@ -83,7 +83,7 @@ void tTriggerRouterScript::apply(tSimulator& simulator) const {
   for (const tDeviceNode* node : simulator.interfaces()) {
     auto* model = dynamic_cast<tTriggerRouterModel*>(node->model.get());
     if (model == nullptr) continue;
-    for (const tSeededRoute& seeded : routes) model->addRoute(seeded.ticket, seeded.route);
+    for (const tSeededRoute& seeded : routes) model->seedRoute(seeded.ticket, seeded.route);
     if (demotionIntervalMs != 0) model->setDemotionInterval(std::chrono::milliseconds(demotionIntervalMs));
     if (conflictTimes != 0) model->scriptConflicts(conflictCount, conflictTimes);
   }

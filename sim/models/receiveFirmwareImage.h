@@ -1,6 +1,7 @@
 // Firmware images a simulated device received through updateFirmware.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -12,9 +13,19 @@ using tFirmwareImage = std::vector<std::uint8_t>;
 // request with EINVAL.
 inline constexpr std::uint32_t kMaxFirmwareImageBytes = 256u * 1024 * 1024;
 
+// The images a device received, the oldest first. A driver serving a long
+// run keeps only the latest few (each may be 256 MiB).
+struct tReceivedImages {
+  std::vector<tFirmwareImage> images;
+  std::size_t kept = static_cast<std::size_t>(-1);
+
+  void add(tFirmwareImage image);
+  void keepLatest(std::size_t count);
+};
+
 // Receives one image from an updateFirmware request (tBufferInput) and
 // answers the driver status `status`.
 struct tDriverRequest;
-void receiveFirmwareImage(tDriverRequest& request, std::vector<tFirmwareImage>& images, std::int32_t status);
+void receiveFirmwareImage(tDriverRequest& request, tReceivedImages& received, std::int32_t status);
 
 }  // namespace nKESTRELSIM

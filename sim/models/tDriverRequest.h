@@ -9,6 +9,11 @@
 
 namespace nKESTRELSIM {
 
+// Records and attribute values are small; the driver refuses larger ones
+// rather than take their size on trust (a caller's fault must not exhaust
+// the driver).
+inline constexpr std::uint32_t kMaxRecordBytes = 64 * 1024;
+
 struct tDriverRequest {
   std::uint32_t code = 0;
   std::vector<std::uint8_t> input;

@@ -41,6 +41,10 @@ void tHostControllerFamilyModel::getAttribute(tDriverRequest& request) {
 void tHostControllerFamilyModel::setAttribute(tDriverRequest& request, iDriverEvents& events) {
   tAttributeInput input{};
   if (!request.readInput(input)) return;
+  if (input.valueSize > kMaxRecordBytes) {
+    request.error = EINVAL;
+    return;
+  }
   tStatusOutput output{kestrelerr_attributeNotSupported};
   if (attributes_.isWritable(input.attributeId)) {
     attributes_.setBytes(input.attributeId, copyFromUser(input.valueAddress, input.valueSize));

@@ -25,7 +25,8 @@ class tHostControllerModel : public tHostControllerFamilyModel {
   const std::vector<std::uint8_t>& smBiosTable() const noexcept { return smBios_.table(); }
   tSmBiosSource& smBios() noexcept { return smBios_; }
 
-  const std::vector<tFirmwareImage>& receivedImages() const noexcept { return images_; }
+  const std::vector<tFirmwareImage>& receivedImages() const noexcept { return images_.images; }
+  void keepLatestImages(std::size_t count) { images_.keepLatest(count); }
   // Driver status answered to the next updateFirmware requests (0 accepts).
   void setFirmwareStatus(std::int32_t status) noexcept { firmwareStatus_ = status; }
 
@@ -34,7 +35,7 @@ class tHostControllerModel : public tHostControllerFamilyModel {
 
  private:
   tSmBiosSource smBios_;
-  std::vector<tFirmwareImage> images_;
+  tReceivedImages images_;
   std::int32_t firmwareStatus_ = 0;
 };
 

@@ -18,14 +18,15 @@ class tMartenModel : public tHostControllerFamilyModel {
 
   std::string interfaceName() const override { return "hostController_hostMarten"; }
 
-  const std::vector<tFirmwareImage>& receivedImages() const noexcept { return images_; }
+  const std::vector<tFirmwareImage>& receivedImages() const noexcept { return images_.images; }
+  void keepLatestImages(std::size_t count) { images_.keepLatest(count); }
   void setFirmwareStatus(std::int32_t status) noexcept { firmwareStatus_ = status; }
 
  protected:
   bool handleOwn(tDriverRequest& request, iDriverEvents& events) override;
 
  private:
-  std::vector<tFirmwareImage> images_;
+  tReceivedImages images_;
   std::int32_t firmwareStatus_ = 0;
 };
 

@@ -288,6 +288,11 @@ void tTriggerRouterModel::addRoute(std::uint32_t ticket, const tRoute& route) {
   nextTicket_ = std::max(nextTicket_, ticket + 1);
 }
 
+void tTriggerRouterModel::seedRoute(std::uint32_t ticket, const tRoute& route) {
+  addRoute(ticket, route);
+  seeded_[ticket] = route.state;
+}
+
 void tTriggerRouterModel::scriptConflicts(std::uint32_t count, unsigned times) {
   scriptedConflictCount_ = count;
   scriptedConflictTimes_ = times;
@@ -308,6 +313,13 @@ void tTriggerRouterModel::demoteIfDue(iDriverEvents& events) {
   const auto now = std::chrono::steady_clock::now();
   if (now < nextDemotion_) return;
   demoteAll(events);
+  // Every route is calculated now: a seeded one takes no line a program holds.
+  std::erase_if(seeded_, [this](const auto& entry) { return routes_.count(entry.first) == 0; });
+  for (const auto& [ticket, state] : seeded_) {
+    tRoute& route = routes_.at(ticket);
+    route.state = state;
+    route.reservedBy = 0;
+  }
   nextDemotion_ = now + demotionInterval_;
 }
 

@@ -62,15 +62,21 @@ class tTriggerRouterModel : public tDriverModel {
   // Demotes every reserved or programmed route; returns how many.
   std::size_t demoteAll(iDriverEvents& events);
 
-  // A route as a profile seeds it: the ticket is taken as given.
+  // A route as the driver holds it: the ticket is taken as given.
   void addRoute(std::uint32_t ticket, const tRoute& route);
+  // A route a profile seeds: it belongs to no program, and each scripted
+  // demotion (setDemotionInterval) gives it back its seeded state after
+  // demoting it, as the holder outside the programs would take it again,
+  // so that it is demoted at every interval for the whole run.
+  void seedRoute(std::uint32_t ticket, const tRoute& route);
   // The next `times` reservations that conflict answer `count` conflicts
   // (records beyond those the model knows are made up) instead of the real
   // ones; a reservation without a real conflict still conflicts.
   void scriptConflicts(std::uint32_t count, unsigned times = 1);
 
   // Scripted demotions on real time: every `interval` the reserved and
-  // programmed routes are demoted. Zero stops them.
+  // programmed routes are demoted, and seeded routes get their seeded
+  // state back. Zero stops them.
   void setDemotionInterval(std::chrono::milliseconds interval);
   std::optional<std::chrono::steady_clock::time_point> deadline() const;
   void demoteIfDue(iDriverEvents& events);
@@ -92,6 +98,7 @@ class tTriggerRouterModel : public tDriverModel {
   std::string topographyName_ = "pxiContTriggerRouter";
   std::map<std::uint32_t, tRoute> routes_;
   std::map<std::uint32_t, std::uint32_t> resets_;
+  std::map<std::uint32_t, tRouteState> seeded_;  // by ticket
   std::uint32_t nextTicket_ = 1;
   std::uint32_t scriptedConflictCount_ = 0;
   unsigned scriptedConflictTimes_ = 0;

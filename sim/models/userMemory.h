@@ -13,7 +13,9 @@ namespace nKESTRELSIM {
 class iUserMemory {
  public:
   virtual ~iUserMemory() = default;
-  virtual void read(std::uint64_t address, void* into, std::size_t size) = 0;
+  // The caller's bytes; a memory that cannot deliver them may throw
+  // rather than allocate what the request claims.
+  virtual std::vector<std::uint8_t> read(std::uint64_t address, std::size_t size) = 0;
   virtual void write(std::uint64_t address, const void* from, std::size_t size) = 0;
 };
 
@@ -37,13 +39,10 @@ class tUserMemoryScope {
 };
 
 inline std::vector<std::uint8_t> copyFromUser(std::uint64_t address, std::size_t size) {
+  if (address == 0 || size == 0) return std::vector<std::uint8_t>(size);
+  if (iUserMemory* memory = currentUserMemory()) return memory->read(address, size);
   std::vector<std::uint8_t> bytes(size);
-  if (address == 0 || size == 0) return bytes;
-  if (iUserMemory* memory = currentUserMemory()) {
-    memory->read(address, bytes.data(), size);
-  } else {
-    std::memcpy(bytes.data(), reinterpret_cast<const void*>(address), size);
-  }
+  std::memcpy(bytes.data(), reinterpret_cast<const void*>(address), size);
   return bytes;
 }
 

@@ -1,7 +1,9 @@
 // The driver models behind the proxies: stateful answers of the watchdog,
 // the trigger router and the controller.
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "codegen/tInterfaceProxy_hostController.h"
 #include "codegen/tInterfaceProxy_hostControllerWatchdog.h"
@@ -143,6 +145,35 @@ TEST_F(DriverModels, RouterPathNameAndDemotion) {
   EXPECT_TRUE(sim().demoteRoute(ticket));
   EXPECT_EQ(nextEventByte(reader), static_cast<int>(ticket & 0xFF));
   EXPECT_FALSE(sim().demoteRoute(ticket + 100));
+}
+
+// A profile's routes are demoted at every interval of the run: each
+// scripted demotion gives them back the state the profile seeds; a
+// program's route is demoted once and stays calculated.
+TEST(ScriptedDemotions, AProfilesRoutesAreDemotedAtEveryInterval) {
+  using tRouteState = nKESTRELSIM::tTriggerRouterModel::tRouteState;
+  struct tDemotions : nKESTRELSIM::iDriverEvents {
+    std::vector<std::uint32_t> tickets;
+    void notify(std::uint32_t, std::span<const std::uint8_t> data) override {
+      std::uint32_t ticket = 0;
+      std::memcpy(&ticket, data.data(), sizeof ticket);
+      tickets.push_back(ticket);
+    }
+    void endNotifications(std::uint32_t) override {}
+  } demotions;
+  nKESTRELSIM::tTriggerRouterModel router;
+  router.seedRoute(1, {0, 2, {4}, 0, tRouteState::kProgrammed});
+  router.seedRoute(2, {0, 2, {5}, 0, tRouteState::kCalculated});
+  router.addRoute(3, {7, 2, {6}, 0, tRouteState::kReserved});
+  router.setDemotionInterval(std::chrono::milliseconds(1));
+  for (int interval = 0; interval < 3; ++interval) {
+    std::this_thread::sleep_until(*router.deadline());
+    router.demoteIfDue(demotions);
+  }
+  EXPECT_EQ(demotions.tickets, (std::vector<std::uint32_t>{1, 3, 1, 1}));
+  EXPECT_EQ(router.routes().at(1).state, tRouteState::kProgrammed);
+  EXPECT_EQ(router.routes().at(2).state, tRouteState::kCalculated);
+  EXPECT_EQ(router.routes().at(3).state, tRouteState::kCalculated);
 }
 
 TEST_F(DriverModels, ControllerDeliversSmBiosInTwoPasses) {

@@ -1,36 +1,15 @@
 // kestrel-sim runs programs against a simulated controller.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "launcherRun.h"
+
 namespace {
 
-struct tRun {
-  int exitCode;
-  std::string output;
-};
-
-tRun run(const std::string& arguments) {
-  const std::string command = std::string(KESTREL_SIM_LAUNCHER) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  tRun result{-1, {}};
-  char buffer[512];
-  while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
-  const int status = pipe == nullptr ? -1 : pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-std::string writeProfile(const std::string& name, const std::string& text) {
-  const std::string path = ::testing::TempDir() + name;
-  std::ofstream(path) << text;
-  return path;
-}
+using namespace nLauncherRun;
 
 TEST(Launcher, RunsAnyProgram) {
   const tRun env = run("-- env");
@@ -86,25 +65,25 @@ bool programRuns(pid_t parent, const std::string& program) {
   return false;
 }
 
+// A request sent to the launcher alone reaches the program, whichever of
+// the four it is.
 TEST(Launcher, PassesATerminationRequestToTheProgram) {
-  const pid_t launcher = fork();
-  ASSERT_NE(launcher, -1);
-  if (launcher == 0) {
-    execl(KESTREL_SIM_LAUNCHER, KESTREL_SIM_LAUNCHER, "--", "sleep", "30", static_cast<char*>(nullptr));
-    _exit(127);
+  for (const int request : {SIGTERM, SIGINT, SIGHUP}) {
+    const pid_t launcher = fork();
+    ASSERT_NE(launcher, -1);
+    if (launcher == 0) {
+      signal(SIGINT, SIG_DFL);
+      execl(KESTREL_SIM_LAUNCHER, KESTREL_SIM_LAUNCHER, "--", "sleep", "30", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // Wait until the program runs, then ask only the launcher to stop.
+    ASSERT_TRUE(programRuns(launcher, "sleep"));
+    ASSERT_EQ(kill(launcher, request), 0);
+    EXPECT_EQ(exitStatus(launcher), 128 + request) << "the program ended by the passed-on signal " << request;
   }
-  // Wait until the program runs, then ask only the launcher to stop.
-  ASSERT_TRUE(programRuns(launcher, "sleep"));
-  ASSERT_EQ(kill(launcher, SIGTERM), 0);
-  int status = 0;
-  ASSERT_EQ(waitpid(launcher, &status, 0), launcher);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << "the program ended by the forwarded signal";
 }
 
 // Every program of one run reaches the same simulated driver.
-std::string ctl(const std::string& arguments) { return std::string(KESTREL_CTL) + " " + arguments; }
-
 TEST(Launcher, WhatOneProgramWritesTheNextReads) {
   const tRun shared =
       run("-- sh -c '" + ctl("watchdog set timeout 1234") + " && " + ctl("watchdog get timeout") + "'");

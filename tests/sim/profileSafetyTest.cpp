@@ -2,6 +2,7 @@
 // members and malformed files are refused with the member's path, and
 // nothing of a refused profile is written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -77,6 +78,50 @@ TEST(ProfileSafety, NumbersOutOfRangeAreRefusedNotCut) {
                 .find("interfaces[0].attributes.0x1"),
             std::string::npos);
   EXPECT_EQ(refusal(R"({"faults": [{"request": 4294967295, "status": -2147483648}]})"), "");
+}
+
+TEST(ProfileSafety, MembersThatContradictEachOtherAreRefused) {
+  EXPECT_NE(refusal(R"({"faults": [{"request": 1, "errno": 5, "status": -52031}]})").find("faults[0]: takes"),
+            std::string::npos);
+  EXPECT_NE(refusal(R"({"firmware": {"BIOS": {"status": -1, "errno": 5}}})").find("firmware.BIOS: takes"),
+            std::string::npos);
+}
+
+// The message of the refusal of a profile file's board, or "" when it was read.
+std::string boardRefusal(const std::filesystem::path& folder, const std::string& board) {
+  const auto profile = folder / "profile.json";
+  std::ofstream(profile) << json{{"board", board}}.dump();
+  try {
+    tProfile::fromFile(profile).check();
+  } catch (const std::invalid_argument& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(ProfileSafety, ABoardThatCannotBeUsedIsOneLineWithoutItsBytes) {
+  const auto folder = std::filesystem::temp_directory_path() / ("boards-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder / "sub");
+  std::filesystem::copy_file(std::string(KESTREL_SIM_SMBIOS_BOARDS_DIR) + "/default.json", folder / "sub" / "b.json");
+  EXPECT_EQ(boardRefusal(folder, "sub/b.json"), "");
+  EXPECT_EQ(boardRefusal(folder, "default"), "");
+  std::ofstream(folder / "secret.json") << "\n  oops, a secret";
+  ASSERT_EQ(mkfifo((folder / "fifo.json").c_str(), 0600), 0);
+  const char* const refused[][2] = {
+      {"/etc/passwd", "profile: board: /etc/passwd: not a file inside the profile's folder"},
+      {"sub/../../x.json", "profile: board: sub/../../x.json: not a file inside the profile's folder"},
+      {"missing.json", "missing.json: cannot read it (No such file or directory)"},
+      {"./sub", "sub: not a regular file"},
+      {"fifo.json", "fifo.json: not a regular file"},
+      {"secret.json", "secret.json: not JSON (line 2, column 3)"},
+  };
+  for (const auto& [board, message] : refused) {
+    const std::string refusedWith = boardRefusal(folder, board);
+    EXPECT_NE(refusedWith.find(message), std::string::npos) << board << " -> " << refusedWith;
+    EXPECT_EQ(refusedWith.find("secret"), refusedWith.find("secret.json")) << refusedWith;
+    EXPECT_EQ(refusedWith.find('\n'), std::string::npos) << refusedWith;
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST(ProfileSafety, ParseErrorsNameLineAndColumn) {

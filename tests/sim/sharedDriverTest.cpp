@@ -1,112 +1,20 @@
-// One simulated driver for several processes: this test process serves it
-// (as kestrel-sim does) and forked children are the programs, each a client
-// of it through its own connection.
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// What processes of one run share through its driver: values, timers,
+// registrations and reservations, released when their holder ends.
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <functional>
-#include <memory>
-#include <thread>
-#include <vector>
 
 #include "kestrel/kestrel.h"
 #include "kestrel/quill_ra_kestrel.h"
-#include "tDriverHost.h"
-#include "tProfile.h"
-#include "tSimulator.h"
+#include "sharedDriverFixture.h"
+#include "tDriverChannel.h"
 #include "tTriggerRouterModel.h"
 #include "tWatchdogModel.h"
 #include "tools/quillhost/tFrameworkStatus.h"
 
 namespace {
 
-using nKESTRELSIM::tDriverHost;
-using nKESTRELSIM::tProfile;
-using nKESTRELSIM::tSimulator;
-using tRouteState = nKESTRELSIM::tTriggerRouterModel::tRouteState;
-using namespace std::chrono_literals;
-
-// True once `condition` holds, checked for up to ten seconds.
-bool eventually(const std::function<bool()>& condition) {
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(10ms);
-  }
-  return condition();
-}
-
-class SharedDriverTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-shared.XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    sim().start(root_);
-    tProfile::defaults().apply(sim(), true);
-    host_ = std::make_unique<tDriverHost>(sim(), root_ + "/driver");
-    host_->start();
-  }
-
-  void TearDown() override {
-    for (const pid_t child : children_) {
-      kill(child, SIGKILL);
-      waitpid(child, nullptr, 0);
-    }
-    host_.reset();
-    sim().stop();
-    std::filesystem::remove_all(root_);
-  }
-
-  static tSimulator& sim() { return tSimulator::instance(); }
-
-  // A program of the run: `body` runs in a child process connected to the
-  // driver; its result is the child's exit status.
-  pid_t start(const std::function<int()>& body) {
-    // No thread of the driver runs across the fork: a lock it held (the
-    // address sanitizer's allocator, say) would stay held in the child.
-    host_->stop();
-    const pid_t child = fork();
-    if (child != 0) host_->start();
-    if (child == 0) {
-      int result = 99;
-      try {
-        sim().start(root_);
-        tProfile::defaults().apply(sim(), false);
-        sim().useDriverAt(root_ + "/driver");
-        result = body();
-      } catch (...) {
-      }
-      _exit(result);
-    }
-    children_.push_back(child);
-    return child;
-  }
-
-  int finish(pid_t child) {
-    int status = 0;
-    waitpid(child, &status, 0);
-    std::erase(children_, child);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-
-  int run(const std::function<int()>& body) { return finish(start(body)); }
-
-  void crash(pid_t child) {
-    kill(child, SIGKILL);
-    finish(child);
-  }
-
-  std::string root_;
-  std::unique_ptr<tDriverHost> host_;
-  std::vector<pid_t> children_;
-};
+using namespace nSharedDriver;
 
 int setTimeout(std::uint32_t value) {
   tKestrelHandle watchdog = 0;
@@ -142,36 +50,6 @@ int openAndStay() {
   tKestrelHandle watchdog = 0;
   if (KESTREL_openWatchdog(&watchdog) < 0) return 2;
   for (;;) pause();
-}
-
-// Reserves a route to PXI_Trig3; 0 when reserved, 10 on a conflict.
-int reserveTrig3(bool stay) {
-  char path[256];
-  uint64_t length = sizeof path;
-  if (KESTREL_getAttributeUTF8(0, kTriggerRouterPathAttribute, path, &length) < 0) return 2;
-  quillhost::tFrameworkStatus status;
-  auto* session = quill_ra_kestrel_createSession(path, &quillhost::answerAllocator, status);
-  if (session == nullptr) return 3;
-  char* answer = nullptr;
-  const uint32_t ticket = quill_ra_kestrel_calculateRoute(
-      session, R"([{"terminal":"PXI_Trig0","cost":0,"constraints":{}}])", R"(["PXI_Trig3"])", "{}", &answer, status);
-  std::free(answer);
-  answer = nullptr;
-  quillhost::tFrameworkStatus reserved;
-  quill_ra_kestrel_reserveRoute(session, ticket, &answer, reserved);
-  std::free(answer);
-  if (reserved.code() == quillerr_reservationConflict) return 10;
-  if (reserved.code() < 0) return 4;
-  while (stay) pause();
-  quill_ra_kestrel_destroySession(session);
-  return 0;
-}
-
-bool anyReserved() {
-  for (const auto& [ticket, route] : tSimulator::instance().triggerRouter().routes()) {
-    if (route.state != tRouteState::kCalculated) return true;
-  }
-  return false;
 }
 
 TEST_F(SharedDriverTest, WhatOneProcessWritesTheNextReads) {
@@ -276,7 +154,8 @@ TEST_F(SharedDriverTest, ManyProcessesWithThreadsOpenAndCloseAtOnce) {
 }
 
 // A message the driver drops for a full queue is reported to the program
-// in the other process by its next receive, as the kernel does.
+// in the other process by its next receive, as the kernel does, and to no
+// other process.
 TEST_F(SharedDriverTest, AnOverflowReachesTheProgramInItsProcess) {
   const std::string countFile = root_ + "/queued";
   const pid_t program = start([&] {
@@ -296,6 +175,16 @@ TEST_F(SharedDriverTest, AnOverflowReachesTheProgramInItsProcess) {
   int queued = 0;
   while (sim().sendNotification(0x70, std::vector<std::uint8_t>{1}) == 1 && queued < 1000000) ++queued;
   ASSERT_GT(queued, 0);
+  // Another process can neither learn of the overrun nor take it away.
+  nKESTRELSIM::tDriverChannel other;
+  ASSERT_TRUE(other.connect(root_ + "/driver"));
+  for (int handle = 0; handle < 1024; ++handle) {
+    nKESTRELSIM::tChannelMessage question{nKESTRELSIM::tChannelMessageType::kTakeOverrun, {}, {}};
+    question.put(handle);
+    nKESTRELSIM::tChannelMessage answer;
+    ASSERT_TRUE(other.send(question) && other.receive(answer));
+    ASSERT_EQ(nKESTRELSIM::tPayloadReader(answer.payload).get<std::int64_t>(), 0) << "handle " << handle;
+  }
   std::ofstream(countFile + ".part") << queued;
   std::filesystem::rename(countFile + ".part", countFile);
   EXPECT_EQ(finish(program), 0);

@@ -35,8 +35,11 @@ fs::path oddTextsProfile() {
   static const fs::path path = [] {
     const fs::path folder = fs::temp_directory_path() / ("kestrelctl-test-" + std::to_string(getpid()));
     fs::create_directories(folder);
+    // A profile's board file lies in the profile's folder.
+    fs::copy_file(std::string(KESTREL_TEST_BOARDS) + "/oddTexts.json", folder / "oddTextsBoard.json",
+                  fs::copy_options::overwrite_existing);
     const fs::path profile = folder / "oddTexts.json";
-    std::ofstream(profile) << nlohmann::json{{"board", std::string(KESTREL_TEST_BOARDS) + "/oddTexts.json"}}.dump();
+    std::ofstream(profile) << nlohmann::json{{"board", "oddTextsBoard.json"}}.dump();
     return profile;
   }();
   return path;

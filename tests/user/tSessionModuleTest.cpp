@@ -78,9 +78,11 @@ TEST(tSessionModule, OperationsRaceWithOpenAndClose) {
   tSessionModule<tTestSession> module;
   std::atomic<bool> stop{false};
   std::atomic<long> served{0};
+  std::atomic<int> running{0};
   std::vector<std::thread> callers;
   for (int i = 0; i < 4; ++i) {
     callers.emplace_back([&] {
+      ++running;
       while (!stop.load()) {
         tScopedStatusReport report;
         if (auto session = module.current(report, kNotOpen)) {
@@ -92,7 +94,11 @@ TEST(tSessionModule, OperationsRaceWithOpenAndClose) {
       }
     });
   }
-  for (int round = 0; round < 2000; ++round) {
+  // The rounds race with callers that run: on a busy machine the callers'
+  // threads may start only after a fixed number of rounds has passed, and
+  // then meet no session at all. The rounds go on until one was served.
+  while (running.load() < 4) std::this_thread::yield();
+  for (int round = 0; round < 2000 || served.load() == 0; ++round) {
     publishNew(module);
     std::this_thread::yield();
     close(module);

@@ -10,6 +10,7 @@
 #include "tools/kestrelctl/routeCommands.h"
 #include "tools/kestrelctl/routingClient.h"
 #include "tools/kestrelctl/stopSignals.h"
+#include "tools/quillhost/terminalTable.h"
 
 namespace kestrelctl {
 namespace {
@@ -36,6 +37,17 @@ void printDemotion(void* context, std::int32_t event, tStatusReport*) {
   watch.seen.store(number);
 }
 
+// Whether the trigger router's driver is still there: a question without
+// side effects (which terminal drives FLOAT after a reset); "not found"
+// once the driver has gone away, after which no demotion comes any more.
+bool routerGone(const tRoutingClient& router, quillhost::tFrameworkStatus& status) {
+  const auto& adaptor = router.adaptor();
+  quillhost::atTerminal(adaptor, router.session(), "FLOAT", status, [&](auto* iterator) {
+    adaptor.TerminalIterator_calculateResetTerminal(router.session(), iterator, "default", status);
+  });
+  return status.code() == brioerr_deviceNotFound;
+}
+
 }  // namespace
 
 int runRouteWatch(unsigned count) {
@@ -48,8 +60,13 @@ int runRouteWatch(unsigned count) {
     std::printf("watching route demotions on %s (Ctrl-C ends)\n", printable(router.devicePath()).c_str());
     std::fflush(stdout);
   }
-  while (count == 0 || watch.seen.load() < count) {
+  constexpr unsigned kTurnsBetweenChecks = 10;
+  for (unsigned turn = 1; count == 0 || watch.seen.load() < count; ++turn) {
     if (signals.waitFor(std::chrono::milliseconds(100))) break;
+    quillhost::tFrameworkStatus status;
+    if (turn % kTurnsBetweenChecks == 0 && routerGone(router, status)) {
+      return printRoutingFailure("route watch: the trigger router's driver went away", status);
+    }
   }
   return kSuccess;
 }
