@@ -76,7 +76,7 @@ def odd_board(source_dir, tmp_path_factory) -> pathlib.Path:
     board["smbios"]["structures"] = structures[:at] + modules + structures[at:]
     folder = tmp_path_factory.mktemp("board")
     (folder / "odd.json").write_text(json.dumps(board))
-    (folder / "profile.json").write_text(json.dumps({"board": str(folder / "odd.json")}))
+    (folder / "profile.json").write_text(json.dumps({"board": "odd.json"}))
     return folder / "profile.json"
 
 

@@ -42,7 +42,7 @@ def test_interface_and_bus_names_are_kestrelctls(source_dir, tmp_path, kestrel_s
     kinds = ["ExpressCard", "GPIB", "Thunderbolt", "USB"]
     structures[at:at + 1] = [{"type": 153, "string": {"0x04": kind}} for kind in kinds]
     (tmp_path / "board.json").write_text(json.dumps(board))
-    (tmp_path / "profile.json").write_text(json.dumps({"board": str(tmp_path / "board.json")}))
+    (tmp_path / "profile.json").write_text(json.dumps({"board": "board.json"}))
     reads = [f'"{kestrelctl}" --json get expansion-interface --index {i}' for i in range(len(kinds))]
     reads.append(f'"{kestrelctl}" --json get bus-type')
     completed = run([kestrel_sim, "--profile", tmp_path / "profile.json", "--", "sh", "-c", "; ".join(reads)])

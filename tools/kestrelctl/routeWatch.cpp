@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "kestrel/kestrel.h"
 #include "tools/kestrelctl/output.h"
 #include "tools/kestrelctl/routeCommands.h"
 #include "tools/kestrelctl/routingClient.h"
