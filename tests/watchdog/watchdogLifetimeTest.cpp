@@ -18,6 +18,23 @@ using nKESTRELSIM::tWatchdogModel;
 // keeps sanitizer builds, where a round is much slower, short.
 constexpr int kMostRounds = 300;
 constexpr auto kLongest = std::chrono::seconds(3);
+// How long the main thread waits for requests to run on a session it opened.
+constexpr auto kPatience = std::chrono::seconds(5);
+
+// True once `ran` reaches `count`; false, with the test failed, when the
+// threads counting it have not got there within the patience (a session
+// that never opened, a request that never returns).
+bool awaitRequests(const std::atomic<int>& ran, int count) {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (ran.load() < count) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ADD_FAILURE() << ran.load() << " of " << count << " requests ran on the open session";
+      return false;
+    }
+    std::this_thread::yield();
+  }
+  return true;
+}
 
 // Calls `request` until the session is gone; counts the calls that ran.
 template <class Request>
@@ -26,7 +43,10 @@ std::thread untilClosed(std::atomic<int>& ran, Request request) {
     for (;;) {
       const std::int32_t code = request();
       if (code == kestrelerr_invalidHandle) return;
-      EXPECT_EQ(code, 0);
+      if (code != 0) {
+        ADD_FAILURE() << "a request on the open session gave " << code;
+        return;
+      }
       ++ran;
     }
   });
@@ -39,20 +59,22 @@ TEST_F(WatchdogTest, NoRequestOfAClosedSessionReachesTheDriver) {
   const auto deadline = std::chrono::steady_clock::now() + kLongest;
   for (int round = 0; round < kMostRounds && std::chrono::steady_clock::now() < deadline; ++round) {
     sim().clearRequests();
-    open();
+    tKestrelHandle handle = 0;
+    ASSERT_EQ(KESTREL_openWatchdog(&handle), 0) << "round " << round;
     std::atomic<int> ran{0};
     std::thread starter = untilClosed(ran, [] { return KESTREL_startWatchdogTimer(kWatchdogHandle); });
     std::thread petter = untilClosed(ran, [] { return KESTREL_petWatchdog(kWatchdogHandle); });
     std::thread writer = untilClosed(ran, [] {
       return KESTREL_setAttributeU32(kWatchdogHandle, tWatchdogModel::kTimeoutAttribute, 60000);
     });
-    while (ran < 3) std::this_thread::yield();
-    KESTREL_closeWatchdog(kWatchdogHandle);
+    const bool allRan = awaitRequests(ran, 3);
+    KESTREL_closeWatchdog(handle);
     const std::size_t seenAtClose = sim().requests().size();
     const auto stateAtClose = model().state();
     starter.join();
     petter.join();
     writer.join();
+    if (!allRan) break;
     if (stateAtClose != tWatchdogModel::tState::kStopped || sim().requests().size() != seenAtClose ||
         model().state() != tWatchdogModel::tState::kStopped) {
       ++lateRounds;
@@ -95,16 +117,18 @@ TEST_F(WatchdogTest, TheLastCloseStopsUnregistersAndClosesInThatOrder) {
   ASSERT_NE(recorder, nullptr);
   const auto deadline = std::chrono::steady_clock::now() + kLongest;
   for (int round = 0; round < kMostRounds / 3 && std::chrono::steady_clock::now() < deadline; ++round) {
-    open();
+    tKestrelHandle handle = 0;
+    ASSERT_EQ(KESTREL_openWatchdog(&handle), 0) << "round " << round;
     sim().clearRequests();
     recorder->closedAt = -1;
     std::atomic<int> ran{0};
     std::thread starter = untilClosed(ran, [] { return KESTREL_startWatchdogTimer(kWatchdogHandle); });
     auto waiting = waitAsync();
-    while (ran < 1) std::this_thread::yield();
-    KESTREL_closeWatchdog(kWatchdogHandle);
+    const bool started = awaitRequests(ran, 1);
+    KESTREL_closeWatchdog(handle);
     const auto atClose = sim().requests();
     starter.join();
+    ASSERT_TRUE(started);
     ASSERT_EQ(waiting.wait_for(kPatience), std::future_status::ready);
     const tWaitResult wait = waiting.get();
     EXPECT_TRUE(wait.code == kestrelerr_invalidHandle || (wait.code == 0 && wait.value == 3)) << wait.code;
