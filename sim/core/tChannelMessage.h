@@ -21,7 +21,7 @@ inline constexpr std::size_t kForkTokenBytes = 16;
 enum class tChannelMessageType : std::uint32_t {
   // program -> driver
   kOpen = 1,         // descriptor passed; payload: the device path. Answer: kAnswer (handle)
-  kClose,            // payload: handle. No answer
+  kClose,            // payload: handle. Answer: kAnswer (0) once released
   kIoctl,            // payload: handle, request, argument, prefetched regions. Answer: kRead..., kIoctlDone
   kSocket,           // descriptors passed: program end, driver end. Answer: kAnswer (handle)
   kBind,             // payload: handle, requested address. Answer: kAnswer (port)

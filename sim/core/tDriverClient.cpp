@@ -148,7 +148,10 @@ void tDriverClient::close(int descriptor) {
   tChannelMessage message{tChannelMessageType::kClose, {}, {}};
   message.put(found->second.handle);
   entries_.erase(found);
-  if (channel_ && !gone_) channel_->send(message);
+  // Answered, as a device's release has run when close() returns: what the
+  // descriptor held (a reservation, a registration) is free before this
+  // program can tell another one that it is.
+  if (channel_ && !gone_) ask(message);
 }
 
 int tDriverClient::ioctl(int descriptor, unsigned long request, void* argument) {

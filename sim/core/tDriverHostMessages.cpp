@@ -111,6 +111,7 @@ void tDriverHost::close(tHostConnection& connection, const tChannelMessage& mess
   tPayloadReader reader(message.payload);
   const int handle = reader.get<int>();
   if (!reader.failed() && connection.handles.count(handle) != 0) drop(connection, handle);
+  answer(connection, 0);
 }
 
 // Only a holder of the socket learns of (and clears) its overrun.

@@ -20,6 +20,7 @@ namespace {
 struct tWatch {
   std::mutex output;
   std::atomic<unsigned> seen{0};
+  unsigned count = 0;  // 0: no limit
 };
 
 void printDemotion(void* context, std::int32_t event, tStatusReport*) {
@@ -28,6 +29,9 @@ void printDemotion(void* context, std::int32_t event, tStatusReport*) {
                        std::chrono::system_clock::now().time_since_epoch())
                        .count();
   std::lock_guard guard(watch.output);
+  // Demotions that come together may arrive before the command has seen
+  // the count reached: none beyond it is printed.
+  if (watch.count != 0 && watch.seen.load() >= watch.count) return;
   const unsigned number = watch.seen.load() + 1;
   if (outputOptions().json) {
     setJsonResult({{"demotion", number}, {"event", event}, {"timeMs", now}});
@@ -55,6 +59,7 @@ int runRouteWatch(unsigned count) {
   const tStopSignals signals;  // before the session's thread, which inherits the blocked signals
   outputOptions().documentPerLine = true;
   tWatch watch;
+  watch.count = count;
   tRoutingClient router;
   if (!router.open(&printDemotion, &watch)) return kFailure;
   if (!outputOptions().json) {
