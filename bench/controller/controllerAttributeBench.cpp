@@ -7,9 +7,9 @@
 
 #include <cstdlib>
 
-#include "tHostControllerModel.h"
-#include "tProfile.h"
-#include "tSimulator.h"
+#include "sim/core/tProfile.h"
+#include "sim/core/tSimulator.h"
+#include "sim/models/tHostControllerModel.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "tDriverHost.h"
-#include "tProfile.h"
-#include "tSimulator.h"
+#include "sim/core/tDriverHost.h"
+#include "sim/core/tProfile.h"
+#include "sim/core/tSimulator.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tHostileModel.h"
-#include "tSimulator.h"
+#include "sim/core/tSimulator.h"
+#include "sim/models/tHostileModel.h"
 
 namespace hostile {
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "hostileChecks.h"
-#include "tProfile.h"
+#include "sim/core/tProfile.h"
 
 namespace {
 

@@ -24,13 +24,13 @@
 #include <vector>
 
 #include "platform/driverWireFormat.h"
-#include "tDriverChannel.h"
-#include "tDriverHost.h"
-#include "tFrameAssembler.h"
-#include "tHostileModel.h"
-#include "tProfile.h"
-#include "tReentryGuard.h"
-#include "tSimulator.h"
+#include "sim/core/tDriverChannel.h"
+#include "sim/core/tDriverHost.h"
+#include "sim/core/tFrameAssembler.h"
+#include "sim/core/tProfile.h"
+#include "sim/core/tReentryGuard.h"
+#include "sim/core/tSimulator.h"
+#include "sim/models/tHostileModel.h"
 
 namespace {
 

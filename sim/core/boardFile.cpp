@@ -1,4 +1,4 @@
-#include "boardFile.h"
+#include "sim/core/boardFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tSmBiosBoard.h"
+#include "sim/smbios/tSmBiosBoard.h"
 
 namespace nKESTRELSIM {
 

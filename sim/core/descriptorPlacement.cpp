@@ -1,4 +1,4 @@
-#include "descriptorPlacement.h"
+#include "sim/core/descriptorPlacement.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "profileChecks.h"
+#include "sim/core/profileChecks.h"
 
 #include <algorithm>
 #include <span>

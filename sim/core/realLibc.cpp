@@ -1,4 +1,4 @@
-#include "realLibc.h"
+#include "sim/core/realLibc.h"
 
 #include <dlfcn.h>
 

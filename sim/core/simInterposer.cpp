@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "realLibc.h"
-#include "tReentryGuard.h"
-#include "tSimulator.h"
+#include "sim/core/realLibc.h"
+#include "sim/core/tReentryGuard.h"
+#include "sim/core/tSimulator.h"
 
 using nKESTRELSIM::tReentryGuard;
 using nKESTRELSIM::tSimulator;

@@ -13,9 +13,9 @@
 #include <fstream>
 #include <string>
 
-#include "tProfile.h"
-#include "tReentryGuard.h"
-#include "tSimulator.h"
+#include "sim/core/tProfile.h"
+#include "sim/core/tReentryGuard.h"
+#include "sim/core/tSimulator.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tChannelMessage.h"
+#include "sim/core/tChannelMessage.h"
 
 namespace nKESTRELSIM {
 

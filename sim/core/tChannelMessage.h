@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tDriverRequest.h"
+#include "sim/models/tDriverRequest.h"
 
 namespace nKESTRELSIM {
 

@@ -1,9 +1,9 @@
-#include "tDeviceNode.h"
+#include "sim/core/tDeviceNode.h"
 
-#include "tHostControllerModel.h"
-#include "tMartenModel.h"
-#include "tTriggerRouterModel.h"
-#include "tWatchdogModel.h"
+#include "sim/models/tHostControllerModel.h"
+#include "sim/models/tMartenModel.h"
+#include "sim/models/tTriggerRouterModel.h"
+#include "sim/models/tWatchdogModel.h"
 
 namespace nKESTRELSIM {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "tDriverModel.h"
+#include "sim/models/tDriverModel.h"
 
 namespace nKESTRELSIM {
 

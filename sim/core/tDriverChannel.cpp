@@ -1,4 +1,4 @@
-#include "tDriverChannel.h"
+#include "sim/core/tDriverChannel.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "descriptorPlacement.h"
+#include "sim/core/descriptorPlacement.h"
 
 namespace nKESTRELSIM {
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "tChannelMessage.h"
-#include "tFrameAssembler.h"
+#include "sim/core/tChannelMessage.h"
+#include "sim/core/tFrameAssembler.h"
 
 namespace nKESTRELSIM {
 

@@ -1,4 +1,4 @@
-#include "tDriverClient.h"
+#include "sim/core/tDriverClient.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <utility>
 
-#include "descriptorPlacement.h"
 #include "platform/driverWireFormat.h"
-#include "tNetlinkHub.h"
+#include "sim/core/descriptorPlacement.h"
+#include "sim/core/tNetlinkHub.h"
 
 namespace nKESTRELSIM {
 

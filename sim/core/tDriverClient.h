@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "tDriverChannel.h"
+#include "sim/core/tDriverChannel.h"
 
 namespace nKESTRELSIM {
 

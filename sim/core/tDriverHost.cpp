@@ -1,4 +1,4 @@
-#include "tDriverHost.h"
+#include "sim/core/tDriverHost.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,9 +15,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "descriptorPlacement.h"
-#include "tReentryGuard.h"
-#include "tSimulator.h"
+#include "sim/core/descriptorPlacement.h"
+#include "sim/core/tReentryGuard.h"
+#include "sim/core/tSimulator.h"
 
 namespace nKESTRELSIM {
 namespace {

@@ -30,7 +30,7 @@
 #include <thread>
 #include <vector>
 
-#include "tHostConnection.h"
+#include "sim/core/tHostConnection.h"
 
 namespace nKESTRELSIM {
 

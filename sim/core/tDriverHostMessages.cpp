@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tDriverHost.h"
-#include "tRemoteMemory.h"
-#include "tSimulator.h"
+#include "sim/core/tDriverHost.h"
+#include "sim/core/tRemoteMemory.h"
+#include "sim/core/tSimulator.h"
 
 namespace nKESTRELSIM {
 namespace {

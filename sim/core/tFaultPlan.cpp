@@ -1,4 +1,4 @@
-#include "tFaultPlan.h"
+#include "sim/core/tFaultPlan.h"
 
 namespace nKESTRELSIM {
 namespace {

@@ -6,7 +6,7 @@
 #include <map>
 #include <optional>
 
-#include "recordFault.h"
+#include "sim/models/recordFault.h"
 
 namespace nKESTRELSIM {
 

@@ -1,12 +1,12 @@
-#include "tFirmwareProfile.h"
+#include "sim/core/tFirmwareProfile.h"
 
 #include <climits>
 #include <stdexcept>
 
 #include "platform/driverWireFormat.h"
-#include "tHostControllerModel.h"
-#include "tMartenModel.h"
-#include "tSimulator.h"
+#include "sim/core/tSimulator.h"
+#include "sim/models/tHostControllerModel.h"
+#include "sim/models/tMartenModel.h"
 
 namespace nKESTRELSIM {
 

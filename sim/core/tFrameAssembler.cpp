@@ -1,4 +1,4 @@
-#include "tFrameAssembler.h"
+#include "sim/core/tFrameAssembler.h"
 
 #include <unistd.h>
 

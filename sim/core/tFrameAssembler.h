@@ -17,7 +17,7 @@
 #include <span>
 #include <vector>
 
-#include "tChannelMessage.h"
+#include "sim/core/tChannelMessage.h"
 
 namespace nKESTRELSIM {
 

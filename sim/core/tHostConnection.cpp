@@ -1,4 +1,4 @@
-#include "tHostConnection.h"
+#include "sim/core/tHostConnection.h"
 
 #include <sys/socket.h>
 

@@ -12,7 +12,7 @@
 #include <set>
 #include <vector>
 
-#include "tDriverChannel.h"
+#include "sim/core/tDriverChannel.h"
 
 namespace nKESTRELSIM {
 

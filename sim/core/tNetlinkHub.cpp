@@ -1,4 +1,4 @@
-#include "tNetlinkHub.h"
+#include "sim/core/tNetlinkHub.h"
 
 #include <fcntl.h>
 #include <linux/netlink.h>
@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "descriptorPlacement.h"
 #include "platform/driverWireFormat.h"
-#include "realLibc.h"
+#include "sim/core/descriptorPlacement.h"
+#include "sim/core/realLibc.h"
 
 namespace nKESTRELSIM {
 

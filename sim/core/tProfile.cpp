@@ -1,18 +1,18 @@
-#include "tProfile.h"
+#include "sim/core/tProfile.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
-#include "boardFile.h"
-#include "profileChecks.h"
-#include "smBiosDumpFile.h"
-#include "tHostControllerModel.h"
-#include "tSimulator.h"
-#include "tSmBiosBoard.h"
-#include "tTriggerRouterModel.h"
-#include "tWatchdogModel.h"
+#include "sim/core/boardFile.h"
+#include "sim/core/profileChecks.h"
+#include "sim/core/tSimulator.h"
+#include "sim/models/tHostControllerModel.h"
+#include "sim/models/tTriggerRouterModel.h"
+#include "sim/models/tWatchdogModel.h"
+#include "sim/smbios/smBiosDumpFile.h"
+#include "sim/smbios/tSmBiosBoard.h"
 
 namespace nKESTRELSIM {
 

@@ -23,9 +23,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tFaultPlan.h"
-#include "tTriggerRouterScript.h"
-#include "tFirmwareProfile.h"
+#include "sim/core/tFaultPlan.h"
+#include "sim/core/tFirmwareProfile.h"
+#include "sim/core/tTriggerRouterScript.h"
 
 namespace nKESTRELSIM {
 

@@ -1,4 +1,4 @@
-#include "tRemoteMemory.h"
+#include "sim/core/tRemoteMemory.h"
 
 #include <algorithm>
 

@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "tChannelMessage.h"
-#include "userMemory.h"
+#include "sim/core/tChannelMessage.h"
+#include "sim/models/userMemory.h"
 
 namespace nKESTRELSIM {
 

@@ -1,4 +1,4 @@
-#include "tSafeModeInstaller.h"
+#include "sim/core/tSafeModeInstaller.h"
 
 #include <fstream>
 #include <iterator>

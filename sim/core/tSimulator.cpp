@@ -1,4 +1,4 @@
-#include "tSimulator.h"
+#include "sim/core/tSimulator.h"
 
 #include <linux/netlink.h>
 #include <pthread.h>
@@ -17,15 +17,15 @@
 #include <stdexcept>
 
 #include "platform/driverWireFormat.h"
-#include "realLibc.h"
-#include "tDriverClient.h"
-#include "tHostControllerModel.h"
-#include "tMartenModel.h"
-#include "tReentryGuard.h"
-#include "tSimulatedClock.h"
-#include "tTriggerRouterModel.h"
-#include "tWatchdogModel.h"
-#include "userMemory.h"
+#include "sim/core/realLibc.h"
+#include "sim/core/tDriverClient.h"
+#include "sim/core/tReentryGuard.h"
+#include "sim/models/tHostControllerModel.h"
+#include "sim/models/tMartenModel.h"
+#include "sim/models/tSimulatedClock.h"
+#include "sim/models/tTriggerRouterModel.h"
+#include "sim/models/tWatchdogModel.h"
+#include "sim/models/userMemory.h"
 
 namespace nKESTRELSIM {
 

@@ -33,10 +33,10 @@
 #include <string>
 #include <vector>
 
-#include "tDeviceNode.h"
-#include "tFaultPlan.h"
-#include "tNetlinkHub.h"
-#include "tSafeModeInstaller.h"
+#include "sim/core/tDeviceNode.h"
+#include "sim/core/tFaultPlan.h"
+#include "sim/core/tNetlinkHub.h"
+#include "sim/core/tSafeModeInstaller.h"
 
 namespace nKESTRELSIM {
 

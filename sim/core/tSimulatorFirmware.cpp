@@ -7,10 +7,10 @@
 #include <fstream>
 
 #include "platform/driverWireFormat.h"
-#include "tHostControllerModel.h"
-#include "tMartenModel.h"
-#include "tSimulator.h"
-#include "userMemory.h"
+#include "sim/core/tSimulator.h"
+#include "sim/models/tHostControllerModel.h"
+#include "sim/models/tMartenModel.h"
+#include "sim/models/userMemory.h"
 
 namespace nKESTRELSIM {
 

@@ -9,10 +9,10 @@
 #include <cerrno>
 #include <vector>
 
-#include "realLibc.h"
-#include "tDriverClient.h"
-#include "tReentryGuard.h"
-#include "tSimulator.h"
+#include "sim/core/realLibc.h"
+#include "sim/core/tDriverClient.h"
+#include "sim/core/tReentryGuard.h"
+#include "sim/core/tSimulator.h"
 
 namespace nKESTRELSIM {
 

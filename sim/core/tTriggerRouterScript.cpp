@@ -1,9 +1,9 @@
-#include "tTriggerRouterScript.h"
+#include "sim/core/tTriggerRouterScript.h"
 
 #include <stdexcept>
 #include <string>
 
-#include "tSimulator.h"
+#include "sim/core/tSimulator.h"
 
 namespace nKESTRELSIM {
 namespace {

@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tTriggerRouterModel.h"
+#include "sim/models/tTriggerRouterModel.h"
 
 namespace nKESTRELSIM {
 

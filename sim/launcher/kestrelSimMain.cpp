@@ -16,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "profileSearch.h"
-#include "tDescriptorLimit.h"
-#include "tDriverHost.h"
-#include "tLaunchEnvironment.h"
-#include "tLaunchSignals.h"
-#include "tProfile.h"
-#include "tSimulator.h"
-#include "tStandardStreams.h"
+#include "sim/core/tDriverHost.h"
+#include "sim/core/tProfile.h"
+#include "sim/core/tSimulator.h"
+#include "sim/launcher/profileSearch.h"
+#include "sim/launcher/tDescriptorLimit.h"
+#include "sim/launcher/tLaunchEnvironment.h"
+#include "sim/launcher/tLaunchSignals.h"
+#include "sim/launcher/tStandardStreams.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "receiveFirmwareImage.h"
+#include "sim/models/receiveFirmwareImage.h"
 
 #include <utility>
 
 #include "platform/driverWireFormat.h"
-#include "tDriverRequest.h"
-#include "userMemory.h"
+#include "sim/models/tDriverRequest.h"
+#include "sim/models/userMemory.h"
 
 namespace nKESTRELSIM {
 

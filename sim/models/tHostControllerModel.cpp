@@ -1,4 +1,4 @@
-#include "tHostControllerModel.h"
+#include "sim/models/tHostControllerModel.h"
 
 #include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"

@@ -1,4 +1,4 @@
-#include "tMartenModel.h"
+#include "sim/models/tMartenModel.h"
 
 #include "platform/driverWireFormat.h"
 

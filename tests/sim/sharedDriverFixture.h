@@ -19,10 +19,10 @@
 
 #include "kestrel/kestrel.h"
 #include "kestrel/quill_ra_kestrel.h"
-#include "tDriverHost.h"
-#include "tProfile.h"
-#include "tSimulator.h"
-#include "tTriggerRouterModel.h"
+#include "sim/core/tDriverHost.h"
+#include "sim/core/tProfile.h"
+#include "sim/core/tSimulator.h"
+#include "sim/models/tTriggerRouterModel.h"
 #include "tools/quillhost/tFrameworkStatus.h"
 
 namespace nSharedDriver {
