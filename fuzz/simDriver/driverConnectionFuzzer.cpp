@@ -28,8 +28,8 @@
 #include "sim/core/tDriverHost.h"
 #include "sim/core/tFrameAssembler.h"
 #include "sim/core/tProfile.h"
-#include "sim/core/tReentryGuard.h"
 #include "sim/core/tSimulator.h"
+#include "sim/libc/tReentryGuard.h"
 #include "sim/models/tHostileModel.h"
 
 namespace {

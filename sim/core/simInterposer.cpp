@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "sim/core/realLibc.h"
-#include "sim/core/tReentryGuard.h"
 #include "sim/core/tSimulator.h"
+#include "sim/libc/realLibc.h"
+#include "sim/libc/tReentryGuard.h"
 
 using nKESTRELSIM::tReentryGuard;
 using nKESTRELSIM::tSimulator;

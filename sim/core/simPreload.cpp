@@ -14,8 +14,8 @@
 #include <string>
 
 #include "sim/core/tProfile.h"
-#include "sim/core/tReentryGuard.h"
 #include "sim/core/tSimulator.h"
+#include "sim/libc/tReentryGuard.h"
 
 namespace {
 

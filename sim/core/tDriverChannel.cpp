@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "sim/core/descriptorPlacement.h"
+#include "sim/libc/descriptorPlacement.h"
 
 namespace nKESTRELSIM {
 namespace {

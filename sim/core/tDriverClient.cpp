@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "platform/driverWireFormat.h"
-#include "sim/core/descriptorPlacement.h"
 #include "sim/core/tNetlinkHub.h"
+#include "sim/libc/descriptorPlacement.h"
 
 namespace nKESTRELSIM {
 

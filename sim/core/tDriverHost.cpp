@@ -15,9 +15,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "sim/core/descriptorPlacement.h"
-#include "sim/core/tReentryGuard.h"
 #include "sim/core/tSimulator.h"
+#include "sim/libc/descriptorPlacement.h"
+#include "sim/libc/tReentryGuard.h"
 
 namespace nKESTRELSIM {
 namespace {

@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "platform/driverWireFormat.h"
-#include "sim/core/descriptorPlacement.h"
-#include "sim/core/realLibc.h"
+#include "sim/libc/descriptorPlacement.h"
+#include "sim/libc/realLibc.h"
 
 namespace nKESTRELSIM {
 

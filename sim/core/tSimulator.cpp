@@ -17,9 +17,9 @@
 #include <stdexcept>
 
 #include "platform/driverWireFormat.h"
-#include "sim/core/realLibc.h"
 #include "sim/core/tDriverClient.h"
-#include "sim/core/tReentryGuard.h"
+#include "sim/libc/realLibc.h"
+#include "sim/libc/tReentryGuard.h"
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tMartenModel.h"
 #include "sim/models/tSimulatedClock.h"

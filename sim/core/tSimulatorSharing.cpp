@@ -9,10 +9,10 @@
 #include <cerrno>
 #include <vector>
 
-#include "sim/core/realLibc.h"
 #include "sim/core/tDriverClient.h"
-#include "sim/core/tReentryGuard.h"
 #include "sim/core/tSimulator.h"
+#include "sim/libc/realLibc.h"
+#include "sim/libc/tReentryGuard.h"
 
 namespace nKESTRELSIM {
 

@@ -1,4 +1,4 @@
-#include "sim/core/descriptorPlacement.h"
+#include "sim/libc/descriptorPlacement.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "sim/core/realLibc.h"
+#include "sim/libc/realLibc.h"
 
 #include <dlfcn.h>
 
