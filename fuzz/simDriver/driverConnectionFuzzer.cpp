@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "platform/driverWireFormat.h"
-#include "sim/core/tDriverChannel.h"
-#include "sim/core/tDriverHost.h"
-#include "sim/core/tFrameAssembler.h"
 #include "sim/core/tProfile.h"
 #include "sim/core/tSimulator.h"
+#include "sim/driver/tDriverChannel.h"
+#include "sim/driver/tDriverHost.h"
+#include "sim/driver/tFrameAssembler.h"
 #include "sim/libc/tReentryGuard.h"
 #include "sim/models/tHostileModel.h"
 

@@ -17,7 +17,7 @@
 #include <stdexcept>
 
 #include "platform/driverWireFormat.h"
-#include "sim/core/tDriverClient.h"
+#include "sim/driver/tDriverClient.h"
 #include "sim/libc/realLibc.h"
 #include "sim/libc/tReentryGuard.h"
 #include "sim/models/tHostControllerModel.h"

@@ -35,8 +35,8 @@
 
 #include "sim/core/tDeviceNode.h"
 #include "sim/core/tFaultPlan.h"
-#include "sim/core/tNetlinkHub.h"
 #include "sim/core/tSafeModeInstaller.h"
+#include "sim/driver/tNetlinkHub.h"
 
 namespace nKESTRELSIM {
 

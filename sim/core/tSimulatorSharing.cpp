@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <vector>
 
-#include "sim/core/tDriverClient.h"
 #include "sim/core/tSimulator.h"
+#include "sim/driver/tDriverClient.h"
 #include "sim/libc/realLibc.h"
 #include "sim/libc/tReentryGuard.h"
 

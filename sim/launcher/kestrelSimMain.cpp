@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/core/tDriverHost.h"
 #include "sim/core/tProfile.h"
 #include "sim/core/tSimulator.h"
+#include "sim/driver/tDriverHost.h"
 #include "sim/launcher/profileSearch.h"
 #include "sim/launcher/tDescriptorLimit.h"
 #include "sim/launcher/tLaunchEnvironment.h"

@@ -14,8 +14,8 @@
 #include "firmware/firmwareFileWriter.h"
 #include "platform/driverWireFormat.h"
 #include "sharedDriverFixture.h"
-#include "sim/core/tDriverChannel.h"
-#include "sim/core/tFrameAssembler.h"
+#include "sim/driver/tDriverChannel.h"
+#include "sim/driver/tFrameAssembler.h"
 #include "sim/models/tWatchdogModel.h"
 
 namespace {

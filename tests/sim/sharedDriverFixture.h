@@ -19,9 +19,9 @@
 
 #include "kestrel/kestrel.h"
 #include "kestrel/quill_ra_kestrel.h"
-#include "sim/core/tDriverHost.h"
 #include "sim/core/tProfile.h"
 #include "sim/core/tSimulator.h"
+#include "sim/driver/tDriverHost.h"
 #include "sim/models/tTriggerRouterModel.h"
 #include "tools/quillhost/tFrameworkStatus.h"
 

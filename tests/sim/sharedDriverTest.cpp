@@ -7,7 +7,7 @@
 #include "kestrel/kestrel.h"
 #include "kestrel/quill_ra_kestrel.h"
 #include "sharedDriverFixture.h"
-#include "sim/core/tDriverChannel.h"
+#include "sim/driver/tDriverChannel.h"
 #include "sim/models/tTriggerRouterModel.h"
 #include "sim/models/tWatchdogModel.h"
 #include "tools/quillhost/tFrameworkStatus.h"

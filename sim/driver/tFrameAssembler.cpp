@@ -1,4 +1,4 @@
-#include "sim/core/tFrameAssembler.h"
+#include "sim/driver/tFrameAssembler.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "sim/core/tDriverChannel.h"
+#include "sim/driver/tDriverChannel.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>

@@ -1,4 +1,4 @@
-#include "sim/core/tDriverHost.h"
+#include "sim/driver/tDriverHost.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sim/core/tDriverHost.h"
-#include "sim/core/tRemoteMemory.h"
 #include "sim/core/tSimulator.h"
+#include "sim/driver/tDriverHost.h"
+#include "sim/driver/tRemoteMemory.h"
 
 namespace nKESTRELSIM {
 namespace {

@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "sim/core/tDriverChannel.h"
+#include "sim/driver/tDriverChannel.h"
 
 namespace nKESTRELSIM {
 

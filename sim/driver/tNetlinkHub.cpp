@@ -1,4 +1,4 @@
-#include "sim/core/tNetlinkHub.h"
+#include "sim/driver/tNetlinkHub.h"
 
 #include <fcntl.h>
 #include <linux/netlink.h>

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/core/tChannelMessage.h"
-#include "sim/core/tFrameAssembler.h"
+#include "sim/driver/tChannelMessage.h"
+#include "sim/driver/tFrameAssembler.h"
 
 namespace nKESTRELSIM {
 

@@ -1,4 +1,4 @@
-#include "sim/core/tRemoteMemory.h"
+#include "sim/driver/tRemoteMemory.h"
 
 #include <algorithm>
 

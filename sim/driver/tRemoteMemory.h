@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/core/tChannelMessage.h"
+#include "sim/driver/tChannelMessage.h"
 #include "sim/models/userMemory.h"
 
 namespace nKESTRELSIM {

@@ -1,4 +1,4 @@
-#include "sim/core/tDriverClient.h"
+#include "sim/driver/tDriverClient.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "platform/driverWireFormat.h"
-#include "sim/core/tNetlinkHub.h"
+#include "sim/driver/tNetlinkHub.h"
 #include "sim/libc/descriptorPlacement.h"
 
 namespace nKESTRELSIM {

@@ -30,7 +30,7 @@
 #include <thread>
 #include <vector>
 
-#include "sim/core/tHostConnection.h"
+#include "sim/driver/tHostConnection.h"
 
 namespace nKESTRELSIM {
 

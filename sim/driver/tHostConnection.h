@@ -12,7 +12,7 @@
 #include <set>
 #include <vector>
 
-#include "sim/core/tDriverChannel.h"
+#include "sim/driver/tDriverChannel.h"
 
 namespace nKESTRELSIM {
 

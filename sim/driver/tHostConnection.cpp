@@ -1,4 +1,4 @@
-#include "sim/core/tHostConnection.h"
+#include "sim/driver/tHostConnection.h"
 
 #include <sys/socket.h>
 

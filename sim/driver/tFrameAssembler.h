@@ -17,7 +17,7 @@
 #include <span>
 #include <vector>
 
-#include "sim/core/tChannelMessage.h"
+#include "sim/driver/tChannelMessage.h"
 
 namespace nKESTRELSIM {
 

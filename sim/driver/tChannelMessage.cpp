@@ -1,4 +1,4 @@
-#include "sim/core/tChannelMessage.h"
+#include "sim/driver/tChannelMessage.h"
 
 namespace nKESTRELSIM {
 
