@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "sim/core/tProfile.h"
 #include "sim/core/tSimulator.h"
 #include "sim/driver/tDriverHost.h"
+#include "sim/profile/tProfile.h"
 
 namespace {
 

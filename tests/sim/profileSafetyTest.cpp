@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "sim/core/tProfile.h"
+#include "sim/profile/tProfile.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "sim/core/tProfile.h"
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tTriggerRouterModel.h"
+#include "sim/profile/tProfile.h"
 #include "simulatedController.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "sim/core/boardFile.h"
+#include "sim/profile/boardFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

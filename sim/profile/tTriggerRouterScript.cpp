@@ -1,4 +1,4 @@
-#include "sim/core/tTriggerRouterScript.h"
+#include "sim/profile/tTriggerRouterScript.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,4 +1,4 @@
-#include "sim/core/tFirmwareProfile.h"
+#include "sim/profile/tFirmwareProfile.h"
 
 #include <climits>
 #include <stdexcept>

@@ -24,8 +24,8 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/core/tFaultPlan.h"
-#include "sim/core/tFirmwareProfile.h"
-#include "sim/core/tTriggerRouterScript.h"
+#include "sim/profile/tFirmwareProfile.h"
+#include "sim/profile/tTriggerRouterScript.h"
 
 namespace nKESTRELSIM {
 

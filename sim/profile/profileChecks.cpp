@@ -1,4 +1,4 @@
-#include "sim/core/profileChecks.h"
+#include "sim/profile/profileChecks.h"
 
 #include <algorithm>
 #include <span>

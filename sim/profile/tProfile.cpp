@@ -1,16 +1,16 @@
-#include "sim/core/tProfile.h"
+#include "sim/profile/tProfile.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
-#include "sim/core/boardFile.h"
-#include "sim/core/profileChecks.h"
 #include "sim/core/tSimulator.h"
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tTriggerRouterModel.h"
 #include "sim/models/tWatchdogModel.h"
+#include "sim/profile/boardFile.h"
+#include "sim/profile/profileChecks.h"
 #include "sim/smbios/smBiosDumpFile.h"
 #include "sim/smbios/tSmBiosBoard.h"
 
