@@ -13,8 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/core/tSimulator.h"
 #include "sim/models/tHostileModel.h"
+#include "sim/system/tSimulator.h"
 
 namespace hostile {
 

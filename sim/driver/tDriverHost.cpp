@@ -15,9 +15,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "sim/core/tSimulator.h"
 #include "sim/libc/descriptorPlacement.h"
 #include "sim/libc/tReentryGuard.h"
+#include "sim/system/tSimulator.h"
 
 namespace nKESTRELSIM {
 namespace {

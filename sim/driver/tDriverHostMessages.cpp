@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sim/core/tSimulator.h"
 #include "sim/driver/tDriverHost.h"
 #include "sim/driver/tRemoteMemory.h"
+#include "sim/system/tSimulator.h"
 
 namespace nKESTRELSIM {
 namespace {

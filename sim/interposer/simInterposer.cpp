@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "sim/core/tSimulator.h"
 #include "sim/libc/realLibc.h"
 #include "sim/libc/tReentryGuard.h"
+#include "sim/system/tSimulator.h"
 
 using nKESTRELSIM::tReentryGuard;
 using nKESTRELSIM::tSimulator;

@@ -13,9 +13,9 @@
 #include <fstream>
 #include <string>
 
-#include "sim/core/tSimulator.h"
 #include "sim/libc/tReentryGuard.h"
 #include "sim/profile/tProfile.h"
+#include "sim/system/tSimulator.h"
 
 namespace {
 

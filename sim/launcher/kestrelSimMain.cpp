@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "sim/core/tSimulator.h"
 #include "sim/driver/tDriverHost.h"
 #include "sim/launcher/profileSearch.h"
 #include "sim/launcher/tDescriptorLimit.h"
@@ -24,6 +23,7 @@
 #include "sim/launcher/tLaunchSignals.h"
 #include "sim/launcher/tStandardStreams.h"
 #include "sim/profile/tProfile.h"
+#include "sim/system/tSimulator.h"
 
 namespace {
 

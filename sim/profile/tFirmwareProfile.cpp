@@ -4,9 +4,9 @@
 #include <stdexcept>
 
 #include "platform/driverWireFormat.h"
-#include "sim/core/tSimulator.h"
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tMartenModel.h"
+#include "sim/system/tSimulator.h"
 
 namespace nKESTRELSIM {
 

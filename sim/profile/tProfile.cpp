@@ -5,7 +5,6 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "sim/core/tSimulator.h"
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tTriggerRouterModel.h"
 #include "sim/models/tWatchdogModel.h"
@@ -13,6 +12,7 @@
 #include "sim/profile/profileChecks.h"
 #include "sim/smbios/smBiosDumpFile.h"
 #include "sim/smbios/tSmBiosBoard.h"
+#include "sim/system/tSimulator.h"
 
 namespace nKESTRELSIM {
 

@@ -23,9 +23,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/core/tFaultPlan.h"
 #include "sim/profile/tFirmwareProfile.h"
 #include "sim/profile/tTriggerRouterScript.h"
+#include "sim/system/tFaultPlan.h"
 
 namespace nKESTRELSIM {
 

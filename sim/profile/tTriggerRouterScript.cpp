@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "sim/core/tSimulator.h"
+#include "sim/system/tSimulator.h"
 
 namespace nKESTRELSIM {
 namespace {

@@ -1,4 +1,4 @@
-#include "sim/core/tSafeModeInstaller.h"
+#include "sim/system/tSafeModeInstaller.h"
 
 #include <fstream>
 #include <iterator>

@@ -33,10 +33,10 @@
 #include <string>
 #include <vector>
 
-#include "sim/core/tDeviceNode.h"
-#include "sim/core/tFaultPlan.h"
-#include "sim/core/tSafeModeInstaller.h"
 #include "sim/driver/tNetlinkHub.h"
+#include "sim/system/tDeviceNode.h"
+#include "sim/system/tFaultPlan.h"
+#include "sim/system/tSafeModeInstaller.h"
 
 namespace nKESTRELSIM {
 

@@ -1,4 +1,4 @@
-#include "sim/core/tDeviceNode.h"
+#include "sim/system/tDeviceNode.h"
 
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tMartenModel.h"

@@ -9,10 +9,10 @@
 #include <cerrno>
 #include <vector>
 
-#include "sim/core/tSimulator.h"
 #include "sim/driver/tDriverClient.h"
 #include "sim/libc/realLibc.h"
 #include "sim/libc/tReentryGuard.h"
+#include "sim/system/tSimulator.h"
 
 namespace nKESTRELSIM {
 

@@ -1,4 +1,4 @@
-#include "sim/core/tFaultPlan.h"
+#include "sim/system/tFaultPlan.h"
 
 namespace nKESTRELSIM {
 namespace {

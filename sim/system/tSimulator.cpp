@@ -1,4 +1,4 @@
-#include "sim/core/tSimulator.h"
+#include "sim/system/tSimulator.h"
 
 #include <linux/netlink.h>
 #include <pthread.h>

@@ -7,10 +7,10 @@
 #include <fstream>
 
 #include "platform/driverWireFormat.h"
-#include "sim/core/tSimulator.h"
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tMartenModel.h"
 #include "sim/models/userMemory.h"
+#include "sim/system/tSimulator.h"
 
 namespace nKESTRELSIM {
 
