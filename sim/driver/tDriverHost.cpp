@@ -17,7 +17,6 @@
 
 #include "sim/libc/descriptorPlacement.h"
 #include "sim/libc/tReentryGuard.h"
-#include "sim/system/tSimulator.h"
 
 namespace nKESTRELSIM {
 namespace {
@@ -30,8 +29,8 @@ bool outOfDescriptors(int error) { return error == EMFILE || error == ENFILE || 
 
 }  // namespace
 
-tDriverHost::tDriverHost(tSimulator& simulator, std::string socketPath)
-    : simulator_(simulator), socketPath_(std::move(socketPath)) {
+tDriverHost::tDriverHost(iServedSystem& system, std::string socketPath)
+    : system_(system), socketPath_(std::move(socketPath)) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (socketPath_.size() >= sizeof address.sun_path) throw std::runtime_error("the sandbox path is too long");
@@ -56,10 +55,10 @@ tDriverHost::tDriverHost(tSimulator& simulator, std::string socketPath)
 tDriverHost::~tDriverHost() {
   stop();
   // Programs that outlive the run learn that their driver went away.
-  simulator_.hangUpNotifications();
+  system_.hangUpNotifications();
   for (auto& [descriptor, connection] : connections_) {
     for (const int handle : connection->handles) {
-      if (--handles_[handle].references == 0) simulator_.closeDescriptor(handle);
+      if (--handles_[handle].references == 0) system_.closeDescriptor(handle);
     }
   }
   connections_.clear();
@@ -88,7 +87,7 @@ void tDriverHost::stop() {
 
 int tDriverHost::pollTimeoutMs() {
   using namespace std::chrono;
-  std::optional<steady_clock::time_point> next = simulator_.serviceTimers();
+  std::optional<steady_clock::time_point> next = system_.serviceTimers();
   auto sooner = [&next](steady_clock::time_point when) {
     if (!next || when < *next) next = when;
   };
@@ -236,7 +235,7 @@ void tDriverHost::drop(tHostConnection& connection, int handle) {
   const auto found = handles_.find(handle);
   if (found == handles_.end() || --found->second.references != 0) return;
   handles_.erase(found);
-  simulator_.closeDescriptor(handle);
+  system_.closeDescriptor(handle);
 }
 
 }  // namespace nKESTRELSIM

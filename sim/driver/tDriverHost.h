@@ -30,11 +30,10 @@
 #include <thread>
 #include <vector>
 
+#include "sim/driver/iServedSystem.h"
 #include "sim/driver/tHostConnection.h"
 
 namespace nKESTRELSIM {
-
-class tSimulator;
 
 class tDriverHost {
  public:
@@ -44,7 +43,7 @@ class tDriverHost {
 
   // Listens at `socketPath` for the processes of the run; throws
   // std::runtime_error when it cannot.
-  tDriverHost(tSimulator& simulator, std::string socketPath);
+  tDriverHost(iServedSystem& system, std::string socketPath);
   // The driver goes away: every notification socket of the run hangs up
   // (a wait on one ends), and what the connections held is released.
   ~tDriverHost();
@@ -110,7 +109,7 @@ class tDriverHost {
   int pollTimeoutMs();
   void publishCounts();
 
-  tSimulator& simulator_;
+  iServedSystem& system_;
   std::string socketPath_;
   int listener_ = -1;
   int wake_[2] = {-1, -1};

@@ -10,7 +10,6 @@
 
 #include "sim/driver/tDriverHost.h"
 #include "sim/driver/tRemoteMemory.h"
-#include "sim/system/tSimulator.h"
 
 namespace nKESTRELSIM {
 namespace {
@@ -66,7 +65,7 @@ void tDriverHost::open(tHostConnection& connection, const tChannelMessage& messa
     return;
   }
   const int handle = message.descriptors[0];
-  if (simulator_.adoptDevice(handle, path) == -1) {
+  if (system_.adoptDevice(handle, path) == -1) {
     const int error = errno;
     ::close(handle);
     answer(connection, -error);
@@ -83,7 +82,7 @@ void tDriverHost::socket(tHostConnection& connection, tChannelMessage& message) 
     return;
   }
   const int handle = message.descriptors[0];
-  simulator_.adoptSocket(handle, message.descriptors[1]);
+  system_.adoptSocket(handle, message.descriptors[1]);
   hold(connection, handle, false);
   answer(connection, handle);
 }
@@ -101,7 +100,7 @@ void tDriverHost::bind(tHostConnection& connection, const tChannelMessage& messa
   size = std::min(size, sizeof address);
   if (bytes != nullptr) std::memcpy(&address, bytes, size);
   std::uint32_t port = 0;
-  const int result = simulator_.bindSocketFor(handle, bytes == nullptr ? nullptr : reinterpret_cast<const sockaddr*>(&address),
+  const int result = system_.bindSocketFor(handle, bytes == nullptr ? nullptr : reinterpret_cast<const sockaddr*>(&address),
                                               static_cast<socklen_t>(size),
                                               static_cast<std::uint32_t>(connection.processId), port);
   answer(connection, result == -1 ? -static_cast<std::int64_t>(errno) : port);
@@ -118,7 +117,7 @@ void tDriverHost::takeOverrun(tHostConnection& connection, const tChannelMessage
   tPayloadReader reader(message.payload);
   const int handle = reader.get<int>();
   const bool held = !reader.failed() && connection.handles.count(handle) != 0;
-  answer(connection, held && simulator_.takeSocketOverrun(handle) ? 1 : 0);
+  answer(connection, held && system_.takeSocketOverrun(handle) ? 1 : 0);
 }
 
 // A process about to fork names what its child will hold: the token lets
@@ -213,7 +212,7 @@ void tDriverHost::attempt(tHostConnection& connection) {
   try {
     tUserMemoryScope scope(memory);
     errno = 0;
-    const int result = simulator_.ioctlDescriptor(handle, static_cast<unsigned long>(request),
+    const int result = system_.ioctlDescriptor(handle, static_cast<unsigned long>(request),
                                                   reinterpret_cast<void*>(argument));
     finishRequest(connection, result, errno, &memory);
   } catch (const tMemoryNeeded& needed) {

@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/driver/iServedSystem.h"
 #include "sim/driver/tNetlinkHub.h"
 #include "sim/system/tDeviceNode.h"
 #include "sim/system/tFaultPlan.h"
@@ -65,7 +66,7 @@ struct tRegistration {
   std::uint32_t notificationId = 0;
 };
 
-class tSimulator {
+class tSimulator final : public iServedSystem {
  public:
   static tSimulator& instance();
   // The started simulator, or null: what the interposed functions consult.
@@ -143,7 +144,7 @@ class tSimulator {
                                                 std::span<const std::uint8_t> data);
   // The driver goes away: every notification socket hangs up (poll shows
   // POLLHUP, a receive reads end-of-file). Returns how many hung up.
-  std::size_t hangUpNotifications();
+  std::size_t hangUpNotifications() override;
   // Lets the watchdog expire / demotes a route, delivering the notification.
   void expireWatchdog(std::size_t index = 0);
   bool demoteRoute(std::uint32_t ticket, std::size_t index = 0);
@@ -167,16 +168,16 @@ class tSimulator {
   // What the serving side needs: the program's descriptor of a device node
   // or of a notification socket, passed to the driver, becomes the handle
   // the driver knows it by.
-  int adoptDevice(int descriptor, const std::string& devicePath);
-  void adoptSocket(int programEnd, int driverEnd);
+  int adoptDevice(int descriptor, const std::string& devicePath) override;
+  void adoptSocket(int programEnd, int driverEnd) override;
   // Binds for the given process (its first socket gets its process id as
   // the port); 0 and the port, or -1 with errno.
   int bindSocketFor(int descriptor, const sockaddr* address, socklen_t size, std::uint32_t processId,
-                    std::uint32_t& port);
+                    std::uint32_t& port) override;
   // True once after the driver dropped a message for the socket.
-  bool takeSocketOverrun(int descriptor);
+  bool takeSocketOverrun(int descriptor) override;
   // Lets the timers that are due expire; the next deadline on real time.
-  std::optional<std::chrono::steady_clock::time_point> serviceTimers();
+  std::optional<std::chrono::steady_clock::time_point> serviceTimers() override;
   // Keeps at most `count` entries in the request log (the oldest go first),
   // for a driver that serves for a long time.
   void limitRequestLog(std::size_t count);
@@ -187,8 +188,8 @@ class tSimulator {
   // guard); each answers like the function it stands in for. -------------
   int openPath(const char* path, int flags, mode_t mode);
   FILE* fopenPath(const char* path, const char* mode);
-  int closeDescriptor(int descriptor);
-  int ioctlDescriptor(int descriptor, unsigned long request, void* argument);
+  int closeDescriptor(int descriptor) override;
+  int ioctlDescriptor(int descriptor, unsigned long request, void* argument) override;
   int createSocket(int domain, int type, int protocol);
   int bindSocket(int descriptor, const sockaddr* address, socklen_t size);
   int socketName(int descriptor, sockaddr* address, socklen_t* size);
