@@ -87,6 +87,9 @@ class tSimulator::tNodeEvents : public iDriverEvents {
   void endNotifications(std::uint32_t notificationId) override {
     simulator_.deliver(node_, notificationId, kEventEnd, {});
   }
+  void imageReceived(const char* target, std::span<const std::uint8_t> image) override {
+    simulator_.images_.announce(simulator_.root_, target, image);
+  }
 
  private:
   tSimulator& simulator_;
@@ -178,7 +181,7 @@ void tSimulator::forgetEverything() {
   log_.clear();
   commands_.clear();
   safeMode_.forget();
-  announced_.clear();
+  images_.forget();
   if (ownsRoot_ && !root_.empty()) {
     std::error_code ignored;
     fs::remove_all(root_, ignored);
@@ -464,6 +467,14 @@ std::optional<std::chrono::steady_clock::time_point> tSimulator::nextRealDeadlin
   return next;
 }
 
+void tSimulator::limitReceivedImages(std::size_t count) {
+  std::lock_guard lock(lock_);
+  for (const auto& node : nodes_) {
+    if (auto* controller = dynamic_cast<tHostControllerModel*>(node->model.get())) controller->keepLatestImages(count);
+    if (auto* companion = dynamic_cast<tMartenModel*>(node->model.get())) companion->keepLatestImages(count);
+  }
+}
+
 bool tSimulator::demoteRoute(std::uint32_t ticket, std::size_t index) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
@@ -601,7 +612,6 @@ int tSimulator::transfer(const tOpenDevice& device, unsigned long request, void*
   copyToUser(descriptorAddress + offsetof(tTransferDescriptor, result), &driverRequest.result,
              sizeof driverRequest.result);
   logRequest(entry);
-  noteFirmwareImage(entry.code, driverRequest.input, driverRequest.output);
   return 0;
 }
 
@@ -788,7 +798,7 @@ int tSimulator::runCommand(const char* command) {
   if (const auto fault = faults_.takeCallFault(tCall::kSystem)) return *fault;
   // The install tool is answered here; no command line reaches a shell.
   const int status = safeMode_.run(command);
-  if (status == 0 && !safeMode_.installed().empty()) announceImage("SAFEMODE", safeMode_.installed().back().bytes);
+  if (status == 0 && !safeMode_.installed().empty()) images_.announce(root_, "SAFEMODE", safeMode_.installed().back().bytes);
   return status;
 }
 

@@ -37,6 +37,7 @@
 #include "sim/driver/tNetlinkHub.h"
 #include "sim/system/tDeviceNode.h"
 #include "sim/system/tFaultPlan.h"
+#include "sim/system/tImageAnnouncer.h"
 #include "sim/system/tSafeModeInstaller.h"
 
 namespace nKESTRELSIM {
@@ -119,7 +120,7 @@ class tSimulator final : public iServedSystem {
   // Every image received from now on is also written to
   // <sandbox>/received/<TARGET>-<n>.bin and announced on standard error
   // (kestrel-sim turns this on).
-  void announceImages(bool on) noexcept { announceImages_ = on; }
+  void announceImages(bool on) noexcept { images_.enable(on); }
 
   // --- Faults ----------------------------------------------------------------
   void failRequests(std::uint32_t code, unsigned count, tRequestFault fault);
@@ -238,10 +239,6 @@ class tSimulator final : public iServedSystem {
   void noteSimulatedUse();
   bool faulted(tCall call);
   bool ownsSocket(int descriptor) const;
-  // After an answered request: an accepted firmware image is announced.
-  void noteFirmwareImage(std::uint32_t code, const std::vector<std::uint8_t>& input,
-                         const std::vector<std::uint8_t>& output);
-  void announceImage(const char* target, const std::vector<std::uint8_t>& bytes);
 
   mutable std::recursive_mutex lock_;
   std::string root_;
@@ -254,8 +251,7 @@ class tSimulator final : public iServedSystem {
   std::vector<tLoggedRequest> log_;
   std::vector<std::string> commands_;
   tSafeModeInstaller safeMode_;
-  bool announceImages_ = false;
-  std::map<std::string, unsigned> announced_;
+  tImageAnnouncer images_;
   std::unique_ptr<tDriverClient> driver_;
   std::uint64_t nextOpenId_ = 0;
   std::size_t logLimit_ = SIZE_MAX;
