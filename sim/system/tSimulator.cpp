@@ -175,10 +175,9 @@ void tSimulator::forgetEverything() {
   openDevices_.clear();
   registrations_.clear();
   driver_.reset();
-  logLimit_ = SIZE_MAX;
   nodes_.clear();
   faults_.clear();
-  log_.clear();
+  log_.reset();
   commands_.clear();
   safeMode_.forget();
   images_.forget();
@@ -334,28 +333,17 @@ bool tSimulator::faulted(tCall call) {
 
 std::vector<tLoggedRequest> tSimulator::requests() const {
   std::lock_guard lock(lock_);
-  return log_;
+  return log_.entries();
 }
 
 std::vector<tLoggedRequest> tSimulator::requests(std::uint32_t code) const {
   std::lock_guard lock(lock_);
-  std::vector<tLoggedRequest> result;
-  for (const auto& entry : log_) {
-    if (entry.code == code) result.push_back(entry);
-  }
-  return result;
-}
-
-void tSimulator::logRequest(tLoggedRequest entry) {
-  if (logLimit_ == 0) return;
-  if (log_.size() >= logLimit_) log_.erase(log_.begin(), log_.begin() + static_cast<std::ptrdiff_t>(log_.size() / 2 + 1));
-  log_.push_back(std::move(entry));
+  return log_.entriesOf(code);
 }
 
 void tSimulator::limitRequestLog(std::size_t count) {
   std::lock_guard lock(lock_);
-  logLimit_ = count;
-  if (log_.size() > count) log_.erase(log_.begin(), log_.end() - static_cast<std::ptrdiff_t>(count));
+  log_.limit(count);
 }
 
 void tSimulator::clearRequests() {
@@ -573,7 +561,7 @@ int tSimulator::transfer(const tOpenDevice& device, unsigned long request, void*
   tLoggedRequest entry{node.interfaceName, node.directory, static_cast<std::uint32_t>(request), {}, 0, 0, 0};
   auto fail = [&](int error) {
     entry.error = error;
-    logRequest(entry);
+    log_.add(entry);
     errno = error;
     return -1;
   };
@@ -611,7 +599,7 @@ int tSimulator::transfer(const tOpenDevice& device, unsigned long request, void*
   copyToUser(descriptor.outputAddress, driverRequest.output.data(), driverRequest.bytesCopiedBack());
   copyToUser(descriptorAddress + offsetof(tTransferDescriptor, result), &driverRequest.result,
              sizeof driverRequest.result);
-  logRequest(entry);
+  log_.add(entry);
   return 0;
 }
 
@@ -624,7 +612,7 @@ int tSimulator::registerNotification(int descriptor, tDeviceNode& node, const vo
   }
   const auto fault = faults_.takeRequestFault(kRegisterNotification);
   entry.error = argument == nullptr ? EFAULT : (fault ? fault->error : 0);
-  logRequest(entry);
+  log_.add(entry);
   if (entry.error != 0) {
     errno = entry.error;
     return -1;
@@ -639,7 +627,7 @@ int tSimulator::registerNotification(int descriptor, tDeviceNode& node, const vo
 
 // The driver ends a registration with the end message.
 int tSimulator::unregisterNotification(int descriptor, tDeviceNode& node, std::uint64_t notificationId) {
-  logRequest({node.interfaceName, node.directory, kUnregisterNotification, {}, 0, notificationId, 0});
+  log_.add({node.interfaceName, node.directory, kUnregisterNotification, {}, 0, notificationId, 0});
   endRegistrations(descriptor, static_cast<std::uint32_t>(notificationId), false);
   return 0;
 }

@@ -38,6 +38,7 @@
 #include "sim/system/tDeviceNode.h"
 #include "sim/system/tFaultPlan.h"
 #include "sim/system/tImageAnnouncer.h"
+#include "sim/system/tRequestLog.h"
 #include "sim/system/tSafeModeInstaller.h"
 
 namespace nKESTRELSIM {
@@ -47,17 +48,6 @@ class tHostControllerModel;
 class tMartenModel;
 class tTriggerRouterModel;
 class tWatchdogModel;
-
-// One request as the driver received it.
-struct tLoggedRequest {
-  std::string interfaceName;
-  std::string directory;
-  std::uint32_t code = 0;
-  std::vector<std::uint8_t> input;  // the input record (registration: the 16-byte record)
-  std::uint32_t outputSize = 0;
-  std::uint64_t argument = 0;  // unregistration: the notification id passed as the argument
-  int error = 0;               // errno the ioctl failed with, 0 when answered
-};
 
 struct tRegistration {
   std::string interfaceName;
@@ -221,7 +211,6 @@ class tSimulator final : public iServedSystem {
   tDeviceNode* openNodeOf(int descriptor) const;
   tDriverModel& modelOf(const std::string& interfaceName, std::size_t index) const;
   int transfer(const tOpenDevice& device, unsigned long request, void* argument);
-  void logRequest(tLoggedRequest entry);
   int registerNotification(int descriptor, tDeviceNode& node, const void* argument);
   int unregisterNotification(int descriptor, tDeviceNode& node, std::uint64_t notificationId);
   void endRegistrations(int descriptor, std::uint32_t notificationId, bool everyId);
@@ -248,13 +237,12 @@ class tSimulator final : public iServedSystem {
   std::vector<tRegistration> registrations_;
   tNetlinkHub hub_;
   tFaultPlan faults_;
-  std::vector<tLoggedRequest> log_;
+  tRequestLog log_;
   std::vector<std::string> commands_;
   tSafeModeInstaller safeMode_;
   tImageAnnouncer images_;
   std::unique_ptr<tDriverClient> driver_;
   std::uint64_t nextOpenId_ = 0;
-  std::size_t logLimit_ = SIZE_MAX;
 };
 
 }  // namespace nKESTRELSIM
