@@ -11,8 +11,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 #include <stdexcept>
 
@@ -30,38 +28,12 @@
 namespace nKESTRELSIM {
 
 using namespace nKESTREL1400::nDriverWire;
-namespace fs = std::filesystem;
 
 namespace {
 
 std::atomic<tSimulator*> gActive{nullptr};
 
-constexpr const char* kSimulatedPrefixes[] = {"/proc/driver/ze/", "/usr/local/zecorp/bin/", "/run/zesvc/",
-                                              "/dev/zesim/"};
-constexpr const char* kToolsDirectory = "/usr/local/zecorp/bin";
-constexpr const char* kDeviceDirectory = "/dev/zesim/";
-constexpr const char* kSmBiosDumpPath = "/run/zesvc/smbios/smbiosdmp";
-constexpr const char* kSudoPrefix = "sudo --non-interactive ";
 constexpr std::uint16_t kGenericNetlinkFamily = 0x1A;
-constexpr int kNodePages = 3;
-
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
-
-void writeFile(const fs::path& path, const void* data, std::size_t size) {
-  fs::create_directories(path.parent_path());
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  if (!file) throw std::runtime_error("kestrel-sim: cannot write " + path.string());
-}
-
-// Page i of a device node holds the byte i, so a mapping shows its region.
-void createNodeFile(const fs::path& path) {
-  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  std::vector<char> bytes(page * kNodePages);
-  for (int i = 0; i < kNodePages; ++i) std::memset(bytes.data() + page * static_cast<std::size_t>(i), i, page);
-  writeFile(path, bytes.data(), bytes.size());
-}
-
 std::string safeName(std::string text) {
   for (char& c : text) {
     if (c == '/' || c == '\\') c = '_';
@@ -88,7 +60,7 @@ class tSimulator::tNodeEvents : public iDriverEvents {
     simulator_.deliver(node_, notificationId, kEventEnd, {});
   }
   void imageReceived(const char* target, std::span<const std::uint8_t> image) override {
-    simulator_.images_.announce(simulator_.root_, target, image);
+    simulator_.images_.announce(simulator_.sandbox_.root(), target, image);
   }
 
  private:
@@ -149,16 +121,7 @@ void tSimulator::start(const std::string& root, bool createRoot) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
   forgetEverything();
-  if (root.empty()) {
-    std::string pattern = (fs::temp_directory_path() / "kestrel-sim.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("kestrel-sim: cannot create a sandbox");
-    root_ = pattern;
-    ownsRoot_ = true;
-  } else {
-    root_ = root;
-    ownsRoot_ = false;
-    if (createRoot) fs::create_directories(root_);
-  }
+  sandbox_.open(root, createRoot);
   gActive.store(this, std::memory_order_release);
 }
 
@@ -181,21 +144,10 @@ void tSimulator::forgetEverything() {
   commands_.clear();
   safeMode_.forget();
   images_.forget();
-  if (ownsRoot_ && !root_.empty()) {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  root_.clear();
-  ownsRoot_ = false;
+  sandbox_.close();
 }
 
-std::string tSimulator::sandboxPath(const std::string& path) const {
-  if (root_.empty()) return {};
-  for (const char* prefix : kSimulatedPrefixes) {
-    if (startsWith(path, prefix)) return root_ + path;
-  }
-  return {};
-}
+std::string tSimulator::sandboxPath(const std::string& path) const { return sandbox_.pathFor(path); }
 
 // --- Device interfaces -----------------------------------------------------
 
@@ -212,8 +164,8 @@ tDeviceNode& tSimulator::addInterface(const std::string& interfaceName, const st
   node->model = makeModel(interfaceName);
   if (createFiles) {
     const std::string& content = node->devicePath;
-    writeFile(root_ + node->directory + "/interfacePath", content.data(), content.size());
-    createNodeFile(root_ + node->devicePath);
+    sandbox_.writeFile(node->directory + "/interfacePath", content.data(), content.size());
+    sandbox_.createDeviceNode(node->devicePath);
   }
   nodes_.push_back(std::move(node));
   return *nodes_.back();
@@ -223,14 +175,14 @@ std::string tSimulator::addDirectory(const std::string& directoryName, const std
   tReentryGuard guard;
   std::lock_guard lock(lock_);
   const std::string directory = "/proc/driver/ze/" + driver + "/deviceInterfaces/" + directoryName;
-  fs::create_directories(root_ + directory);
+  sandbox_.createDirectory(directory);
   return directory;
 }
 
 void tSimulator::setInterfacePathContent(const tDeviceNode& node, const std::string& content) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
-  writeFile(root_ + node.directory + "/interfacePath", content.data(), content.size());
+  sandbox_.writeFile(node.directory + "/interfacePath", content.data(), content.size());
 }
 
 void tSimulator::wrapModels(
@@ -286,31 +238,18 @@ tDeviceNode* tSimulator::openNodeOf(int descriptor) const {
 void tSimulator::writeSmBiosDump(const std::vector<std::uint8_t>& bytes) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
-  writeFile(root_ + kSmBiosDumpPath, bytes.data(), bytes.size());
+  sandbox_.writeSmBiosDump(bytes.data(), bytes.size());
 }
 
 void tSimulator::installTool(const std::string& name, const std::string& script) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
-  const std::string path = root_ + kToolsDirectory + "/" + name;
-  writeFile(path, script.data(), script.size());
-  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec);
+  sandbox_.installTool(name, script);
 }
 
 std::vector<std::string> tSimulator::commands() const {
   std::lock_guard lock(lock_);
   return commands_;
-}
-
-std::string tSimulator::rewriteCommand(const std::string& command) const {
-  std::string result = startsWith(command, kSudoPrefix) ? command.substr(std::strlen(kSudoPrefix)) : command;
-  const std::string directory = kToolsDirectory;
-  for (std::size_t at = result.find(directory); at != std::string::npos;
-       at = result.find(directory, at + root_.size() + directory.size())) {
-    result.insert(at, root_);
-  }
-  return result;
 }
 
 // --- Faults and log ------------------------------------------------------------
@@ -490,7 +429,7 @@ int tSimulator::openPath(const char* path, int flags, mode_t mode) {
   noteSimulatedUse();
   if (faulted(tCall::kOpen)) return -1;
   // A device whose driver has gone is not there to open.
-  if (driver_ && driver_->gone() && startsWith(path, kDeviceDirectory)) {
+  if (driver_ && driver_->gone() && tSandbox::isDevicePath(path)) {
     errno = ENODEV;
     return -1;
   }
@@ -774,7 +713,7 @@ FILE* tSimulator::openPipe(const char* command, const char* mode) {
     if (command == nullptr) return nRealLibc::popen(command, mode);
     commands_.push_back(command);
     if (faulted(tCall::kPopen)) return nullptr;
-    rewritten = rewriteCommand(command);
+    rewritten = sandbox_.commandLine(command);
   }
   return nRealLibc::popen(rewritten.c_str(), mode);
 }
@@ -786,7 +725,7 @@ int tSimulator::runCommand(const char* command) {
   if (const auto fault = faults_.takeCallFault(tCall::kSystem)) return *fault;
   // The install tool is answered here; no command line reaches a shell.
   const int status = safeMode_.run(command);
-  if (status == 0 && !safeMode_.installed().empty()) images_.announce(root_, "SAFEMODE", safeMode_.installed().back().bytes);
+  if (status == 0 && !safeMode_.installed().empty()) images_.announce(sandbox_.root(), "SAFEMODE", safeMode_.installed().back().bytes);
   return status;
 }
 
@@ -804,13 +743,7 @@ int tSimulator::globPattern(const char* pattern, int flags, int (*onError)(const
   const std::size_t first = (flags & GLOB_APPEND) != 0 ? result->gl_pathc : 0;
   const int status = nRealLibc::glob(sandbox.c_str(), flags, onError, result);
   if (status != 0 && status != GLOB_NOMATCH) return status;
-  const std::size_t offset = (flags & GLOB_DOOFFS) != 0 ? result->gl_offs : 0;
-  for (std::size_t i = first; i < result->gl_pathc; ++i) {
-    char* match = result->gl_pathv[offset + i];
-    if (std::strncmp(match, root_.c_str(), root_.size()) == 0) {
-      std::memmove(match, match + root_.size(), std::strlen(match) - root_.size() + 1);
-    }
-  }
+  sandbox_.unrootMatches(result, first, flags);
   return status;
 }
 

@@ -39,6 +39,7 @@
 #include "sim/system/tFaultPlan.h"
 #include "sim/system/tImageAnnouncer.h"
 #include "sim/system/tRequestLog.h"
+#include "sim/system/tSandbox.h"
 #include "sim/system/tSafeModeInstaller.h"
 
 namespace nKESTRELSIM {
@@ -70,7 +71,7 @@ class tSimulator final : public iServedSystem {
   void start(const std::string& root = "", bool createRoot = true);
   void stop();
   bool isStarted() const noexcept;
-  const std::string& root() const noexcept { return root_; }
+  const std::string& root() const noexcept { return sandbox_.root(); }
   // Where a path the program uses lies in the sandbox ("" when the path
   // is not simulated).
   std::string sandboxPath(const std::string& path) const;
@@ -216,7 +217,6 @@ class tSimulator final : public iServedSystem {
   void endRegistrations(int descriptor, std::uint32_t notificationId, bool everyId);
   std::size_t deliver(const tDeviceNode* node, std::uint32_t notificationId, std::uint16_t eventType,
                       std::span<const std::uint8_t> data);
-  std::string rewriteCommand(const std::string& command) const;
   // Under the lock: expiries that are due; the next watchdog deadline on
   // real time (none on manual time, which does not move by itself).
   void expireDueWatchdogs();
@@ -230,8 +230,7 @@ class tSimulator final : public iServedSystem {
   bool ownsSocket(int descriptor) const;
 
   mutable std::recursive_mutex lock_;
-  std::string root_;
-  bool ownsRoot_ = false;
+  tSandbox sandbox_;
   std::vector<std::unique_ptr<tDeviceNode>> nodes_;
   std::map<int, tOpenDevice> openDevices_;
   std::vector<tRegistration> registrations_;
