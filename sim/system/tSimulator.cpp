@@ -33,7 +33,6 @@ namespace {
 
 std::atomic<tSimulator*> gActive{nullptr};
 
-constexpr std::uint16_t kGenericNetlinkFamily = 0x1A;
 std::string safeName(std::string text) {
   for (char& c : text) {
     if (c == '/' || c == '\\') c = '_';
@@ -136,7 +135,7 @@ void tSimulator::forgetEverything() {
   tSimulatedClock::instance().useRealTime();
   hub_.clear();
   openDevices_.clear();
-  registrations_.clear();
+  registry_.clear();
   driver_.reset();
   nodes_.clear();
   faults_.clear();
@@ -294,7 +293,7 @@ void tSimulator::clearRequests() {
 
 std::vector<tRegistration> tSimulator::registrations() const {
   std::lock_guard lock(lock_);
-  return registrations_;
+  return registry_.all();
 }
 
 std::vector<std::uint32_t> tSimulator::ports() const {
@@ -304,30 +303,13 @@ std::vector<std::uint32_t> tSimulator::ports() const {
 
 std::vector<std::uint8_t> tSimulator::buildMessage(std::uint64_t cookie, std::uint16_t eventType,
                                                    std::span<const std::uint8_t> data) {
-  tDriverMessage message{};
-  const std::size_t dataLength = std::min<std::size_t>(data.size(), kMaxEventData);
-  message.length = static_cast<std::uint32_t>(kMessageHeaderSize + dataLength);
-  message.type = kGenericNetlinkFamily;
-  message.header[0] = 1;  // command
-  message.header[1] = 1;  // version
-  message.eventType = eventType;
-  message.cookie = cookie;
-  message.dataLength = static_cast<std::uint32_t>(dataLength);
-  if (dataLength != 0) std::memcpy(message.data, data.data(), dataLength);
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&message);
-  return {bytes, bytes + message.length};
+  return tNotificationRegistry::buildMessage(cookie, eventType, data);
 }
 
 std::size_t tSimulator::deliver(const tDeviceNode* node, std::uint32_t notificationId, std::uint16_t eventType,
                                 std::span<const std::uint8_t> data) {
-  std::size_t delivered = 0;
-  for (const auto& registration : registrations_) {
-    if (registration.notificationId != notificationId) continue;
-    if (node != nullptr && openNodeOf(registration.descriptor) != node) continue;
-    const auto message = buildMessage(registration.cookie, eventType, data);
-    if (hub_.send(registration.portId, message)) ++delivered;
-  }
-  return delivered;
+  return registry_.deliver(notificationId, eventType, data,
+                           [&](int descriptor) { return node == nullptr || openNodeOf(descriptor) == node; });
 }
 
 std::size_t tSimulator::sendNotification(std::uint32_t notificationId, std::span<const std::uint8_t> data) {
@@ -466,7 +448,7 @@ int tSimulator::closeDescriptor(int descriptor) {
     if (driver_) driver_->close(descriptor);
     const auto open = openDevices_.find(descriptor);
     if (open != openDevices_.end()) {
-      endRegistrations(descriptor, 0, true);
+      registry_.end(descriptor, 0, true);
       const tOpenDevice device = open->second;
       openDevices_.erase(open);
       if (device.node->model) {
@@ -556,28 +538,15 @@ int tSimulator::registerNotification(int descriptor, tDeviceNode& node, const vo
     errno = entry.error;
     return -1;
   }
-  // Registering an id again on the same descriptor replaces the registration.
-  std::erase_if(registrations_, [&](const tRegistration& registration) {
-    return registration.descriptor == descriptor && registration.notificationId == record.notificationId;
-  });
-  registrations_.push_back({node.interfaceName, descriptor, record.cookie, record.portId, record.notificationId});
+  registry_.add({node.interfaceName, descriptor, record.cookie, record.portId, record.notificationId});
   return 0;
 }
 
 // The driver ends a registration with the end message.
 int tSimulator::unregisterNotification(int descriptor, tDeviceNode& node, std::uint64_t notificationId) {
   log_.add({node.interfaceName, node.directory, kUnregisterNotification, {}, 0, notificationId, 0});
-  endRegistrations(descriptor, static_cast<std::uint32_t>(notificationId), false);
+  registry_.end(descriptor, static_cast<std::uint32_t>(notificationId), false);
   return 0;
-}
-
-void tSimulator::endRegistrations(int descriptor, std::uint32_t notificationId, bool everyId) {
-  std::erase_if(registrations_, [&](const tRegistration& registration) {
-    if (registration.descriptor != descriptor) return false;
-    if (!everyId && registration.notificationId != notificationId) return false;
-    hub_.send(registration.portId, buildMessage(registration.cookie, kEventEnd, {}));
-    return true;
-  });
 }
 
 bool tSimulator::ownsSocket(int descriptor) const {

@@ -38,6 +38,7 @@
 #include "sim/system/tDeviceNode.h"
 #include "sim/system/tFaultPlan.h"
 #include "sim/system/tImageAnnouncer.h"
+#include "sim/system/tNotificationRegistry.h"
 #include "sim/system/tRequestLog.h"
 #include "sim/system/tSandbox.h"
 #include "sim/system/tSafeModeInstaller.h"
@@ -49,14 +50,6 @@ class tHostControllerModel;
 class tMartenModel;
 class tTriggerRouterModel;
 class tWatchdogModel;
-
-struct tRegistration {
-  std::string interfaceName;
-  int descriptor = -1;
-  std::uint64_t cookie = 0;
-  std::uint32_t portId = 0;
-  std::uint32_t notificationId = 0;
-};
 
 class tSimulator final : public iServedSystem {
  public:
@@ -214,7 +207,6 @@ class tSimulator final : public iServedSystem {
   int transfer(const tOpenDevice& device, unsigned long request, void* argument);
   int registerNotification(int descriptor, tDeviceNode& node, const void* argument);
   int unregisterNotification(int descriptor, tDeviceNode& node, std::uint64_t notificationId);
-  void endRegistrations(int descriptor, std::uint32_t notificationId, bool everyId);
   std::size_t deliver(const tDeviceNode* node, std::uint32_t notificationId, std::uint16_t eventType,
                       std::span<const std::uint8_t> data);
   // Under the lock: expiries that are due; the next watchdog deadline on
@@ -233,8 +225,8 @@ class tSimulator final : public iServedSystem {
   tSandbox sandbox_;
   std::vector<std::unique_ptr<tDeviceNode>> nodes_;
   std::map<int, tOpenDevice> openDevices_;
-  std::vector<tRegistration> registrations_;
   tNetlinkHub hub_;
+  tNotificationRegistry registry_{hub_};
   tFaultPlan faults_;
   tRequestLog log_;
   std::vector<std::string> commands_;
