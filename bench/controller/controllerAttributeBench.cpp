@@ -7,9 +7,9 @@
 
 #include <cstdlib>
 
-#include "tHostControllerModel.h"
-#include "tProfile.h"
-#include "tSimulator.h"
+#include "sim/models/tHostControllerModel.h"
+#include "sim/profile/tProfile.h"
+#include "sim/system/tSimulator.h"
 
 namespace {
 

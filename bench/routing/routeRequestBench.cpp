@@ -13,7 +13,7 @@
 #include <string>
 
 #include "platform/driverWireFormat.h"
-#include "tSimulator.h"
+#include "sim/system/tSimulator.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "tDriverHost.h"
-#include "tProfile.h"
-#include "tSimulator.h"
+#include "sim/driver/tDriverHost.h"
+#include "sim/profile/tProfile.h"
+#include "sim/system/tSimulator.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "platform/cZeSmBiosLinuxProvider.h"
-#include "tSmBiosBoard.h"
+#include "sim/smbios/tSmBiosBoard.h"
 
 namespace {
 

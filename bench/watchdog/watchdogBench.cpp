@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/driverWireFormat.h"
-#include "tSimulator.h"
+#include "sim/system/tSimulator.h"
 
 namespace {
 

@@ -26,8 +26,8 @@
 #include <nlohmann/json.hpp>
 
 #include "../hostileDriver/hostileChecks.h"
-#include "tProfile.h"
-#include "tSimulator.h"
+#include "sim/profile/tProfile.h"
+#include "sim/system/tSimulator.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tHostileModel.h"
-#include "tSimulator.h"
+#include "sim/models/tHostileModel.h"
+#include "sim/system/tSimulator.h"
 
 namespace hostile {
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "hostileChecks.h"
-#include "tProfile.h"
+#include "sim/profile/tProfile.h"
 
 namespace {
 

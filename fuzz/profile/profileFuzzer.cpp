@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "profileChecks.h"
-#include "tProfile.h"
+#include "sim/profile/profileChecks.h"
+#include "sim/profile/tProfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   nlohmann::json document;

@@ -24,13 +24,13 @@
 #include <vector>
 
 #include "platform/driverWireFormat.h"
-#include "tDriverChannel.h"
-#include "tDriverHost.h"
-#include "tFrameAssembler.h"
-#include "tHostileModel.h"
-#include "tProfile.h"
-#include "tReentryGuard.h"
-#include "tSimulator.h"
+#include "sim/driver/tDriverChannel.h"
+#include "sim/driver/tDriverHost.h"
+#include "sim/driver/tFrameAssembler.h"
+#include "sim/libc/tReentryGuard.h"
+#include "sim/models/tHostileModel.h"
+#include "sim/profile/tProfile.h"
+#include "sim/system/tSimulator.h"
 
 namespace {
 

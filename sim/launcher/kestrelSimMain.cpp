@@ -16,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "profileSearch.h"
-#include "tDescriptorLimit.h"
-#include "tDriverHost.h"
-#include "tLaunchEnvironment.h"
-#include "tLaunchSignals.h"
-#include "tProfile.h"
-#include "tSimulator.h"
-#include "tStandardStreams.h"
+#include "sim/driver/tDriverHost.h"
+#include "sim/launcher/profileSearch.h"
+#include "sim/launcher/tDescriptorLimit.h"
+#include "sim/launcher/tLaunchEnvironment.h"
+#include "sim/launcher/tLaunchSignals.h"
+#include "sim/launcher/tStandardStreams.h"
+#include "sim/profile/tProfile.h"
+#include "sim/system/tSimulator.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "profileSearch.h"
+#include "sim/launcher/profileSearch.h"
 
 #include <algorithm>
 #include <filesystem>

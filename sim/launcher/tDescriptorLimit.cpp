@@ -1,4 +1,4 @@
-#include "tDescriptorLimit.h"
+#include "sim/launcher/tDescriptorLimit.h"
 
 namespace nKESTRELSIM {
 

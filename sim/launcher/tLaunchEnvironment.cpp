@@ -1,4 +1,4 @@
-#include "tLaunchEnvironment.h"
+#include "sim/launcher/tLaunchEnvironment.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "tLaunchSignals.h"
+#include "sim/launcher/tLaunchSignals.h"
 
 #include <signal.h>
 

@@ -1,4 +1,4 @@
-#include "tStandardStreams.h"
+#include "sim/launcher/tStandardStreams.h"
 
 #include <fcntl.h>
 #include <unistd.h>

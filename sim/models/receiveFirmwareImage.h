@@ -24,8 +24,11 @@ struct tReceivedImages {
 };
 
 // Receives one image from an updateFirmware request (tBufferInput) and
-// answers the driver status `status`.
+// answers the driver status `status`; an accepted image is announced to
+// `events` as one for `target`.
 struct tDriverRequest;
-void receiveFirmwareImage(tDriverRequest& request, tReceivedImages& received, std::int32_t status);
+class iDriverEvents;
+void receiveFirmwareImage(tDriverRequest& request, tReceivedImages& received, std::int32_t status,
+                          iDriverEvents& events, const char* target);
 
 }  // namespace nKESTRELSIM

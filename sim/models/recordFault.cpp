@@ -1,4 +1,4 @@
-#include "recordFault.h"
+#include "sim/models/recordFault.h"
 
 #include <cstddef>
 #include <cstring>

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "tDriverRequest.h"
+#include "sim/models/tDriverRequest.h"
 
 namespace nKESTRELSIM {
 

@@ -1,4 +1,4 @@
-#include "tAttributeStore.h"
+#include "sim/models/tAttributeStore.h"
 
 #include <cstring>
 

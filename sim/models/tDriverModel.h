@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "iDriverEvents.h"
-#include "tDriverRequest.h"
+#include "sim/models/iDriverEvents.h"
+#include "sim/models/tDriverRequest.h"
 
 namespace nKESTRELSIM {
 

@@ -1,10 +1,10 @@
-#include "tHostControllerFamilyModel.h"
+#include "sim/models/tHostControllerFamilyModel.h"
 
 #include <cerrno>
 
 #include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"
-#include "userMemory.h"
+#include "sim/models/userMemory.h"
 
 namespace nKESTRELSIM {
 

@@ -2,8 +2,8 @@
 // chip, watchdog): the attribute requests they share.
 #pragma once
 
-#include "tAttributeStore.h"
-#include "tDriverModel.h"
+#include "sim/models/tAttributeStore.h"
+#include "sim/models/tDriverModel.h"
 
 namespace nKESTRELSIM {
 

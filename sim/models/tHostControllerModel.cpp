@@ -1,4 +1,4 @@
-#include "tHostControllerModel.h"
+#include "sim/models/tHostControllerModel.h"
 
 #include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"
@@ -24,11 +24,11 @@ tHostControllerModel::tHostControllerModel() {
   attributes().setText(kUserText, "");
 }
 
-bool tHostControllerModel::handleOwn(tDriverRequest& request, iDriverEvents& /*events*/) {
+bool tHostControllerModel::handleOwn(tDriverRequest& request, iDriverEvents& events) {
   if (request.code == kGetSmBiosData) {
     smBios_.answer(request);
   } else if (request.code == kUpdateFirmware) {
-    receiveFirmwareImage(request, images_, firmwareStatus_);
+    receiveFirmwareImage(request, images_, firmwareStatus_, events, "BIOS");
   } else {
     return false;
   }

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "tHostControllerFamilyModel.h"
-#include "receiveFirmwareImage.h"
-#include "tSmBiosSource.h"
+#include "sim/models/receiveFirmwareImage.h"
+#include "sim/models/tHostControllerFamilyModel.h"
+#include "sim/models/tSmBiosSource.h"
 
 namespace nKESTRELSIM {
 

@@ -1,11 +1,11 @@
-#include "tHostileModel.h"
+#include "sim/models/tHostileModel.h"
 
 #include <cerrno>
 #include <cstring>
 
 #include "platform/driverWireFormat.h"
-#include "recordFault.h"
-#include "userMemory.h"
+#include "sim/models/recordFault.h"
+#include "sim/models/userMemory.h"
 
 namespace nKESTRELSIM {
 namespace {

@@ -14,7 +14,7 @@
 #include <memory>
 #include <span>
 
-#include "tDriverModel.h"
+#include "sim/models/tDriverModel.h"
 
 namespace nKESTRELSIM {
 

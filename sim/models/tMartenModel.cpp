@@ -1,4 +1,4 @@
-#include "tMartenModel.h"
+#include "sim/models/tMartenModel.h"
 
 #include "platform/driverWireFormat.h"
 
@@ -10,9 +10,9 @@ tMartenModel::tMartenModel() {
   attributes().setText(0x18000000, "");  // the user text, companion copy
 }
 
-bool tMartenModel::handleOwn(tDriverRequest& request, iDriverEvents& /*events*/) {
+bool tMartenModel::handleOwn(tDriverRequest& request, iDriverEvents& events) {
   if (request.code != nKESTREL1400::nDriverWire::kUpdateMartenFirmware) return false;
-  receiveFirmwareImage(request, images_, firmwareStatus_);
+  receiveFirmwareImage(request, images_, firmwareStatus_, events, "MARTEN");
   return true;
 }
 

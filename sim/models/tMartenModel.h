@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "tHostControllerFamilyModel.h"
-#include "receiveFirmwareImage.h"
+#include "sim/models/receiveFirmwareImage.h"
+#include "sim/models/tHostControllerFamilyModel.h"
 
 namespace nKESTRELSIM {
 

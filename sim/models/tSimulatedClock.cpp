@@ -1,4 +1,4 @@
-#include "tSimulatedClock.h"
+#include "sim/models/tSimulatedClock.h"
 
 namespace nKESTRELSIM {
 

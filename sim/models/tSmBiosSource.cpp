@@ -1,8 +1,8 @@
-#include "tSmBiosSource.h"
+#include "sim/models/tSmBiosSource.h"
 
 #include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"
-#include "userMemory.h"
+#include "sim/models/userMemory.h"
 
 namespace nKESTRELSIM {
 

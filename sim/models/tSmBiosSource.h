@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tDriverRequest.h"
+#include "sim/models/tDriverRequest.h"
 
 namespace nKESTRELSIM {
 

@@ -1,4 +1,4 @@
-#include "tTriggerRouterModel.h"
+#include "sim/models/tTriggerRouterModel.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,7 +7,7 @@
 
 #include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"
-#include "userMemory.h"
+#include "sim/models/userMemory.h"
 
 namespace nKESTRELSIM {
 

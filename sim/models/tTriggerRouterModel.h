@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/driverWireFormat.h"
-#include "tDriverModel.h"
+#include "sim/models/tDriverModel.h"
 
 namespace nKESTRELSIM {
 

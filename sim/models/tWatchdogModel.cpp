@@ -1,4 +1,4 @@
-#include "tWatchdogModel.h"
+#include "sim/models/tWatchdogModel.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,7 +6,7 @@
 
 #include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"
-#include "userMemory.h"
+#include "sim/models/userMemory.h"
 
 namespace nKESTRELSIM {
 

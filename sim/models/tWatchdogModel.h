@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "tHostControllerFamilyModel.h"
-#include "tSimulatedClock.h"
+#include "sim/models/tHostControllerFamilyModel.h"
+#include "sim/models/tSimulatedClock.h"
 
 namespace nKESTRELSIM {
 

@@ -1,4 +1,4 @@
-#include "smBiosDumpFile.h"
+#include "sim/smbios/smBiosDumpFile.h"
 
 #include <fstream>
 #include <stdexcept>

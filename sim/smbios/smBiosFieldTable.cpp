@@ -1,4 +1,4 @@
-#include "smBiosFieldTable.h"
+#include "sim/smbios/smBiosFieldTable.h"
 
 #include <stdexcept>
 #include <string>

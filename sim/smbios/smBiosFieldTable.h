@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "tSmBiosStructure.h"
+#include "sim/smbios/tSmBiosStructure.h"
 
 namespace nKESTRELSIM::nSMBIOS {
 

@@ -1,11 +1,11 @@
-#include "tSmBiosBoard.h"
+#include "sim/smbios/tSmBiosBoard.h"
 
 #include <cctype>
 #include <fstream>
 #include <stdexcept>
 #include <string_view>
 
-#include "smBiosFieldTable.h"
+#include "sim/smbios/smBiosFieldTable.h"
 
 namespace nKESTRELSIM::nSMBIOS {
 namespace {

@@ -15,7 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tSmBiosTableBuilder.h"
+#include "sim/smbios/tSmBiosTableBuilder.h"
 
 namespace nKESTRELSIM::nSMBIOS {
 

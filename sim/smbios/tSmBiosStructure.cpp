@@ -1,4 +1,4 @@
-#include "tSmBiosStructure.h"
+#include "sim/smbios/tSmBiosStructure.h"
 
 #include <stdexcept>
 

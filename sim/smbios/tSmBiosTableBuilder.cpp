@@ -1,6 +1,6 @@
-#include "tSmBiosTableBuilder.h"
+#include "sim/smbios/tSmBiosTableBuilder.h"
 
-#include "smBiosFieldTable.h"
+#include "sim/smbios/smBiosFieldTable.h"
 
 namespace nKESTRELSIM::nSMBIOS {
 namespace {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "tSmBiosStructure.h"
+#include "sim/smbios/tSmBiosStructure.h"
 
 namespace nKESTRELSIM::nSMBIOS {
 

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "sim/models/tWatchdogModel.h"
 #include "simulatedBoard.h"
-#include "tWatchdogModel.h"
 
 namespace {
 

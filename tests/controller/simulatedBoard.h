@@ -10,10 +10,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "tMartenModel.h"
-#include "tHostControllerModel.h"
-#include "tProfile.h"
-#include "tSimulator.h"
+#include "sim/models/tHostControllerModel.h"
+#include "sim/models/tMartenModel.h"
+#include "sim/profile/tProfile.h"
+#include "sim/system/tSimulator.h"
 
 class SimulatedBoard : public ::testing::Test {
  protected:

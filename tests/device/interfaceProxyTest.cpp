@@ -14,8 +14,8 @@
 #include "codegen/tInterfaceProxy_routing.h"
 #include "kestrel/kestrel.h"
 #include "platform/tDeviceInterfaceIterator.h"
+#include "sim/models/tHostControllerModel.h"
 #include "simulatedController.h"
-#include "tHostControllerModel.h"
 
 using namespace nKESTREL1400;
 using nKESTREL1400::nDriverWire::tReservationConflict;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/tStatus.h"
-#include "tSimulator.h"
+#include "sim/system/tSimulator.h"
 
 // Started in the constructor, so that members of derived fixtures already
 // meet the simulator; stopped after they are gone.

@@ -10,8 +10,8 @@
 
 #include "kestrel/quill_ra_kestrel.h"
 #include "platform/tStatusReport.h"
-#include "tSimulator.h"
-#include "tTriggerRouterModel.h"
+#include "sim/models/tTriggerRouterModel.h"
+#include "sim/system/tSimulator.h"
 
 // What the framework's allocator was asked for, and whether it refuses.
 struct tAllocatorLog {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "platform/driverWireFormat.h"
+#include "sim/models/tTriggerRouterModel.h"
 #include "simulatedController.h"
-#include "tTriggerRouterModel.h"
 #include "tools/quillhost/tFrameworkStatus.h"
 
 using quillhost::tFrameworkStatus;

@@ -14,9 +14,9 @@
 #include "firmware/firmwareFileWriter.h"
 #include "platform/driverWireFormat.h"
 #include "sharedDriverFixture.h"
-#include "tDriverChannel.h"
-#include "tFrameAssembler.h"
-#include "tWatchdogModel.h"
+#include "sim/driver/tDriverChannel.h"
+#include "sim/driver/tFrameAssembler.h"
+#include "sim/models/tWatchdogModel.h"
 
 namespace {
 

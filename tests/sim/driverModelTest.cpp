@@ -11,10 +11,10 @@
 #include "kestrel/kestrel.h"
 #include "platform/tIONotification.h"
 #include "platform/tIONotificationReader.h"
+#include "sim/models/tHostControllerModel.h"
+#include "sim/models/tTriggerRouterModel.h"
+#include "sim/models/tWatchdogModel.h"
 #include "simulatedController.h"
-#include "tHostControllerModel.h"
-#include "tTriggerRouterModel.h"
-#include "tWatchdogModel.h"
 
 using namespace nKESTREL1400;
 using nKESTREL1400::nBRIO000::tIONotification;

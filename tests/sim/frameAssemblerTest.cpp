@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tFrameAssembler.h"
+#include "sim/driver/tFrameAssembler.h"
 
 namespace {
 

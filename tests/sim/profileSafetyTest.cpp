@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tProfile.h"
+#include "sim/profile/tProfile.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "sim/models/tHostControllerModel.h"
+#include "sim/models/tTriggerRouterModel.h"
+#include "sim/profile/tProfile.h"
 #include "simulatedController.h"
-#include "tHostControllerModel.h"
-#include "tProfile.h"
-#include "tTriggerRouterModel.h"
 
 namespace {
 

@@ -19,10 +19,10 @@
 
 #include "kestrel/kestrel.h"
 #include "kestrel/quill_ra_kestrel.h"
-#include "tDriverHost.h"
-#include "tProfile.h"
-#include "tSimulator.h"
-#include "tTriggerRouterModel.h"
+#include "sim/driver/tDriverHost.h"
+#include "sim/models/tTriggerRouterModel.h"
+#include "sim/profile/tProfile.h"
+#include "sim/system/tSimulator.h"
 #include "tools/quillhost/tFrameworkStatus.h"
 
 namespace nSharedDriver {

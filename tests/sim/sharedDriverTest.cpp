@@ -7,9 +7,9 @@
 #include "kestrel/kestrel.h"
 #include "kestrel/quill_ra_kestrel.h"
 #include "sharedDriverFixture.h"
-#include "tDriverChannel.h"
-#include "tTriggerRouterModel.h"
-#include "tWatchdogModel.h"
+#include "sim/driver/tDriverChannel.h"
+#include "sim/models/tTriggerRouterModel.h"
+#include "sim/models/tWatchdogModel.h"
 #include "tools/quillhost/tFrameworkStatus.h"
 
 namespace {

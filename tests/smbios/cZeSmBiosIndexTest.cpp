@@ -11,7 +11,7 @@
 
 #include "platform/cZeSmBiosIndex.h"
 #include "platform/cZeSmBiosTable.h"
-#include "tSmBiosBoard.h"
+#include "sim/smbios/tSmBiosBoard.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <string>
 
-#include "smBiosDumpFile.h"
+#include "sim/smbios/smBiosDumpFile.h"
+#include "sim/smbios/tSmBiosTableBuilder.h"
 #include "smBiosTestProviders.h"
-#include "tSmBiosTableBuilder.h"
 
 namespace nKESTREL1400::nZESMBIOS_1_1 {
 namespace {

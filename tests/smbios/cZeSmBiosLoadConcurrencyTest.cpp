@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "sim/smbios/tSmBiosTableBuilder.h"
 #include "smBiosTestProviders.h"
-#include "tSmBiosTableBuilder.h"
 
 namespace nKESTREL1400::nZESMBIOS_1_1 {
 namespace {

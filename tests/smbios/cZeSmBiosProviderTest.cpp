@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "smBiosFieldTable.h"
+#include "sim/smbios/smBiosFieldTable.h"
+#include "sim/smbios/tSmBiosTableBuilder.h"
 #include "smBiosTestProviders.h"
-#include "tSmBiosTableBuilder.h"
 
 namespace nKESTREL1400::nZESMBIOS_1_1 {
 namespace {

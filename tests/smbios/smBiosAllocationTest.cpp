@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "allocationCounter.h"
+#include "sim/smbios/tSmBiosTableBuilder.h"
 #include "smBiosTestProviders.h"
-#include "tSmBiosTableBuilder.h"
 
 namespace nKESTREL1400::nZESMBIOS_1_1 {
 namespace {

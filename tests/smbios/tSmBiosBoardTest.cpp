@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "smBiosFieldTable.h"
+#include "sim/smbios/smBiosFieldTable.h"
+#include "sim/smbios/tSmBiosBoard.h"
 #include "smBiosTestProviders.h"
-#include "tSmBiosBoard.h"
 
 namespace nKESTRELSIM::nSMBIOS {
 namespace {

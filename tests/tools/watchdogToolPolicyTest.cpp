@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <kestrel/kestrel.h>
 
+#include "sim/models/tWatchdogModel.h"
 #include "simulatedController.h"
-#include "tWatchdogModel.h"
 #include "tools/kestrelctl/attributeCatalog.h"
 #include "tools/kestrelctl/watchdogCommands.h"
 #include "tools/kestrelctl/watchdogVocabulary.h"

@@ -10,8 +10,8 @@
 #include <future>
 #include <vector>
 
+#include "sim/models/tWatchdogModel.h"
 #include "simulatedController.h"
-#include "tWatchdogModel.h"
 
 // The outcome of one KESTREL_waitForWatchdogNotification.
 struct tWaitResult {

@@ -1,0 +1,375 @@
+#include "sim/system/tSimulator.h"
+
+#include <linux/netlink.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "platform/driverWireFormat.h"
+#include "sim/driver/tDriverClient.h"
+#include "sim/libc/realLibc.h"
+#include "sim/libc/tReentryGuard.h"
+#include "sim/models/tHostControllerModel.h"
+#include "sim/models/tMartenModel.h"
+#include "sim/models/tSimulatedClock.h"
+#include "sim/models/tTriggerRouterModel.h"
+#include "sim/models/tWatchdogModel.h"
+#include "sim/models/userMemory.h"
+#include "sim/system/tNodeEvents.h"
+
+namespace nKESTRELSIM {
+
+using namespace nKESTREL1400::nDriverWire;
+
+namespace {
+
+std::atomic<tSimulator*> gActive{nullptr};
+
+std::string safeName(std::string text) {
+  for (char& c : text) {
+    if (c == '/' || c == '\\') c = '_';
+  }
+  return text;
+}
+
+}  // namespace
+
+tSimulator& tSimulator::instance() {
+  static tSimulator* simulator = [] {
+    auto* created = new tSimulator();  // outlives every static destructor
+    pthread_atfork(&lockForFork, &unlockAfterFork, &restartInChild);
+    return created;
+  }();
+  return *simulator;
+}
+
+namespace {
+// Created at load, before the program can call the library: the library's
+// fork handlers, installed later, then take its locks before this one.
+[[maybe_unused]] tSimulator& gLoaded = tSimulator::instance();
+}  // namespace
+
+// A fork sees the simulator between calls, never halfway through one. The
+// child goes on with its own copy of the simulated driver; its lock starts
+// again, since the owner recorded in the parent's is not a thread of the child.
+void tSimulator::lockForFork() {
+  tSimulator& simulator = instance();
+  simulator.lock_.lock();
+  if (simulator.driver_) {
+    tReentryGuard guard;
+    simulator.driver_->prepareFork();
+  }
+}
+
+void tSimulator::unlockAfterFork() {
+  tSimulator& simulator = instance();
+  if (simulator.driver_) {
+    tReentryGuard guard;
+    simulator.driver_->parentAfterFork();
+  }
+  simulator.lock_.unlock();
+}
+
+void tSimulator::restartInChild() {
+  tSimulator& simulator = instance();
+  new (&simulator.lock_) std::recursive_mutex();
+  if (simulator.driver_) {
+    tReentryGuard guard;
+    simulator.driver_->childAfterFork();
+  }
+}
+
+tSimulator* tSimulator::active() noexcept { return gActive.load(std::memory_order_acquire); }
+
+bool tSimulator::isStarted() const noexcept { return active() == this; }
+
+void tSimulator::start(const std::string& root, bool createRoot) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  forgetEverything();
+  sandbox_.open(root, createRoot);
+  gActive.store(this, std::memory_order_release);
+}
+
+void tSimulator::stop() {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  forgetEverything();
+}
+
+void tSimulator::forgetEverything() {
+  gActive.store(nullptr, std::memory_order_release);
+  tSimulatedClock::instance().useRealTime();
+  hub_.clear();
+  openDevices_.clear();
+  registry_.clear();
+  driver_.reset();
+  nodes_.clear();
+  faults_.clear();
+  log_.reset();
+  commands_.clear();
+  safeMode_.forget();
+  images_.forget();
+  sandbox_.close();
+}
+
+std::string tSimulator::sandboxPath(const std::string& path) const { return sandbox_.pathFor(path); }
+
+// --- Device interfaces -----------------------------------------------------
+
+tDeviceNode& tSimulator::addInterface(const std::string& interfaceName, const std::string& suffix,
+                                      const std::string& driver, bool createFiles) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  auto node = std::make_unique<tDeviceNode>();
+  node->interfaceName = interfaceName;
+  node->suffix = suffix;
+  node->driver = driver;
+  node->directory = "/proc/driver/ze/" + driver + "/deviceInterfaces/" + interfaceName + "\\" + suffix;
+  node->devicePath = "/dev/zesim/" + safeName(driver) + "/" + safeName(interfaceName + "-" + suffix);
+  node->model = makeModel(interfaceName);
+  if (createFiles) {
+    const std::string& content = node->devicePath;
+    sandbox_.writeFile(node->directory + "/interfacePath", content.data(), content.size());
+    sandbox_.createDeviceNode(node->devicePath);
+  }
+  nodes_.push_back(std::move(node));
+  return *nodes_.back();
+}
+
+std::string tSimulator::addDirectory(const std::string& directoryName, const std::string& driver) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  const std::string directory = "/proc/driver/ze/" + driver + "/deviceInterfaces/" + directoryName;
+  sandbox_.createDirectory(directory);
+  return directory;
+}
+
+void tSimulator::setInterfacePathContent(const tDeviceNode& node, const std::string& content) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  sandbox_.writeFile(node.directory + "/interfacePath", content.data(), content.size());
+}
+
+void tSimulator::wrapModels(
+    const std::function<std::unique_ptr<tDriverModel>(std::unique_ptr<tDriverModel>)>& wrap) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  for (auto& node : nodes_) node->model = wrap(std::move(node->model));
+}
+
+std::vector<const tDeviceNode*> tSimulator::interfaces() const {
+  std::lock_guard lock(lock_);
+  std::vector<const tDeviceNode*> result;
+  for (const auto& node : nodes_) result.push_back(node.get());
+  return result;
+}
+
+tDriverModel& tSimulator::modelOf(const std::string& interfaceName, std::size_t index) const {
+  std::lock_guard lock(lock_);
+  for (const auto& node : nodes_) {
+    if (node->interfaceName != interfaceName || !node->model) continue;
+    if (index-- == 0) return *node->model;
+  }
+  throw std::out_of_range("kestrel-sim: no instance of " + interfaceName);
+}
+
+tHostControllerModel& tSimulator::hostController(std::size_t index) {
+  return static_cast<tHostControllerModel&>(modelOf("hostController_hostController", index));
+}
+tMartenModel& tSimulator::marten(std::size_t index) {
+  return static_cast<tMartenModel&>(modelOf("hostController_hostMarten", index));
+}
+tWatchdogModel& tSimulator::watchdog(std::size_t index) {
+  return static_cast<tWatchdogModel&>(modelOf("hostController_hostControllerWatchdog", index));
+}
+tTriggerRouterModel& tSimulator::triggerRouter(std::size_t index) {
+  return static_cast<tTriggerRouterModel&>(modelOf("hostController_hostControllerTriggerRouter", index));
+}
+
+tDeviceNode* tSimulator::nodeAt(const std::string& devicePath) const {
+  for (const auto& node : nodes_) {
+    if (node->devicePath == devicePath) return node.get();
+  }
+  return nullptr;
+}
+
+tDeviceNode* tSimulator::openNodeOf(int descriptor) const {
+  const auto found = openDevices_.find(descriptor);
+  return found == openDevices_.end() ? nullptr : found->second.node;
+}
+
+// --- Files -------------------------------------------------------------------
+
+void tSimulator::writeSmBiosDump(const std::vector<std::uint8_t>& bytes) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  sandbox_.writeSmBiosDump(bytes.data(), bytes.size());
+}
+
+void tSimulator::installTool(const std::string& name, const std::string& script) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  sandbox_.installTool(name, script);
+}
+
+std::vector<std::string> tSimulator::commands() const {
+  std::lock_guard lock(lock_);
+  return commands_;
+}
+
+// --- Faults and log ------------------------------------------------------------
+
+void tSimulator::failRequests(std::uint32_t code, unsigned count, tRequestFault fault) {
+  std::lock_guard lock(lock_);
+  faults_.addRequestFault(code, count, fault);
+}
+
+void tSimulator::failCalls(tCall call, unsigned count, int value) {
+  std::lock_guard lock(lock_);
+  faults_.addCallFault(call, count, value);
+}
+
+bool tSimulator::faulted(tCall call) {
+  const auto fault = faults_.takeCallFault(call);
+  if (fault) errno = *fault;
+  return fault.has_value();
+}
+
+std::vector<tLoggedRequest> tSimulator::requests() const {
+  std::lock_guard lock(lock_);
+  return log_.entries();
+}
+
+std::vector<tLoggedRequest> tSimulator::requests(std::uint32_t code) const {
+  std::lock_guard lock(lock_);
+  return log_.entriesOf(code);
+}
+
+void tSimulator::limitRequestLog(std::size_t count) {
+  std::lock_guard lock(lock_);
+  log_.limit(count);
+}
+
+void tSimulator::clearRequests() {
+  std::lock_guard lock(lock_);
+  log_.clear();
+}
+
+// --- Notifications ---------------------------------------------------------------
+
+std::vector<tRegistration> tSimulator::registrations() const {
+  std::lock_guard lock(lock_);
+  return registry_.all();
+}
+
+std::vector<std::uint32_t> tSimulator::ports() const {
+  std::lock_guard lock(lock_);
+  return hub_.ports();
+}
+
+std::vector<std::uint8_t> tSimulator::buildMessage(std::uint64_t cookie, std::uint16_t eventType,
+                                                   std::span<const std::uint8_t> data) {
+  return tNotificationRegistry::buildMessage(cookie, eventType, data);
+}
+
+std::size_t tSimulator::deliver(const tDeviceNode* node, std::uint32_t notificationId, std::uint16_t eventType,
+                                std::span<const std::uint8_t> data) {
+  return registry_.deliver(notificationId, eventType, data,
+                           [&](int descriptor) { return node == nullptr || openNodeOf(descriptor) == node; });
+}
+
+std::size_t tSimulator::sendNotification(std::uint32_t notificationId, std::span<const std::uint8_t> data) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  return deliver(nullptr, notificationId, kEventNotify, data);
+}
+
+std::size_t tSimulator::sendEnd(std::uint32_t notificationId) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  return deliver(nullptr, notificationId, kEventEnd, {});
+}
+
+bool tSimulator::sendRaw(std::uint32_t portId, std::span<const std::uint8_t> bytes) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  return hub_.send(portId, bytes);
+}
+
+std::size_t tSimulator::hangUpNotifications() {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  return hub_.hangUp();
+}
+
+void tSimulator::expireWatchdog(std::size_t index) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  tWatchdogModel& model = watchdog(index);
+  for (const auto& node : nodes_) {
+    if (node->model.get() != &model) continue;
+    tNodeEvents events(*this, node.get());
+    model.expire(events);
+  }
+}
+
+void tSimulator::useManualClock() { tSimulatedClock::instance().useManualTime(); }
+
+void tSimulator::advanceClock(std::chrono::nanoseconds step) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  tSimulatedClock::instance().advance(step);
+  expireDueWatchdogs();
+}
+
+void tSimulator::expireDueWatchdogs() {
+  for (const auto& node : nodes_) {
+    tNodeEvents events(*this, node.get());
+    if (auto* model = dynamic_cast<tWatchdogModel*>(node->model.get())) model->expireIfDue(events);
+    if (auto* router = dynamic_cast<tTriggerRouterModel*>(node->model.get())) router->demoteIfDue(events);
+  }
+}
+
+std::optional<std::chrono::steady_clock::time_point> tSimulator::nextRealDeadline() const {
+  std::optional<std::chrono::steady_clock::time_point> next;
+  if (tSimulatedClock::instance().isManual()) return next;
+  for (const auto& node : nodes_) {
+    const auto* model = dynamic_cast<const tWatchdogModel*>(node->model.get());
+    const auto* router = dynamic_cast<const tTriggerRouterModel*>(node->model.get());
+    const auto deadline = model != nullptr ? model->deadline() : router != nullptr ? router->deadline() : std::nullopt;
+    if (deadline && (!next || *deadline < *next)) next = deadline;
+  }
+  return next;
+}
+
+void tSimulator::limitReceivedImages(std::size_t count) {
+  std::lock_guard lock(lock_);
+  for (const auto& node : nodes_) {
+    if (auto* controller = dynamic_cast<tHostControllerModel*>(node->model.get())) controller->keepLatestImages(count);
+    if (auto* companion = dynamic_cast<tMartenModel*>(node->model.get())) companion->keepLatestImages(count);
+  }
+}
+
+bool tSimulator::demoteRoute(std::uint32_t ticket, std::size_t index) {
+  tReentryGuard guard;
+  std::lock_guard lock(lock_);
+  tTriggerRouterModel& model = triggerRouter(index);
+  for (const auto& node : nodes_) {
+    if (node->model.get() != &model) continue;
+    tNodeEvents events(*this, node.get());
+    return model.demote(ticket, events);
+  }
+  return false;
+}
+
+}  // namespace nKESTRELSIM
