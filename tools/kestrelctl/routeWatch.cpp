@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <mutex>
 
+#include <kestrel/kestrel.h>
 #include <nlohmann/json.hpp>
 
-#include "kestrel/kestrel.h"
 #include "tools/kestrelctl/output.h"
 #include "tools/kestrelctl/routeCommands.h"
 #include "tools/kestrelctl/routingClient.h"
