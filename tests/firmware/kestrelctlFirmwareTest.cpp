@@ -2,36 +2,26 @@
 // a controller, updates under kestrel-sim.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "programRun.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int exitCode;
-  std::string output;
-};
+using kestrelTest::runShell;
+using kestrelTest::tProgramRun;
 
-// `streams` "2>&1" for both, "2>/dev/null" for standard output alone.
-Outcome run(const std::string& command, const char* streams = "2>&1") {
-  Outcome outcome{-1, ""};
-  FILE* pipe = popen((command + " " + streams).c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  std::array<char, 4096> chunk{};
-  while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) outcome.output += chunk.data();
-  const int status = pclose(pipe);
-  outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
+// Standard output and standard error together; runShell keeps them apart.
+tProgramRun run(const std::string& command) {
+  return runShell(command, kestrelTest::tErrorOutput::kWithOutput);
 }
 
 std::string underSim(const std::string& profile, const std::string& arguments, const std::string& launcherOptions = "") {
@@ -69,7 +59,7 @@ class KestrelctlFirmware : public ::testing::Test {
     std::ofstream(path(name), std::ios::binary) << bytes;
     return bytes;
   }
-  Outcome pack(const std::string& target, const std::string& version, const std::string& images,
+  tProgramRun pack(const std::string& target, const std::string& version, const std::string& images,
                const std::string& output) const {
     return run(std::string(KESTRELCTL) + " firmware pack --target " + target + " --version " + version + " " + images +
                " -o " + path(output));
@@ -82,7 +72,7 @@ TEST_F(KestrelctlFirmware, PackedFilesInspectAsTheLibraryReadsThem) {
   writeImage("a.bin", 5000);
   writeImage("b.bin", 1);
   ASSERT_EQ(pack("BIOS", "1.5.0f0", path("a.bin") + " " + path("b.bin"), "bios.fw").exitCode, 0);
-  const Outcome inspect = run(std::string(KESTRELCTL) + " --json firmware inspect " + path("bios.fw"), "2>/dev/null");
+  const tProgramRun inspect = runShell(std::string(KESTRELCTL) + " --json firmware inspect " + path("bios.fw"));
   ASSERT_EQ(inspect.exitCode, 0) << inspect.output;
   const auto document = nlohmann::json::parse(inspect.output);
   EXPECT_EQ(document["acceptable"], true);
@@ -92,7 +82,7 @@ TEST_F(KestrelctlFirmware, PackedFilesInspectAsTheLibraryReadsThem) {
   // BIOS images install last section first.
   EXPECT_EQ(document["installOrder"][0], document["sections"][1]["offset"]);
   // Rows alone for scripts: no summary, no heading.
-  const Outcome rows = run(std::string(KESTRELCTL) + " firmware inspect --no-headings " + path("bios.fw"));
+  const tProgramRun rows = run(std::string(KESTRELCTL) + " firmware inspect --no-headings " + path("bios.fw"));
   EXPECT_EQ(rows.output.rfind("  0 ", 0), 0u) << rows.output;
   EXPECT_EQ(std::count(rows.output.begin(), rows.output.end(), '\n'), 2) << rows.output;
 
@@ -102,7 +92,7 @@ TEST_F(KestrelctlFirmware, PackedFilesInspectAsTheLibraryReadsThem) {
   const auto payload = file.find("\r\n\r\n") + 4;
   file[payload] = file[payload] == 'A' ? 'B' : 'A';
   std::ofstream(path("bad.fw"), std::ios::binary) << file;
-  const Outcome bad = run(std::string(KESTRELCTL) + " firmware inspect " + path("bad.fw"));
+  const tProgramRun bad = run(std::string(KESTRELCTL) + " firmware inspect " + path("bad.fw"));
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_TRUE(contains(bad.output, "kestrelerr_invalidImage")) << bad.output;
   EXPECT_TRUE(contains(bad.output, "CRC")) << bad.output;
@@ -128,7 +118,7 @@ TEST_F(KestrelctlFirmware, AnyFileIsHandled) {
       std::string arguments = command;
       arguments.replace(arguments.find('%'), 1, input.file);
       // A memory limit far below what reading /dev/zero would take, and a time limit.
-      const Outcome refused = run(memoryLimit(1000000) + "timeout 20 " + underSim("default", arguments));
+      const tProgramRun refused = run(memoryLimit(1000000) + "timeout 20 " + underSim("default", arguments));
       EXPECT_EQ(refused.exitCode, 1) << arguments << "\n" << refused.output;
       EXPECT_TRUE(contains(refused.output, "cannot read")) << arguments << "\n" << refused.output;
       EXPECT_TRUE(contains(refused.output, input.reason)) << arguments << "\n" << refused.output;
@@ -137,11 +127,11 @@ TEST_F(KestrelctlFirmware, AnyFileIsHandled) {
   }
   // A large sparse file is refused before it is read; 400 MiB of zeros end at once.
   ASSERT_EQ(truncate((std::ofstream(path("huge.fw")), path("huge.fw")).c_str(), 2ll << 30), 0);
-  const Outcome huge = run("timeout 5 " + std::string(KESTRELCTL) + " firmware inspect " + path("huge.fw"));
+  const tProgramRun huge = run("timeout 5 " + std::string(KESTRELCTL) + " firmware inspect " + path("huge.fw"));
   EXPECT_EQ(huge.exitCode, 1);
   EXPECT_TRUE(contains(huge.output, "it is larger than 512 MiB")) << huge.output;
   ASSERT_EQ(truncate((std::ofstream(path("zeros.fw")), path("zeros.fw")).c_str(), 400ll << 20), 0);
-  const Outcome zeros = run(memoryLimit(300000) + std::string(KESTRELCTL) + " firmware inspect " + path("zeros.fw"));
+  const tProgramRun zeros = run(memoryLimit(300000) + std::string(KESTRELCTL) + " firmware inspect " + path("zeros.fw"));
   EXPECT_EQ(zeros.exitCode, 1);
   EXPECT_TRUE(contains(zeros.output, "starts with a NUL byte")) << zeros.output;
 }
@@ -159,8 +149,8 @@ TEST_F(KestrelctlFirmware, UpdateSaysWhyNothingWasInstalled) {
   const tCase cases[] = {{path("empty.fw"), "is empty: an update file holds at least one firmware section"},
                          {path("noise.fw"), "holds no firmware section"}};
   for (const auto& test : cases) {
-    const Outcome inspect = run(std::string(KESTRELCTL) + " firmware inspect " + test.file);
-    const Outcome update = run(underSim("default", "firmware update " + test.file));
+    const tProgramRun inspect = run(std::string(KESTRELCTL) + " firmware inspect " + test.file);
+    const tProgramRun update = run(underSim("default", "firmware update " + test.file));
     EXPECT_EQ(inspect.exitCode, 1) << inspect.output;
     EXPECT_EQ(update.exitCode, 1) << update.output;
     EXPECT_TRUE(contains(inspect.output, test.says)) << inspect.output;
@@ -171,7 +161,7 @@ TEST_F(KestrelctlFirmware, UpdateSaysWhyNothingWasInstalled) {
   writeImage("marten.bin", 100);
   ASSERT_EQ(pack("MARTEN", "9.0.0f0", path("marten.bin"), "marten.fw").exitCode, 0);
   EXPECT_TRUE(contains(run(std::string(KESTRELCTL) + " firmware inspect " + path("marten.fw")).output, "verifies"));
-  const Outcome marten = run(underSim("noCompanion", "firmware update " + path("marten.fw")));
+  const tProgramRun marten = run(underSim("noCompanion", "firmware update " + path("marten.fw")));
   EXPECT_EQ(marten.exitCode, 1);
   EXPECT_TRUE(contains(marten.output, "this controller has no companion chip")) << marten.output;
   EXPECT_FALSE(contains(marten.output, "malformed")) << marten.output;
@@ -179,23 +169,23 @@ TEST_F(KestrelctlFirmware, UpdateSaysWhyNothingWasInstalled) {
 
 TEST_F(KestrelctlFirmware, PackNeverLosesAnImage) {
   const std::string image = writeImage("bios.bin", 500);
-  const Outcome self = pack("BIOS", "1.5.0f0", path("bios.bin"), "bios.bin");
+  const tProgramRun self = pack("BIOS", "1.5.0f0", path("bios.bin"), "bios.bin");
   EXPECT_EQ(self.exitCode, 2);
   EXPECT_TRUE(contains(self.output, "is also an image to pack")) << self.output;
   std::ifstream kept(path("bios.bin"), std::ios::binary);
   EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()) == image);
 
   std::ofstream(path("empty.bin"));
-  const Outcome empty = pack("BIOS", "1.5.0f0", path("empty.bin"), "empty.fw");
+  const tProgramRun empty = pack("BIOS", "1.5.0f0", path("empty.bin"), "empty.fw");
   EXPECT_EQ(empty.exitCode, 1);
   EXPECT_TRUE(contains(empty.output, "is empty: there is nothing to pack")) << empty.output;
   EXPECT_FALSE(fs::exists(path("empty.fw")));
 
-  const Outcome nowhere = run(std::string(KESTRELCTL) + " firmware pack --target BIOS --version 1.5.0f0 " +
+  const tProgramRun nowhere = run(std::string(KESTRELCTL) + " firmware pack --target BIOS --version 1.5.0f0 " +
                               path("bios.bin") + " -o /nonexistent/x.fw");
   EXPECT_EQ(nowhere.exitCode, 1);
   EXPECT_TRUE(contains(nowhere.output, "cannot write /nonexistent/x.fw: No such file or directory")) << nowhere.output;
-  const Outcome full = run(std::string(KESTRELCTL) + " firmware pack --target BIOS --version 1.5.0f0 " +
+  const tProgramRun full = run(std::string(KESTRELCTL) + " firmware pack --target BIOS --version 1.5.0f0 " +
                            path("bios.bin") + " -o /dev/full");
   EXPECT_EQ(full.exitCode, 1);
   EXPECT_TRUE(contains(full.output, "No space left on device")) << full.output;
@@ -205,7 +195,7 @@ TEST_F(KestrelctlFirmware, UsageAndInputErrors) {
   writeImage("a.bin", 10);
   EXPECT_EQ(pack("BIOS", "1.5", path("a.bin"), "x.fw").exitCode, 2);
   EXPECT_EQ(pack("bios", "1.5.0f0", path("a.bin"), "x.fw").exitCode, 2);
-  const Outcome missing = pack("BIOS", "1.5.0f0", path("none.bin"), "x.fw");
+  const tProgramRun missing = pack("BIOS", "1.5.0f0", path("none.bin"), "x.fw");
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_TRUE(contains(missing.output, "kestrelctl: cannot read the image")) << missing.output;
   EXPECT_EQ(run(std::string(KESTRELCTL) + " firmware inspect " + path("none.fw")).exitCode, 1);
@@ -222,7 +212,7 @@ TEST_F(KestrelctlFirmware, APackedFileInstallsOnTheSimulatedController) {
   ASSERT_EQ(pack("SAFEMODE", "1.1.0f0", path("safe.bin"), "safe.fw").exitCode, 0);
   std::ofstream(path("both.fw"), std::ios::binary)
       << std::ifstream(path("safe.fw"), std::ios::binary).rdbuf() << std::ifstream(path("bios.fw"), std::ios::binary).rdbuf();
-  const Outcome update = run(underSim("safeMode", "firmware update " + path("both.fw"), "--keep-sandbox"));
+  const tProgramRun update = run(underSim("safeMode", "firmware update " + path("both.fw"), "--keep-sandbox"));
   EXPECT_EQ(update.exitCode, 0) << update.output;
   EXPECT_TRUE(contains(update.output, "BIOS      1.5.0f0  70000  installed")) << update.output;
   EXPECT_TRUE(contains(update.output, "SAFEMODE  1.1.0f0  3000   installed")) << update.output;
@@ -241,17 +231,17 @@ TEST_F(KestrelctlFirmware, APackedFileInstallsOnTheSimulatedController) {
 TEST_F(KestrelctlFirmware, ImagesThatAreNotNewerAreSkippedUnlessForced) {
   writeImage("bios.bin", 100);
   ASSERT_EQ(pack("BIOS", "1.4.0f2", path("bios.bin"), "same.fw").exitCode, 0);
-  const Outcome skipped = run(underSim("safeMode", "firmware update " + path("same.fw")));
+  const tProgramRun skipped = run(underSim("safeMode", "firmware update " + path("same.fw")));
   EXPECT_EQ(skipped.exitCode, 0) << skipped.output;
   EXPECT_TRUE(contains(skipped.output, "skipped: a BIOS image is not newer than 1.4.0f2")) << skipped.output;
   EXPECT_FALSE(contains(skipped.output, "kestrel-sim: BIOS image")) << skipped.output;
-  const Outcome forced = run(underSim("safeMode", "firmware update --force " + path("same.fw")));
+  const tProgramRun forced = run(underSim("safeMode", "firmware update --force " + path("same.fw")));
   EXPECT_EQ(forced.exitCode, 0) << forced.output;
   EXPECT_TRUE(contains(forced.output, "kestrel-sim: BIOS image 1 installed (100 bytes)")) << forced.output;
 }
 
 TEST_F(KestrelctlFirmware, StatusAndRefusedUpdatesAsJson) {
-  const Outcome status = run(underSim("safeMode", "--json firmware status"), "2>/dev/null");
+  const tProgramRun status = runShell(underSim("safeMode", "--json firmware status"));
   ASSERT_EQ(status.exitCode, 0) << status.output;
   const auto document = nlohmann::json::parse(status.output);
   EXPECT_EQ(document["biosVersion"], "1.4.0f2");
@@ -262,12 +252,12 @@ TEST_F(KestrelctlFirmware, StatusAndRefusedUpdatesAsJson) {
 
   writeImage("bios.bin", 100);
   ASSERT_EQ(pack("BIOS", "9.0.0f0", path("bios.bin"), "bios.fw").exitCode, 0);
-  const Outcome locked = run(underSim("updateLocked", "--json firmware update " + path("bios.fw")), "2>/dev/null");
+  const tProgramRun locked = runShell(underSim("updateLocked", "--json firmware update " + path("bios.fw")));
   EXPECT_EQ(locked.exitCode, 1);
   const auto refusal = nlohmann::json::parse(locked.output)["error"];
   EXPECT_EQ(refusal["code"], -26934);
   EXPECT_EQ(refusal["name"], "kestrelerr_attributeNotSupported");
-  const Outcome text = run(underSim("updateLocked", "firmware update " + path("bios.fw")));
+  const tProgramRun text = run(underSim("updateLocked", "firmware update " + path("bios.fw")));
   EXPECT_TRUE(contains(text.output, "kestrelctl: update the firmware: kestrelerr_attributeNotSupported (-26934)"))
       << text.output;
   EXPECT_TRUE(contains(run(underSim("updateLocked", "firmware status")).output, "not allowed by the board"));

@@ -238,8 +238,8 @@ TEST_F(FirmwareUpdate, ATruncatedImageIsNeverInstalled) {
 
 }  // namespace
 
-// The companion's size answer for its version text used to be allocated as
-// given, gigabytes included.
+// The companion's size answer for its version text is checked before
+// anything is allocated for it: gigabytes end the update instead.
 TEST_F(FirmwareUpdate, AnImplausibleCompanionVersionSizeEndsTheUpdateWithoutAnAllocation) {
   startController();
   // The first request of the update is the companion's version size question.

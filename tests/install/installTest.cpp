@@ -2,34 +2,23 @@
 // installed kestrel-sim runs the installed kestrelctl with its own
 // simulator library and boards, nothing of the build tree.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+#include "programRun.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct tRun {
-  int status = -1;
-  std::string output;
-};
+using kestrelTest::tProgramRun;
 
 // Runs a shell command line; stdout and stderr together.
-tRun run(const std::string& command) {
-  tRun result;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
-  std::array<char, 4096> buffer{};
-  while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) result.output += buffer.data();
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+tProgramRun run(const std::string& command) {
+  return kestrelTest::runShell(command, kestrelTest::tErrorOutput::kWithOutput);
 }
 
 std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
@@ -41,9 +30,9 @@ class InstalledTree : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     scratch_ = pattern;
     const fs::path staged = scratch_ / "staged";
-    const tRun install = run(std::string(KESTREL_CMAKE_COMMAND) + " --install " + quoted(KESTREL_BUILD_DIR) +
+    const tProgramRun install = run(std::string(KESTREL_CMAKE_COMMAND) + " --install " + quoted(KESTREL_BUILD_DIR) +
                              " --prefix " + quoted(staged));
-    ASSERT_EQ(install.status, 0) << install.output;
+    ASSERT_EQ(install.exitCode, 0) << install.output;
     prefix_ = scratch_ / "moved" / "elsewhere";
     fs::create_directories(prefix_.parent_path());
     fs::rename(staged, prefix_);
@@ -54,7 +43,7 @@ class InstalledTree : public ::testing::Test {
   }
 
   // A command under the installed kestrel-sim, with nothing pointing at the build tree.
-  tRun underSimulator(const std::string& command, const std::string& options = "") const {
+  tProgramRun underSimulator(const std::string& command, const std::string& options = "") const {
     return run("env -u KESTREL_SIM_LIBRARY -u LD_PRELOAD " + quoted(prefix_ / "bin/kestrel-sim") + " " + options +
                " -- " + command);
   }
@@ -64,13 +53,13 @@ class InstalledTree : public ::testing::Test {
 };
 
 TEST_F(InstalledTree, RunsTheToolsFromWhereverItIsMoved) {
-  const tRun info = underSimulator(quoted(prefix_ / "bin/kestrelctl") + " info");
-  EXPECT_EQ(info.status, 0) << info.output;
+  const tProgramRun info = underSimulator(quoted(prefix_ / "bin/kestrelctl") + " info");
+  EXPECT_EQ(info.exitCode, 0) << info.output;
   EXPECT_FALSE(info.output.empty());
 
   // The simulator library and the boards are the installed ones.
-  const tRun environment = underSimulator("sh -c 'echo \"$LD_PRELOAD\"; echo \"$KESTREL_SIM_BOARDS\"'");
-  ASSERT_EQ(environment.status, 0) << environment.output;
+  const tProgramRun environment = underSimulator("sh -c 'echo \"$LD_PRELOAD\"; echo \"$KESTREL_SIM_BOARDS\"'");
+  ASSERT_EQ(environment.exitCode, 0) << environment.output;
   EXPECT_NE(environment.output.find(prefix_.string() + "/lib"), std::string::npos) << environment.output;
   EXPECT_NE(environment.output.find(prefix_.string() + "/share/kestrel/boards"), std::string::npos)
       << environment.output;
@@ -94,9 +83,9 @@ TEST_F(InstalledTree, CarriesWhatAUserNeeds) {
     }
   }
   // A shipped profile, by its installed path.
-  const tRun profiled = underSimulator(quoted(prefix_ / "bin/kestrelctl") + " info",
+  const tProgramRun profiled = underSimulator(quoted(prefix_ / "bin/kestrelctl") + " info",
                                       "--profile " + quoted(prefix_ / "share/kestrel/profiles/noCompanion.json"));
-  EXPECT_EQ(profiled.status, 0) << profiled.output;
+  EXPECT_EQ(profiled.exitCode, 0) << profiled.output;
 }
 
 }  // namespace

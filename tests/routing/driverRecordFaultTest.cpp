@@ -66,7 +66,7 @@ TEST_F(RoutingRecordFaults, ACountBeyondTheRoomOfferedIsBoundedNotRead) {
 }
 
 // A failed request's report written into a framework's fresh (empty)
-// report buffer used to come out as members without their object.
+// report buffer is a whole object, not members without their braces.
 TEST_F(RoutingRecordFaults, AFailedResetReportsIntoAnEmptyFrameworkReportAsAnObject) {
   quill_ra_kestrel_session* session = open();
   tFrameworkStatus walk;
@@ -82,7 +82,7 @@ TEST_F(RoutingRecordFaults, AFailedResetReportsIntoAnEmptyFrameworkReportAsAnObj
 }
 
 // The driver's topography name goes into the report: bytes that are not
-// UTF-8 used to make the report invalid JSON.
+// UTF-8 are replaced there, so the report stays valid JSON.
 TEST_F(RoutingRecordFaults, AnUnknownTopographyNameThatIsNotUtf8KeepsTheReportValid) {
   router().setTopographyName("tr\x80ig\xC3\xA9\xED\xA0\x80");
   tFrameworkStatus status;

@@ -84,11 +84,11 @@ TEST(LauncherLifecycle, AnIgnoredSigchldNeitherHangsTheLauncherNorReachesTheProg
 // closed stream fails as it does without the simulator.
 TEST(LauncherLifecycle, ClosedStandardStreamsStayClosed) {
   for (const char* stream : {"0<&-", "1>&-", "2>&-"}) {
-    const tRun probe = shell(std::string(KESTREL_SIM_LAUNCHER) + " -- " + KESTREL_SIM_PROBE + " --closed " +
-                             std::string(1, stream[0]) + " " + stream);
+    const tRun probe = runShell(std::string(KESTREL_SIM_LAUNCHER) + " -- " + KESTREL_SIM_PROBE + " --closed " +
+                                std::string(1, stream[0]) + " " + stream);
     EXPECT_EQ(probe.exitCode, 0) << stream << ": " << probe.output;
   }
-  EXPECT_EQ(shell(std::string(KESTREL_SIM_LAUNCHER) + " -- " + ctl("info") + " >&- 2>/dev/null").exitCode, 1);
+  EXPECT_EQ(runShell(std::string(KESTREL_SIM_LAUNCHER) + " -- " + ctl("info") + " >&- 2>/dev/null").exitCode, 1);
 }
 
 TEST(LauncherLifecycle, ArgumentsAUserCanGetRight) {

@@ -5,34 +5,23 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "programRun.h"
+
 namespace nLauncherRun {
 
-struct tRun {
-  int exitCode;
-  std::string output;
-};
+using tRun = kestrelTest::tProgramRun;
 
-// A shell command line; its output, and its exit status.
-inline tRun shell(const std::string& command) {
-  FILE* pipe = popen(command.c_str(), "r");
-  tRun result{-1, {}};
-  char buffer[512];
-  while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
-  const int status = pipe == nullptr ? -1 : pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using kestrelTest::runShell;
 
 // The launcher with `arguments`, its error output with its output.
 inline tRun run(const std::string& arguments) {
-  return shell(std::string(KESTREL_SIM_LAUNCHER) + " " + arguments + " 2>&1");
+  return runShell(std::string(KESTREL_SIM_LAUNCHER) + " " + arguments, kestrelTest::tErrorOutput::kWithOutput);
 }
 
 inline std::string ctl(const std::string& arguments) { return std::string(KESTREL_CTL) + " " + arguments; }
@@ -63,7 +52,7 @@ inline bool eventually(const std::function<bool()>& condition) {
 inline int exitStatus(pid_t launcher) {
   int status = 0;
   if (!eventually([&] { return waitpid(launcher, &status, WNOHANG) == launcher; })) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return kestrelTest::shellExitCode(status);
 }
 
 }  // namespace nLauncherRun

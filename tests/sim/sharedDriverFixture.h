@@ -19,6 +19,7 @@
 
 #include "kestrel/kestrel.h"
 #include "kestrel/quill_ra_kestrel.h"
+#include "programRun.h"
 #include "sim/driver/tDriverHost.h"
 #include "sim/models/tTriggerRouterModel.h"
 #include "sim/profile/tProfile.h"
@@ -93,7 +94,7 @@ class SharedDriverTest : public ::testing::Test {
     int status = 0;
     waitpid(child, &status, 0);
     std::erase(children_, child);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return kestrelTest::shellExitCode(status);
   }
 
   int run(const std::function<int()>& body) { return finish(start(body)); }
@@ -111,7 +112,7 @@ class SharedDriverTest : public ::testing::Test {
       std::this_thread::sleep_for(1ms);
     }
     std::erase(children_, child);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return kestrelTest::shellExitCode(status);
   }
 
   void crash(pid_t child) {

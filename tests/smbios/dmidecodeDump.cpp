@@ -1,9 +1,10 @@
 #include "dmidecodeDump.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "programRun.h"
 
 namespace nKESTREL1400::nZESMBIOS_1_1 {
 namespace {
@@ -95,14 +96,10 @@ std::optional<std::string> runDmidecode(const std::vector<std::uint8_t>& table, 
   const std::vector<std::uint8_t> dump = dmidecodeDumpOf(table);
   std::ofstream(scratchPath, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(dump.data()), static_cast<std::streamsize>(dump.size()));
-  FILE* pipe = ::popen((program + " --from-dump '" + scratchPath + "' -u 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return std::nullopt;
-  std::string output;
-  char chunk[4096];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) != 0;) output.append(chunk, got);
-  ::pclose(pipe);
+  const kestrelTest::tProgramRun dmidecode = kestrelTest::runShell(program + " --from-dump '" + scratchPath + "' -u");
   std::filesystem::remove(scratchPath);
-  return output;
+  if (dmidecode.exitCode < 0) return std::nullopt;
+  return dmidecode.output;
 }
 
 }  // namespace nKESTREL1400::nZESMBIOS_1_1

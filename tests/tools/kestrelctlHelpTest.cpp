@@ -21,7 +21,7 @@ using kestrelctlTest::tRun;
 
 tRun ctl(const std::string& arguments) { return runShell(std::string(KESTRELCTL) + " " + arguments); }
 
-nlohmann::json commandTable() { return nlohmann::json::parse(ctl("--json help").out); }
+nlohmann::json commandTable() { return nlohmann::json::parse(ctl("--json help").output); }
 
 // Every command of the table with its path below kestrelctl ("watchdog start").
 void forEachCommand(const std::function<void(const std::string&, const nlohmann::json&)>& visit) {
@@ -47,7 +47,7 @@ std::vector<std::string> completed(const std::string& typed) {
                              "printf '%s\\n' \"${COMPREPLY[@]}\"";
   const tRun run = runShell("bash -c \"$(cat <<'EOF'\n" + script + "\nEOF\n)\"");
   std::vector<std::string> words;
-  std::istringstream lines(run.out);
+  std::istringstream lines(run.output);
   for (std::string line; std::getline(lines, line);) words.push_back(line);
   return words;
 }
@@ -81,7 +81,7 @@ TEST(KestrelctlHelp, QuillhostsManPageHasEveryOption) {
   ASSERT_FALSE(page.empty());
   const tRun help = runShell(std::string(QUILLHOST) + " --help");
   ASSERT_EQ(help.exitCode, 0);
-  std::istringstream lines(help.out);
+  std::istringstream lines(help.output);
   int options = 0;
   for (std::string line; std::getline(lines, line);) {
     const auto at = line.find("--");
@@ -90,7 +90,7 @@ TEST(KestrelctlHelp, QuillhostsManPageHasEveryOption) {
     EXPECT_TRUE(contains(page, "*" + option + "*")) << option;
     ++options;
   }
-  EXPECT_EQ(options, 4) << help.out;
+  EXPECT_EQ(options, 4) << help.output;
 }
 
 TEST(KestrelctlHelp, TheCompletionOffersEveryCommandAndOption) {
@@ -116,17 +116,17 @@ TEST(KestrelctlHelp, TheCompletionOffersEveryCommandAndOption) {
 TEST(KestrelctlHelp, HelpListsTheCommandsWithTheProgramsName) {
   const tRun help = ctl("help");
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_EQ(help.out.rfind("Usage: kestrelctl ", 0), 0u) << help.out;
+  EXPECT_EQ(help.output.rfind("Usage: kestrelctl ", 0), 0u) << help.output;
   for (const char* command : {"info", "watchdog", "terminals", "route", "firmware", "help"}) {
-    EXPECT_TRUE(contains(help.out, "\n  " + std::string(command) + " ")) << command;
+    EXPECT_TRUE(contains(help.output, "\n  " + std::string(command) + " ")) << command;
   }
-  EXPECT_EQ(ctl("--help").out, help.out);
+  EXPECT_EQ(ctl("--help").output, help.output);
   for (const char* command : {"help watchdog keepalive", "watchdog keepalive --help", "route shell -h"}) {
     const tRun sub = ctl(command);
     EXPECT_EQ(sub.exitCode, 0) << command;
-    EXPECT_EQ(sub.out.rfind("Usage: kestrelctl ", 0), 0u) << command << "\n" << sub.out;
+    EXPECT_EQ(sub.output.rfind("Usage: kestrelctl ", 0), 0u) << command << "\n" << sub.output;
   }
-  EXPECT_TRUE(contains(ctl("help route").out, "lives as long as the program that calculated it"));
+  EXPECT_TRUE(contains(ctl("help route").output, "lives as long as the program that calculated it"));
 }
 
 TEST(KestrelctlHelp, MistakesAreToldInTheProgramsWords) {
@@ -150,15 +150,15 @@ TEST(KestrelctlHelp, MistakesAreToldInTheProgramsWords) {
   for (const auto& mistake : mistakes) {
     const tRun run = ctl(mistake.arguments);
     EXPECT_EQ(run.exitCode, 2) << mistake.arguments;
-    EXPECT_EQ(run.err.rfind("kestrelctl: ", 0), 0u) << mistake.arguments << "\n" << run.err;
-    EXPECT_TRUE(contains(run.err, mistake.says)) << mistake.arguments << "\n" << run.err;
+    EXPECT_EQ(run.errors.rfind("kestrelctl: ", 0), 0u) << mistake.arguments << "\n" << run.errors;
+    EXPECT_TRUE(contains(run.errors, mistake.says)) << mistake.arguments << "\n" << run.errors;
     for (const char* parserText : {"Could not convert", "is required", "The following argument", "Expected", "[Option"}) {
-      EXPECT_FALSE(contains(run.err, parserText)) << mistake.arguments << "\n" << run.err;
+      EXPECT_FALSE(contains(run.errors, parserText)) << mistake.arguments << "\n" << run.errors;
     }
   }
   const tRun quillhost = runShell(std::string(QUILLHOST) + " --cycles 0");
   EXPECT_EQ(quillhost.exitCode, 2);
-  EXPECT_TRUE(contains(quillhost.err, "--cycles '0' is not a number from 1 to 1000000")) << quillhost.err;
+  EXPECT_TRUE(contains(quillhost.errors, "--cycles '0' is not a number from 1 to 1000000")) << quillhost.errors;
 }
 
 }  // namespace

@@ -41,10 +41,10 @@ class KestrelctlJson : public ::testing::Test {
                                               "calculate --from PXI_Trig0 --to PXI_Trig1\n";
     const tRun bios = kestrelctlTest::runShell(std::string(KESTRELCTL) + " firmware pack --target BIOS --version 9.0.0f0 " +
                                                path("image.bin") + " -o " + path("bios.fw"));
-    ASSERT_EQ(bios.exitCode, 0) << bios.err;
+    ASSERT_EQ(bios.exitCode, 0) << bios.errors;
     const tRun marten = kestrelctlTest::runShell(std::string(KESTRELCTL) + " firmware pack --target MARTEN --version "
                                                  "9.0.0f0 " + path("image.bin") + " -o " + path("marten.fw"));
-    ASSERT_EQ(marten.exitCode, 0) << marten.err;
+    ASSERT_EQ(marten.exitCode, 0) << marten.errors;
   }
   static void TearDownTestSuite() { fs::remove_all(folder_); }
 
@@ -65,14 +65,14 @@ class KestrelctlJson : public ::testing::Test {
   static nlohmann::json expectOneDocument(const tCase& test) {
     const std::string arguments = expand(test.arguments);
     const tRun run = kestrelctl("--json " + arguments, profileOf(test.profile));
-    SCOPED_TRACE(arguments + " (" + test.profile + ")\nstdout: " + run.out + "\nstderr: " + run.err);
+    SCOPED_TRACE(arguments + " (" + test.profile + ")\nstdout: " + run.output + "\nstderr: " + run.errors);
     EXPECT_EQ(run.exitCode, test.exitCode);
-    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << "not one compact line";
-    if (!nlohmann::json::accept(run.out)) {
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << "not one compact line";
+    if (!nlohmann::json::accept(run.output)) {
       ADD_FAILURE() << "not exactly one JSON document";
       return nullptr;
     }
-    const auto document = nlohmann::json::parse(run.out);
+    const auto document = nlohmann::json::parse(run.output);
     if (test.exitCode == 0) return document;
     EXPECT_TRUE(document.contains("error"));
     checkError(document.value("error", nlohmann::json::object()), test.exitCode);
@@ -148,10 +148,10 @@ TEST_F(KestrelctlJson, TerminalNamesThatAreNotUtf8AreUsageErrors) {
   }
 
   const tRun run = kestrelctl("--json route shell " + path("notUtf8.txt"));
-  SCOPED_TRACE("stdout: " + run.out + "\nstderr: " + run.err);
+  SCOPED_TRACE("stdout: " + run.output + "\nstderr: " + run.errors);
   EXPECT_EQ(run.exitCode, 2);
   std::vector<nlohmann::json> documents;
-  std::istringstream lines(run.out);
+  std::istringstream lines(run.output);
   for (std::string line; std::getline(lines, line);) {
     ASSERT_TRUE(nlohmann::json::accept(line)) << line;
     documents.push_back(nlohmann::json::parse(line));
@@ -165,7 +165,7 @@ TEST_F(KestrelctlJson, TerminalNamesThatAreNotUtf8AreUsageErrors) {
 
   const tRun text = kestrelctl("route shell " + path("notUtf8.txt"));
   EXPECT_EQ(text.exitCode, 2);
-  EXPECT_TRUE(kestrelctlTest::contains(text.err, "line 1: --to 'PXI\\xff_Trig1' is not valid UTF-8")) << text.err;
+  EXPECT_TRUE(kestrelctlTest::contains(text.errors, "line 1: --to 'PXI\\xff_Trig1' is not valid UTF-8")) << text.errors;
 }
 
 TEST_F(KestrelctlJson, FailuresWithoutAController) {
@@ -215,8 +215,8 @@ TEST_F(KestrelctlJson, HelpAndVersionAreDocumentsToo) {
                                 "--to PXI_Trig1", "firmware inspect %/bios.fw"}) {
     expectOneDocument({arguments, "default", 0});
   }
-  EXPECT_EQ(nlohmann::json::parse(kestrelctl("--json --version").out)["program"], "kestrelctl");
-  const auto help = nlohmann::json::parse(kestrelctl("--json help watchdog").out);
+  EXPECT_EQ(nlohmann::json::parse(kestrelctl("--json --version").output)["program"], "kestrelctl");
+  const auto help = nlohmann::json::parse(kestrelctl("--json help watchdog").output);
   EXPECT_EQ(help["usage"], "kestrelctl watchdog COMMAND");
   EXPECT_EQ(help["commands"].size(), 8u);
 }
@@ -225,13 +225,13 @@ TEST_F(KestrelctlJson, OneLayoutByDefaultAndPrettyOnRequest) {
   // The same compact layout for commands that printed differently before.
   for (const char* arguments : {"info", "list", "firmware status", "watchdog get state", "get product-name"}) {
     const tRun compact = kestrelctl(std::string("--json ") + arguments);
-    EXPECT_EQ(std::count(compact.out.begin(), compact.out.end(), '\n'), 1) << arguments;
+    EXPECT_EQ(std::count(compact.output.begin(), compact.output.end(), '\n'), 1) << arguments;
     const tRun pretty = kestrelctl(std::string("--json=pretty ") + arguments);
-    EXPECT_GT(std::count(pretty.out.begin(), pretty.out.end(), '\n'), 1) << arguments;
-    EXPECT_EQ(nlohmann::json::parse(pretty.out), nlohmann::json::parse(compact.out)) << arguments;
+    EXPECT_GT(std::count(pretty.output.begin(), pretty.output.end(), '\n'), 1) << arguments;
+    EXPECT_EQ(nlohmann::json::parse(pretty.output), nlohmann::json::parse(compact.output)) << arguments;
   }
   const tRun prettyError = kestrelctl("--json=pretty get nothing-like-it");
-  EXPECT_EQ(nlohmann::json::parse(prettyError.out)["error"]["name"], "usage");
+  EXPECT_EQ(nlohmann::json::parse(prettyError.output)["error"]["name"], "usage");
 }
 
 }  // namespace

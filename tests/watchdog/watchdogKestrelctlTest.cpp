@@ -1,45 +1,35 @@
 // kestrelctl's watchdog commands under kestrel-sim, on real time.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "programRun.h"
+
 namespace {
 
-struct tRun {
-  int exitCode;
-  std::string output;
-};
+using tRun = kestrelTest::tProgramRun;
 
-std::string commandLine(const std::string& arguments) {
-  return std::string(KESTREL_SIM_LAUNCHER) + " -- " + KESTRELCTL + " " + arguments + " 2>&1";
+using kestrelTest::tErrorOutput;
+
+// kestrelctl with `arguments` under kestrel-sim, its error output with its output.
+tRun run(const std::string& arguments) {
+  return kestrelTest::runShell(std::string(KESTREL_SIM_LAUNCHER) + " -- " + KESTRELCTL + " " + arguments,
+                               tErrorOutput::kWithOutput);
 }
-
-tRun collect(FILE* pipe) {
-  tRun result{-1, {}};
-  char buffer[512];
-  while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
-  const int status = pipe == nullptr ? -1 : pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-tRun run(const std::string& arguments) { return collect(popen(commandLine(arguments).c_str(), "r")); }
 
 // Several kestrelctl commands, one after the other, in one kestrel-sim run
 // (one simulated driver): `script` is a shell script in which $K stands for
 // kestrelctl.
 tRun runScript(const std::string& script) {
-  const std::string line = std::string(KESTREL_SIM_LAUNCHER) + " -- sh -c 'K=" + KESTRELCTL + "; " + script + "' 2>&1";
-  return collect(popen(line.c_str(), "r"));
+  const std::string line = std::string(KESTREL_SIM_LAUNCHER) + " -- sh -c 'K=" + KESTRELCTL + "; " + script + "'";
+  return kestrelTest::runShell(line, tErrorOutput::kWithOutput);
 }
 
 // Waits until `predicate` holds for the file's text (a file of /proc).
@@ -84,32 +74,13 @@ bool stopSignalsBlocked(const std::string& status) {
 // to kestrelctl once it waits for stop signals.
 tRun runAndSignal(std::vector<std::string> arguments, int signal) {
   arguments.insert(arguments.begin(), {KESTREL_SIM_LAUNCHER, "--", KESTRELCTL});
-  std::vector<char*> argv;
-  for (auto& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  int ends[2];
-  if (pipe(ends) != 0) return {-1, {}};
-  const pid_t launcher = fork();
-  if (launcher == 0) {
-    dup2(ends[1], STDOUT_FILENO);
-    dup2(ends[1], STDERR_FILENO);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(ends[1]);
-  const pid_t kestrelctl = kestrelctlUnder(launcher);
+  kestrelTest::tStartedProgram launcher = kestrelTest::startProgram(arguments, tErrorOutput::kWithOutput);
+  if (launcher.pid < 0) return {};
+  const pid_t kestrelctl = kestrelctlUnder(launcher.pid);
   if (kestrelctl != 0 && awaitProc("/proc/" + std::to_string(kestrelctl) + "/status", stopSignalsBlocked)) {
     kill(kestrelctl, signal);
   }
-  tRun result{-1, {}};
-  char buffer[512];
-  ssize_t count = 0;
-  while ((count = read(ends[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, static_cast<std::size_t>(count));
-  close(ends[0]);
-  int status = 0;
-  waitpid(launcher, &status, 0);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  return kestrelTest::finish(launcher);
 }
 
 TEST(WatchdogCommands, KeepaliveRunsForItsDuration) {
@@ -179,9 +150,11 @@ TEST(WatchdogCommands, SignalsStopTheTimerCleanly) {
   // Ctrl-C on a wait is no notification: 130, and the error says why.
   const tRun wait = runAndSignal({"watchdog", "wait", "--start", "--timeout", "20000"}, SIGINT);
   EXPECT_EQ(wait.exitCode, 130) << wait.output;
+  EXPECT_EQ(wait.endedBySignal, 0);
   EXPECT_EQ(wait.output, "kestrelctl: wait for a notification: cancelled by Ctrl-C (SIGINT)\n");
   const tRun terminated = runAndSignal({"--json", "watchdog", "wait", "--within", "20s"}, SIGTERM);
   EXPECT_EQ(terminated.exitCode, 143) << terminated.output;
+  EXPECT_EQ(terminated.endedBySignal, 0);
   EXPECT_NE(terminated.output.find("{\"error\":{\"code\":null,"), std::string::npos) << terminated.output;
   EXPECT_NE(terminated.output.find("\"name\":\"interrupted\""), std::string::npos) << terminated.output;
 }
