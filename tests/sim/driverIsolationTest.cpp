@@ -3,6 +3,7 @@
 // its memory, sends a huge header, names handles it never held, or asks
 // about another program's sockets costs only itself.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 
@@ -141,17 +142,28 @@ TEST_F(DriverIsolation, AProgramStoppedMidFrameHoldsUpNoOther) {
 // request, of the driver's read of its image, or of its own work.
 TEST_F(DriverIsolation, AProgramStoppedDuringAFirmwareUpdateHoldsUpNoOther) {
   sim().limitReceivedImages(1);
-  const pid_t updater = start([] {
+  // The updater says when its loop begins: packing 64 MiB and a whole
+  // first update take many seconds in a sanitizer build on a busy machine.
+  int looping[2];
+  ASSERT_EQ(pipe(looping), 0);
+  const pid_t updater = start([&looping] {
+    ::close(looping[0]);
     const std::vector<std::uint8_t> image(64u << 20, 0x5A);
     const nKESTREL1400::nFirmware::tPackedImage packed{"BIOS", "1.5.0f0", image};
     const std::string file = nKESTREL1400::nFirmware::packFirmwareFile({&packed, 1});
     tKestrelHandle controller = 0;
     if (KESTREL_openController(&controller) < 0) return 2;
+    if (::write(looping[1], "u", 1) != 1) return 4;
     for (;;) {
       if (KESTREL_updateFirmware(controller, reinterpret_cast<const std::uint8_t*>(file.data()), file.size()) < 0) return 3;
     }
   });
-  ASSERT_TRUE(eventually([] { return !sim().requests(kUpdateFirmware).empty(); }));
+  ::close(looping[1]);
+  pollfd begun{looping[0], POLLIN, 0};
+  ASSERT_EQ(::poll(&begun, 1, 120000), 1) << "the updater did not reach its first update in two minutes";
+  char started = 0;
+  ASSERT_EQ(::read(looping[0], &started, 1), 1) << "the updater ended before its first update";
+  ::close(looping[0]);
   std::mt19937 random(std::random_device{}());
   for (int stop = 0; stop < 10; ++stop) {
     std::this_thread::sleep_for(std::chrono::milliseconds(random() % 300));  // a moment of the update's cycle
