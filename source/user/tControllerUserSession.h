@@ -50,6 +50,8 @@ class tControllerUserSession final : public tSharedSession {
   tInterfaceProxy_hostMarten& martenProxy() noexcept { return martenProxy_; }
 
  private:
+  friend class tSessionModule<tControllerUserSession>;
+
   tControllerUserSession() noexcept = default;
   ~tControllerUserSession() override;
 
@@ -79,7 +81,6 @@ class tControllerUserSession final : public tSharedSession {
 
   std::uint32_t populatedCount_ = 0;
   std::unique_ptr<std::int32_t[]> populatedMemoryDevices_;
-  std::int64_t referenceCount_ = 1;
   tInterfaceProxy_hostController hostControllerProxy_;
   tInterfaceProxy_hostMarten martenProxy_;
 };

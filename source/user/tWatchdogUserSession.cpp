@@ -1,7 +1,6 @@
 #include "source/user/tWatchdogUserSession.h"
 
 #include <mutex>
-#include <new>
 
 #include "kestrel/kestrel.h"
 #include "platform/openInterface.h"
@@ -31,43 +30,14 @@ tModule gModule(tModule::kHandleForks);
 
 tWatchdogUserSession::tWatchdogUserSession() noexcept : reader_(0, sessionStatus_), sessionLock_(sessionStatus_) {}
 
+// A session whose set-up failed has started nothing: its destruction ends
+// the registration and closes the interface, and no stop request reaches
+// the driver.
 tWatchdogUserSession* tWatchdogUserSession::openSession(tStatusReport& status) noexcept {
-  if (status.code < 0 || !gModule.usable(status)) return nullptr;
-  tModule::tExclusive exclusive(gModule);
-  if (exclusive.reentered()) {
-    setCode(status, brioerr_inProgress, kReentered);
-    return nullptr;
-  }
-  if (tWatchdogUserSession* open = gModule.published()) {
-    ++open->referenceCount_;
-    return open;
-  }
-  auto* session = new (std::nothrow) tWatchdogUserSession();
-  if (session == nullptr) {
-    setCode(status, kestrelerr_memoryFull, kNoMemory);
-    return nullptr;
-  }
-  session->construct(status);
-  if (status.code < 0) {
-    // Nothing was started: destruction ends the registration and closes
-    // the interface, and no stop request reaches the driver.
-    session->release();
-    return nullptr;
-  }
-  gModule.publish(session);
-  return session;
+  return gModule.open(status, kReentered, kNoMemory);
 }
 
-void tWatchdogUserSession::closeSession() noexcept {
-  if (gModule.setupStatus().isError()) return;
-  tModule::tExclusive exclusive(gModule);
-  if (exclusive.reentered()) return;
-  tWatchdogUserSession* session = gModule.published();
-  if (session == nullptr || --session->referenceCount_ > 0) return;
-  session->shutDown();
-  gModule.publish(nullptr);
-  session->release();
-}
+void tWatchdogUserSession::closeSession() noexcept { gModule.close(&tWatchdogUserSession::shutDown); }
 
 tWatchdogUserSession::tReference tWatchdogUserSession::currentSession(tStatusReport& status) noexcept {
   return gModule.current(status, kNotOpen);

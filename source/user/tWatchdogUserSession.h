@@ -45,6 +45,8 @@ class tWatchdogUserSession final : public tSharedSession {
   void setAttributeU32(std::uint32_t attribute, std::uint32_t value, tStatusReport& status) noexcept;
 
  private:
+  friend class tSessionModule<tWatchdogUserSession>;
+
   tWatchdogUserSession() noexcept;
   ~tWatchdogUserSession() override;
 
@@ -61,7 +63,6 @@ class tWatchdogUserSession final : public tSharedSession {
   tRecursiveLock sessionLock_;
   bool notificationsEnded_ = false;
   tInterfaceProxy_hostControllerWatchdog proxy_;
-  std::int64_t referenceCount_ = 1;
 };
 
 }  // namespace nKESTREL1400
