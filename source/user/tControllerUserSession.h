@@ -15,6 +15,8 @@
 
 namespace nKESTREL1400 {
 
+struct tIndexedField;
+struct tSmbiosField;
 struct tU32Attribute;
 
 class tControllerUserSession final : public tSharedSession {
@@ -65,10 +67,16 @@ class tControllerUserSession final : public tSharedSession {
   void findPopulatedMemory(tStatusReport& report) noexcept;
   void closeProxies() noexcept;
 
+  // The field the index of an attribute picks, or false with the error in
+  // the report: -26934 for a module that is not populated, and for an entry
+  // that does not exist (at `noEntry`).
+  bool locateField(const tIndexedField& indexed, std::uint32_t index, const kSourceLocation& noEntry,
+                   tSmbiosField& field, tStatusReport& report) const noexcept;
+
   // Numeric attributes.
   void readU32Row(const tU32Attribute& row, std::uint32_t id, std::uint32_t& value, tStatusReport& report) noexcept;
-  bool readSmbiosField(std::uint32_t selector, std::uint32_t instance, std::uint32_t& value,
-                       tStatusReport& report) noexcept;
+  void readSmbiosU32(const tU32Attribute& row, std::uint32_t id, std::uint32_t& value,
+                     tStatusReport& report) noexcept;
   void companionFallback(std::uint32_t id, std::uint32_t& value, tStatusReport& report) noexcept;
   void readDeviceU32(iInterfaceProxy_hostControllerBase& proxy, std::uint32_t id, std::uint32_t& value,
                      tStatusReport& report) noexcept;
