@@ -17,6 +17,7 @@ namespace nKESTREL1400 {
 
 struct tIndexedField;
 struct tSmbiosField;
+struct tTextAttribute;
 struct tU32Attribute;
 
 class tControllerUserSession final : public tSharedSession {
@@ -82,6 +83,8 @@ class tControllerUserSession final : public tSharedSession {
                      tStatusReport& report) noexcept;
 
   // Text attributes.
+  void readTextRow(const tTextAttribute& row, std::uint32_t id, char* buffer, std::uint64_t& length,
+                   tStatusReport& report) noexcept;
   void readNormalizedText(std::uint32_t selector, std::uint32_t instance, std::uint32_t id, char* buffer,
                           std::uint64_t& length, tStatusReport& report) noexcept;
   void writeControllerText(std::uint32_t id, const char* text, std::size_t size, tStatusReport& report) noexcept;
