@@ -8,6 +8,7 @@
 #include "kestrel/kestrel.h"
 #include "platform/cZeSmBiosLinuxProvider.h"
 #include "platform/tStatusReport.h"
+#include "source/user/attributeField.h"
 #include "source/user/attributeId.h"
 #include "source/user/smbiosResult.h"
 #include "source/user/tControllerUserSession.h"
@@ -73,6 +74,65 @@ bool equalsBiosVersion(const char* text, std::uint32_t instance, tStatusReport& 
   return std::strcmp(bios.get(), text) == 0;
 }
 
+// The companion writes into the caller's buffer: a text it did not end
+// within the buffer is not handed on as one. Nor is a text the companion
+// claims to be longer than the buffer it filled: a caller trusting that
+// length would read past its buffer.
+void checkCompanionText(char* buffer, std::uint32_t capacity, std::uint32_t size, tStatus& local) {
+  if (local.isError() || buffer == nullptr) return;
+  if (capacity != 0 && std::memchr(buffer, 0, capacity) == nullptr) {
+    buffer[0] = '\0';
+    local.setCode(brioerr_ioFailure, kCompanionTextUnterminated);
+    return;
+  }
+  if (size > capacity) {
+    if (capacity != 0) buffer[0] = '\0';
+    local.setCode(brioerr_ioFailure, kCompanionTextOversized);
+  }
+}
+
+void readCompanionText(tInterfaceProxy_hostMarten& companion, std::uint32_t id, char* buffer,
+                       std::uint64_t& length, tStatusReport& report) {
+  tStatus local;
+  std::uint32_t size = static_cast<std::uint32_t>(length);
+  const std::uint32_t capacity = size;
+  companion.getAttribute(id, buffer, size, local);
+  setLow32(length, size);
+  checkCompanionText(buffer, capacity, size, local);
+  local.copyToReport(report);
+}
+
+// Board texts exist from information version 7 on.
+bool hasBoardText(tControllerUserSession& session, std::uint32_t index, tStatusReport& report) {
+  std::uint32_t version = 0;
+  session.getAttributeU32(kInfoVersionAttribute | index, version, report);
+  if (report.code < 0) return false;
+  if (version < kFirstBoardTextVersion) {
+    setCode(report, kestrelerr_attributeNotSupported, kNoValue);
+    return false;
+  }
+  return true;
+}
+
+// Texts that the row's rule says stand for no value.
+void refuseNoValue(tTextRule rule, const char* text, std::uint32_t instance, tStatusReport& report) {
+  switch (rule) {
+    case tTextRule::notApplicable:
+    case tTextRule::boardText:
+      if (std::strcmp(text, kNotApplicable) == 0) setCode(report, kestrelerr_attributeNotSupported, kNoValue);
+      return;
+    case tTextRule::differsFromBios:
+      if (equalsBiosVersion(text, instance, report)) setCode(report, kestrelerr_attributeNotSupported, kNoValue);
+      return;
+    default:
+      return;
+  }
+}
+
+tIndexedField indexedField(const tTextAttribute& row) {
+  return {row.index, row.selector, {row.countSelector, row.lastEntry, row.entryStep}};
+}
+
 }  // namespace
 
 void tControllerUserSession::getAttributeUTF8(std::uint32_t id, char* buffer, std::uint64_t& length,
@@ -80,86 +140,40 @@ void tControllerUserSession::getAttributeUTF8(std::uint32_t id, char* buffer, st
   if (report.code < 0) return;
   const std::uint32_t source = attributeId::source(id);
   if (martenProxy_.isOpen() && attributeId::base(id) == kBiosVersionAttribute) {
-    if (source == attributeId::kSourceSmbios) {
-      id = attributeId::withSource(id, 0);
-    } else {
-      tStatus local;
-      std::uint32_t size = static_cast<std::uint32_t>(length);
-      const std::uint32_t capacity = size;
-      martenProxy_.getAttribute(id, buffer, size, local);
-      setLow32(length, size);
-      // The companion writes into the caller's buffer: a text it did not end
-      // within the buffer is not handed on as one.
-      if (local.isNotError() && buffer != nullptr && capacity != 0 && std::memchr(buffer, 0, capacity) == nullptr) {
-        buffer[0] = '\0';
-        local.setCode(brioerr_ioFailure, kCompanionTextUnterminated);
-      }
-      // Nor is a text the companion claims to be longer than the buffer it
-      // filled: a caller trusting that length would read past its buffer.
-      if (local.isNotError() && buffer != nullptr && size > capacity) {
-        if (capacity != 0) buffer[0] = '\0';
-        local.setCode(brioerr_ioFailure, kCompanionTextOversized);
-      }
-      local.copyToReport(report);
+    if (source != attributeId::kSourceSmbios) {
+      readCompanionText(martenProxy_, id, buffer, length, report);
       return;
     }
+    id = attributeId::withSource(id, 0);
   } else if (!martenProxy_.isOpen() && source == attributeId::kSourceCompanion) {
     setCode(report, kestrelerr_deviceNotAvailable, kNoCompanion);
     return;
   }
-
   const tTextAttribute* row = findTextAttribute(attributeId::base(id));
   if (row == nullptr) {
     setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
     return;
   }
-  const std::uint32_t index = attributeId::index(id);
-  std::uint32_t selector = row->selector;
-  std::uint32_t instance = index;
-  if (row->index == tTextIndex::populated) {
-    instance = static_cast<std::uint32_t>(populatedDeviceInstance(index, report));
-  } else if (row->index == tTextIndex::entry) {
-    std::uint8_t count = 0;
-    mapSmbiosResult(smBiosReadByte(row->countSelector, 0, &count), report);
-    if (report.code >= 0 && (index > row->lastEntry || count <= index)) {
-      setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
-    }
-    selector += index * row->entryStep;
-    instance = 0;
-  }
-  if (report.code < 0) return;
+  readTextRow(*row, id, buffer, length, report);
+}
 
-  if (row->rule == tTextRule::normalized || row->rule == tTextRule::normalizedPerComma) {
-    readNormalizedText(selector, instance, id, buffer, length, report);
+void tControllerUserSession::readTextRow(const tTextAttribute& row, std::uint32_t id, char* buffer,
+                                         std::uint64_t& length, tStatusReport& report) noexcept {
+  const std::uint32_t index = attributeId::index(id);
+  tSmbiosField field{};
+  if (!locateField(indexedField(row), index, kNotSupported, field, report)) return;
+  if (row.rule == tTextRule::normalized || row.rule == tTextRule::normalizedPerComma) {
+    readNormalizedText(field.selector, field.instance, id, buffer, length, report);
     return;
   }
-  if (row->rule == tTextRule::boardText) {
-    std::uint32_t version = 0;
-    getAttributeU32(kInfoVersionAttribute | index, version, report);
-    if (report.code < 0) return;
-    if (version < kFirstBoardTextVersion) {
-      setCode(report, kestrelerr_attributeNotSupported, kNoValue);
-      return;
-    }
-  }
+  if (row.rule == tTextRule::boardText && !hasBoardText(*this, index, report)) return;
 
   std::uint32_t size = clampedSize(length);
-  const std::int32_t result = smBiosReadString(selector, instance, buffer, &size);
+  const std::int32_t result = smBiosReadString(field.selector, field.instance, buffer, &size);
   if (result == smbioserr_bufferTooSmall) length = size;
   mapSmbiosResult(result, report);
   if (report.code < 0 || result != 0) return;
-
-  switch (row->rule) {
-    case tTextRule::notApplicable:
-    case tTextRule::boardText:
-      if (std::strcmp(buffer, kNotApplicable) == 0) setCode(report, kestrelerr_attributeNotSupported, kNoValue);
-      break;
-    case tTextRule::differsFromBios:
-      if (equalsBiosVersion(buffer, instance, report)) setCode(report, kestrelerr_attributeNotSupported, kNoValue);
-      break;
-    default:
-      break;
-  }
+  refuseNoValue(row.rule, buffer, field.instance, report);
 }
 
 void tControllerUserSession::readNormalizedText(std::uint32_t selector, std::uint32_t instance, std::uint32_t id,

@@ -4,6 +4,7 @@
 #include "kestrel/kestrel.h"
 #include "platform/cZeSmBiosLinuxProvider.h"
 #include "platform/tStatusReport.h"
+#include "source/user/attributeField.h"
 #include "source/user/attributeId.h"
 #include "source/user/smbiosResult.h"
 #include "source/user/tControllerUserSession.h"
@@ -26,8 +27,8 @@ constexpr kSourceLocation kDeviceValueOversized{kFile, 521};
 constexpr std::uint32_t kBusInfoByte = 0x1B406;      // type 180, offset 06h
 constexpr std::uint32_t kFeatureByte = 0x19E04;      // type 158, offset 04h
 constexpr std::uint32_t kFeatureLimitByte = 0x19E05; // type 158, offset 05h
-constexpr std::uint32_t kSlotCountByte = 0x19804;    // type 152, offset 04h
-constexpr std::uint32_t kLastSlotEntry = 3;
+// The slots of type 152: their count at offset 04h, one byte each from 09h.
+constexpr tSmbiosEntries kSlotEntries{0x19804, 3, 1};
 constexpr std::uint32_t kControllerPresent = 0x100000;
 constexpr std::uint32_t kCompanionPresent = 0x200000;
 constexpr std::uint32_t kNotListed = 0xFFFFFFFF;
@@ -75,6 +76,89 @@ std::int32_t readField(std::uint32_t selector, std::uint32_t instance, std::uint
   return kestrelerr_attributeNotSupported;
 }
 
+// A value of the session itself, for index 0 only.
+void refuseIndexNotZero(std::uint32_t id, tStatusReport& report) {
+  if (attributeId::index(id) != 0) setCode(report, kestrelerr_attributeNotSupported, kIndexNotZero);
+}
+
+// Another index still gets the model, with -26934.
+void readControllerModel(std::uint32_t id, std::uint32_t& value, tStatusReport& report) {
+  std::int32_t model = -1;
+  const std::int32_t result = tControllerUserSession::controllerModel(model);
+  if (result != 0) {
+    setCode(report, result, kNotSupported);
+    return;
+  }
+  value = static_cast<std::uint32_t>(model);
+  refuseIndexNotZero(id, report);
+}
+
+// Another index still gets the count, with -26934.
+void readPopulatedCount(const tControllerUserSession& session, std::uint32_t id, std::uint32_t& value,
+                        tStatusReport& report) {
+  value = session.populatedCount();
+  refuseIndexNotZero(id, report);
+}
+
+void readInterfacesPresent(tControllerUserSession& session, std::uint32_t& value, tStatusReport& report) {
+  if (!session.hostControllerProxy().isOpen()) {
+    setCode(report, kestrelerr_deviceNotAvailable, kNoController);
+    return;
+  }
+  value = kControllerPresent | (session.martenProxy().isOpen() ? kCompanionPresent : 0);
+}
+
+// 1 when the feature byte of type 158 is set and its limit byte allows it.
+void readFeatureFlags(std::uint32_t id, std::uint32_t& value, tStatusReport& report) {
+  if (attributeId::index(id) != 0) {
+    setCode(report, kestrelerr_attributeNotSupported, kIndexNotZero);
+    return;
+  }
+  std::uint8_t enabled = 0;
+  std::uint8_t limit = 0;
+  if (smBiosReadByte(kFeatureByte, 0, &enabled) != 0 || smBiosReadByte(kFeatureLimitByte, 0, &limit) != 0) {
+    value = 0;
+    setCode(report, kestrelerr_deviceNotAvailable, kFlagsUnreadable);
+    return;
+  }
+  value = enabled != 0 && limit <= 1 ? 1 : 0;
+}
+
+// A width is given only when the type 180 structure that describes the bus
+// can be read.
+void checkBusWidth(std::uint32_t value, tStatusReport& report) {
+  std::uint8_t ignored = 0;
+  mapSmbiosResult(smBiosReadByte(kBusInfoByte, 0, &ignored), report);
+  if (report.code < 0) return;
+  if (!isAllowedBusWidth(value)) setCode(report, kestrelerr_attributeNotSupported, kValueNotAllowed);
+}
+
+// The row's rule applied to the field just read.
+void interpretField(tU32Rule rule, const tFieldRead& read, std::uint32_t& value, tStatusReport& report) {
+  switch (rule) {
+    case tU32Rule::lowNibble:
+      value = static_cast<std::uint32_t>(read.qword & 0xF);
+      return;
+    case tU32Rule::busWidth:
+      checkBusWidth(value, report);
+      return;
+    case tU32Rule::expansionInterface:
+      value = expansionInterfaceNumber(read.text);
+      return;
+    case tU32Rule::busType:
+      value = std::strcmp(read.text, "PCI") == 0 ? 1 : kNotListed;
+      return;
+    default:
+      return;
+  }
+}
+
+tIndexedField indexedField(const tU32Attribute& row) {
+  if (row.index == tU32Index::populated) return {tFieldIndex::populated, row.selector, {}};
+  if (row.rule == tU32Rule::slotEntry) return {tFieldIndex::entry, row.selector, kSlotEntries};
+  return {tFieldIndex::instance, row.selector, {}};
+}
+
 }  // namespace
 
 void tControllerUserSession::getAttributeU32(std::uint32_t id, std::uint32_t& value, tStatusReport& report) noexcept {
@@ -105,51 +189,19 @@ void tControllerUserSession::getAttributeU32(std::uint32_t id, std::uint32_t& va
 
 void tControllerUserSession::readU32Row(const tU32Attribute& row, std::uint32_t id, std::uint32_t& value,
                                         tStatusReport& report) noexcept {
-  const std::uint32_t index = attributeId::index(id);
-  const bool indexIsZero = index == 0;
   switch (row.rule) {
-    case tU32Rule::controllerModel: {
-      std::int32_t model = -1;
-      const std::int32_t result = controllerModel(model);
-      if (result != 0) {
-        setCode(report, result, kNotSupported);
-        return;
-      }
-      value = static_cast<std::uint32_t>(model);
-      if (!indexIsZero) setCode(report, kestrelerr_attributeNotSupported, kIndexNotZero);
-      return;
-    }
+    case tU32Rule::controllerModel:
+      return readControllerModel(id, value, report);
     case tU32Rule::populatedCount:
-      value = populatedCount_;
-      if (!indexIsZero) setCode(report, kestrelerr_attributeNotSupported, kIndexNotZero);
-      return;
+      return readPopulatedCount(*this, id, value, report);
     case tU32Rule::interfacesPresent:
-      if (!hostControllerProxy_.isOpen()) {
-        setCode(report, kestrelerr_deviceNotAvailable, kNoController);
-        return;
-      }
-      value = kControllerPresent | (martenProxy_.isOpen() ? kCompanionPresent : 0);
-      return;
-    case tU32Rule::featureFlags: {
-      if (!indexIsZero) {
-        setCode(report, kestrelerr_attributeNotSupported, kIndexNotZero);
-        return;
-      }
-      std::uint8_t enabled = 0;
-      std::uint8_t limit = 0;
-      if (smBiosReadByte(kFeatureByte, 0, &enabled) != 0 || smBiosReadByte(kFeatureLimitByte, 0, &limit) != 0) {
-        value = 0;
-        setCode(report, kestrelerr_deviceNotAvailable, kFlagsUnreadable);
-        return;
-      }
-      value = enabled != 0 && limit <= 1 ? 1 : 0;
-      return;
-    }
+      return readInterfacesPresent(*this, value, report);
+    case tU32Rule::featureFlags:
+      return readFeatureFlags(id, value, report);
     default:
       break;
   }
-
-  if (row.index == tU32Index::zero && !indexIsZero) {
+  if (row.index == tU32Index::zero && attributeId::index(id) != 0) {
     setCode(report, kestrelerr_attributeNotSupported, kIndexNotZero);
     return;
   }
@@ -158,30 +210,20 @@ void tControllerUserSession::readU32Row(const tU32Attribute& row, std::uint32_t 
     if (report.code < 0) companionFallback(id, value, report);
     return;
   }
+  readSmbiosU32(row, id, value, report);
+}
 
-  std::uint32_t selector = row.selector;
-  std::uint32_t instance = index;
-  if (row.index == tU32Index::populated) {
-    instance = static_cast<std::uint32_t>(populatedDeviceInstance(index, report));
-  } else if (row.rule == tU32Rule::slotEntry) {
-    std::uint8_t count = 0;
-    const std::int32_t result = smBiosReadByte(kSlotCountByte, 0, &count);
-    mapSmbiosResult(result, report);
-    if (report.code < 0) return;
-    if (index > kLastSlotEntry || count <= index) {
-      setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
-      return;
-    }
-    selector += index;
-    instance = 0;
-  }
-  if (report.code < 0) {
-    companionFallback(id, value, report);
+// A module that is not populated, and a field that cannot be read, leave the
+// answer to the companion; an entry that does not exist does not.
+void tControllerUserSession::readSmbiosU32(const tU32Attribute& row, std::uint32_t id, std::uint32_t& value,
+                                           tStatusReport& report) noexcept {
+  tSmbiosField field{};
+  if (!locateField(indexedField(row), attributeId::index(id), kNotSupported, field, report)) {
+    if (row.index == tU32Index::populated) companionFallback(id, value, report);
     return;
   }
-
   tFieldRead read;
-  const std::int32_t result = readField(selector, instance, value, read);
+  const std::int32_t result = readField(field.selector, field.instance, value, read);
   if (result == kestrelerr_attributeNotSupported) {
     setCode(report, kestrelerr_attributeNotSupported, kNotSupported);
     return;
@@ -191,27 +233,7 @@ void tControllerUserSession::readU32Row(const tU32Attribute& row, std::uint32_t 
     companionFallback(id, value, report);
     return;
   }
-
-  switch (row.rule) {
-    case tU32Rule::lowNibble:
-      value = static_cast<std::uint32_t>(read.qword & 0xF);
-      break;
-    case tU32Rule::busWidth: {
-      std::uint8_t ignored = 0;
-      mapSmbiosResult(smBiosReadByte(kBusInfoByte, 0, &ignored), report);
-      if (report.code < 0) return;
-      if (!isAllowedBusWidth(value)) setCode(report, kestrelerr_attributeNotSupported, kValueNotAllowed);
-      break;
-    }
-    case tU32Rule::expansionInterface:
-      value = expansionInterfaceNumber(read.text);
-      break;
-    case tU32Rule::busType:
-      value = std::strcmp(read.text, "PCI") == 0 ? 1 : kNotListed;
-      break;
-    default:
-      break;
-  }
+  interpretField(row.rule, read, value, report);
 }
 
 void tControllerUserSession::readDeviceU32(iInterfaceProxy_hostControllerBase& proxy, std::uint32_t id,

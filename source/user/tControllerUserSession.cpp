@@ -59,41 +59,10 @@ bool byteReadable(std::uint32_t selector, std::uint8_t* value = nullptr) {
 }  // namespace
 
 tControllerUserSession* tControllerUserSession::openSession(tStatusReport& report) noexcept {
-  if (report.code < 0 || !gModule.usable(report)) return nullptr;
-  tModule::tExclusive exclusive(gModule);
-  if (exclusive.reentered()) {
-    setCode(report, brioerr_inProgress, kReentered);
-    return nullptr;
-  }
-  if (tControllerUserSession* open = gModule.published()) {
-    ++open->referenceCount_;
-    return open;
-  }
-  auto* session = new (std::nothrow) tControllerUserSession();
-  if (session == nullptr) {
-    setCode(report, kestrelerr_memoryFull, kNoMemory);
-    return nullptr;
-  }
-  session->construct(report);
-  if (report.code < 0) {
-    session->release();
-    return nullptr;
-  }
-  gModule.publish(session);
-  return session;
+  return gModule.open(report, kReentered, kNoMemory);
 }
 
-void tControllerUserSession::closeSession() noexcept {
-  if (gModule.setupStatus().isError()) return;
-  tModule::tExclusive exclusive(gModule);
-  if (exclusive.reentered()) return;
-  tControllerUserSession* session = gModule.published();
-  if (session == nullptr || --session->referenceCount_ > 0) return;
-  // No request of the session may follow the last close.
-  session->waitForOperations();
-  gModule.publish(nullptr);
-  session->release();
-}
+void tControllerUserSession::closeSession() noexcept { gModule.close(&tControllerUserSession::waitForOperations); }
 
 tControllerUserSession::tReference tControllerUserSession::currentSession(tStatusReport& report) noexcept {
   return gModule.current(report, kNotOpen);

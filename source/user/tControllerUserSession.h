@@ -15,6 +15,9 @@
 
 namespace nKESTREL1400 {
 
+struct tIndexedField;
+struct tSmbiosField;
+struct tTextAttribute;
 struct tU32Attribute;
 
 class tControllerUserSession final : public tSharedSession {
@@ -50,6 +53,8 @@ class tControllerUserSession final : public tSharedSession {
   tInterfaceProxy_hostMarten& martenProxy() noexcept { return martenProxy_; }
 
  private:
+  friend class tSessionModule<tControllerUserSession>;
+
   tControllerUserSession() noexcept = default;
   ~tControllerUserSession() override;
 
@@ -63,15 +68,23 @@ class tControllerUserSession final : public tSharedSession {
   void findPopulatedMemory(tStatusReport& report) noexcept;
   void closeProxies() noexcept;
 
+  // The field the index of an attribute picks, or false with the error in
+  // the report: -26934 for a module that is not populated, and for an entry
+  // that does not exist (at `noEntry`).
+  bool locateField(const tIndexedField& indexed, std::uint32_t index, const kSourceLocation& noEntry,
+                   tSmbiosField& field, tStatusReport& report) const noexcept;
+
   // Numeric attributes.
   void readU32Row(const tU32Attribute& row, std::uint32_t id, std::uint32_t& value, tStatusReport& report) noexcept;
-  bool readSmbiosField(std::uint32_t selector, std::uint32_t instance, std::uint32_t& value,
-                       tStatusReport& report) noexcept;
+  void readSmbiosU32(const tU32Attribute& row, std::uint32_t id, std::uint32_t& value,
+                     tStatusReport& report) noexcept;
   void companionFallback(std::uint32_t id, std::uint32_t& value, tStatusReport& report) noexcept;
   void readDeviceU32(iInterfaceProxy_hostControllerBase& proxy, std::uint32_t id, std::uint32_t& value,
                      tStatusReport& report) noexcept;
 
   // Text attributes.
+  void readTextRow(const tTextAttribute& row, std::uint32_t id, char* buffer, std::uint64_t& length,
+                   tStatusReport& report) noexcept;
   void readNormalizedText(std::uint32_t selector, std::uint32_t instance, std::uint32_t id, char* buffer,
                           std::uint64_t& length, tStatusReport& report) noexcept;
   void writeControllerText(std::uint32_t id, const char* text, std::size_t size, tStatusReport& report) noexcept;
@@ -79,7 +92,6 @@ class tControllerUserSession final : public tSharedSession {
 
   std::uint32_t populatedCount_ = 0;
   std::unique_ptr<std::int32_t[]> populatedMemoryDevices_;
-  std::int64_t referenceCount_ = 1;
   tInterfaceProxy_hostController hostControllerProxy_;
   tInterfaceProxy_hostMarten martenProxy_;
 };

@@ -23,6 +23,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 
 #include "kestrel/kestrel.h"
 #include "platform/tStatus.h"
@@ -104,6 +105,52 @@ class tSessionModule {
     if (setupStatus_.isNotError()) return true;
     setupStatus_.copyToReport(report);
     return false;
+  }
+
+  // Opens the session or adds a reference to the open one. A new session
+  // is set up by its construct(report) and published only when that
+  // succeeds; one that failed has started nothing, and its destruction
+  // undoes what it did. An open reentered on its thread is refused (-52011
+  // at `reentered`), as is one that finds no memory (-26933 at `noMemory`).
+  // The session gives the module its private constructor and construct().
+  Session* open(tStatusReport& report, const kSourceLocation& reentered, const kSourceLocation& noMemory) noexcept {
+    if (report.code < 0 || !usable(report)) return nullptr;
+    tExclusive exclusive(*this);
+    if (exclusive.reentered()) {
+      setCode(report, brioerr_inProgress, reentered);
+      return nullptr;
+    }
+    if (session_ != nullptr) {
+      ++opens_;
+      return session_;
+    }
+    auto* session = new (std::nothrow) Session();
+    if (session == nullptr) {
+      setCode(report, kestrelerr_memoryFull, noMemory);
+      return nullptr;
+    }
+    session->construct(report);
+    if (report.code < 0) {
+      session->release();
+      return nullptr;
+    }
+    session_ = session;
+    opens_ = 1;
+    return session;
+  }
+
+  // Drops one open; the last one runs `lastClose` on the session, still
+  // published and under the lock, then ends it. No request of the session
+  // may follow, so `lastClose` waits for the operations in flight.
+  void close(void (Session::*lastClose)() noexcept) noexcept {
+    if (setupStatus_.isError()) return;
+    tExclusive exclusive(*this);
+    if (exclusive.reentered()) return;
+    Session* session = session_;
+    if (session == nullptr || --opens_ > 0) return;
+    (session->*lastClose)();
+    session_ = nullptr;
+    session->release();
   }
 
   tRecursiveLock& lock() noexcept { return lock_; }
@@ -189,6 +236,7 @@ class tSessionModule {
     module->holder_.store(pthread_t{}, std::memory_order_relaxed);
     if (module->session_ != nullptr) module->inherited_ = module->session_;
     module->session_ = nullptr;
+    module->opens_ = 0;
   }
 
   static inline tSessionModule* forkModule_ = nullptr;
@@ -200,6 +248,8 @@ class tSessionModule {
   tStatus setupStatus_;
   tRecursiveLock lock_;
   Session* session_ = nullptr;
+  // The opens the published session has had that no close has matched.
+  long opens_ = 0;
   std::atomic<pthread_t> holder_{};
   Session* inherited_ = nullptr;
 };

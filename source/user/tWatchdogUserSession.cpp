@@ -1,7 +1,6 @@
 #include "source/user/tWatchdogUserSession.h"
 
 #include <mutex>
-#include <new>
 
 #include "kestrel/kestrel.h"
 #include "platform/openInterface.h"
@@ -31,73 +30,44 @@ tModule gModule(tModule::kHandleForks);
 
 tWatchdogUserSession::tWatchdogUserSession() noexcept : reader_(0, sessionStatus_), sessionLock_(sessionStatus_) {}
 
-tWatchdogUserSession* tWatchdogUserSession::openSession(tStatusReport& status) noexcept {
-  if (status.code < 0 || !gModule.usable(status)) return nullptr;
-  tModule::tExclusive exclusive(gModule);
-  if (exclusive.reentered()) {
-    setCode(status, brioerr_inProgress, kReentered);
-    return nullptr;
-  }
-  if (tWatchdogUserSession* open = gModule.published()) {
-    ++open->referenceCount_;
-    return open;
-  }
-  auto* session = new (std::nothrow) tWatchdogUserSession();
-  if (session == nullptr) {
-    setCode(status, kestrelerr_memoryFull, kNoMemory);
-    return nullptr;
-  }
-  session->construct(status);
-  if (status.code < 0) {
-    // Nothing was started: destruction ends the registration and closes
-    // the interface, and no stop request reaches the driver.
-    session->release();
-    return nullptr;
-  }
-  gModule.publish(session);
-  return session;
+// A session whose set-up failed has started nothing: its destruction ends
+// the registration and closes the interface, and no stop request reaches
+// the driver.
+tWatchdogUserSession* tWatchdogUserSession::openSession(tStatusReport& report) noexcept {
+  return gModule.open(report, kReentered, kNoMemory);
 }
 
-void tWatchdogUserSession::closeSession() noexcept {
-  if (gModule.setupStatus().isError()) return;
-  tModule::tExclusive exclusive(gModule);
-  if (exclusive.reentered()) return;
-  tWatchdogUserSession* session = gModule.published();
-  if (session == nullptr || --session->referenceCount_ > 0) return;
-  session->shutDown();
-  gModule.publish(nullptr);
-  session->release();
+void tWatchdogUserSession::closeSession() noexcept { gModule.close(&tWatchdogUserSession::shutDown); }
+
+tWatchdogUserSession::tReference tWatchdogUserSession::currentSession(tStatusReport& report) noexcept {
+  return gModule.current(report, kNotOpen);
 }
 
-tWatchdogUserSession::tReference tWatchdogUserSession::currentSession(tStatusReport& status) noexcept {
-  return gModule.current(status, kNotOpen);
-}
-
-void tWatchdogUserSession::construct(tStatusReport& status) noexcept {
-  if (status.code < 0) return;
+void tWatchdogUserSession::construct(tStatusReport& report) noexcept {
+  if (report.code < 0) return;
   tStatus local;
   tDeviceInterfaceIterator interfaces(kWatchdogInterface, local);
   if (local.isError()) {
-    local.copyToReport(status);
+    local.copyToReport(report);
     return;
   }
   if (interfaces.isEnd()) {
-    setCode(status, kestrelerr_deviceNotAvailable, kNoInterface);
+    setCode(report, kestrelerr_deviceNotAvailable, kNoInterface);
     return;
   }
   openInterface(interfaces, proxy_, local);
   if (local.isError()) {
-    local.copyToReport(status);
+    local.copyToReport(report);
     return;
   }
   interfaces.next();
   if (!interfaces.isEnd()) {
     proxy_.close();
-    setCode(status, brioerr_resourceFailure, kDuplicateInterface);
+    setCode(report, brioerr_resourceFailure, kDuplicateInterface);
     return;
   }
   if (!notification_.isRegistered()) notification_.enable(reader_, proxy_, kNotificationId, sessionStatus_);
-  sessionStatus_.copyToReport(status);
+  sessionStatus_.copyToReport(report);
 }
 
 // Runs under the module lock, which keeps new operations out. The session
@@ -126,40 +96,40 @@ tWatchdogUserSession::~tWatchdogUserSession() {
 }
 
 template <typename Request>
-void tWatchdogUserSession::request(tStatusReport& status, Request send) noexcept {
-  if (status.code < 0) return;
+void tWatchdogUserSession::request(tStatusReport& report, Request send) noexcept {
+  if (report.code < 0) return;
   tStatus local;
   send(local);
-  local.copyToReport(status);
+  local.copyToReport(report);
 }
 
-void tWatchdogUserSession::startTimer(tStatusReport& status) noexcept {
-  request(status, [&](tStatus& local) { proxy_.startWatchdogTimer(local); });
+void tWatchdogUserSession::startTimer(tStatusReport& report) noexcept {
+  request(report, [&](tStatus& local) { proxy_.startWatchdogTimer(local); });
 }
 
-void tWatchdogUserSession::stopTimer(tStatusReport& status) noexcept {
-  request(status, [&](tStatus& local) { proxy_.stopWatchdogTimer(local); });
+void tWatchdogUserSession::stopTimer(tStatusReport& report) noexcept {
+  request(report, [&](tStatus& local) { proxy_.stopWatchdogTimer(local); });
 }
 
-void tWatchdogUserSession::pet(tStatusReport& status) noexcept {
-  request(status, [&](tStatus& local) { proxy_.petWatchdog(local); });
+void tWatchdogUserSession::pet(tStatusReport& report) noexcept {
+  request(report, [&](tStatus& local) { proxy_.petWatchdog(local); });
 }
 
-void tWatchdogUserSession::cancelWaitForNotification(tStatusReport& status) noexcept {
-  request(status, [&](tStatus& local) { proxy_.cancelWaitForWatchdogNotification(local); });
+void tWatchdogUserSession::cancelWaitForNotification(tStatusReport& report) noexcept {
+  request(report, [&](tStatus& local) { proxy_.cancelWaitForWatchdogNotification(local); });
 }
 
 void tWatchdogUserSession::getAttributeU32(std::uint32_t attribute, std::uint32_t& value,
-                                           tStatusReport& status) noexcept {
-  request(status, [&](tStatus& local) {
+                                           tStatusReport& report) noexcept {
+  request(report, [&](tStatus& local) {
     std::uint32_t size = sizeof value;
     proxy_.getAttribute(attribute, &value, size, local);
   });
 }
 
 void tWatchdogUserSession::setAttributeU32(std::uint32_t attribute, std::uint32_t value,
-                                           tStatusReport& status) noexcept {
-  request(status, [&](tStatus& local) { proxy_.setAttribute(attribute, &value, sizeof value, local); });
+                                           tStatusReport& report) noexcept {
+  request(report, [&](tStatus& local) { proxy_.setAttribute(attribute, &value, sizeof value, local); });
 }
 
 // Waits are served one at a time. A message with more than one data byte is
@@ -168,8 +138,8 @@ void tWatchdogUserSession::setAttributeU32(std::uint32_t attribute, std::uint32_
 // byte, and lost notifications (-52019), fail this wait only. A wake-up
 // without any message (the socket hung up) ends the stream like the
 // driver's end message.
-void tWatchdogUserSession::waitForNotification(std::int32_t& value, tStatusReport& status) noexcept {
-  if (status.code < 0) return;
+void tWatchdogUserSession::waitForNotification(std::int32_t& value, tStatusReport& report) noexcept {
+  if (report.code < 0) return;
   std::lock_guard guard(sessionLock_);
   if (notificationsEnded_) {
     value = kNotificationsEnded;
@@ -186,7 +156,7 @@ void tWatchdogUserSession::waitForNotification(std::int32_t& value, tStatusRepor
     // The notification queue overflowed: this wait reports the loss, the
     // next one receives again.
     if (received.getCode() == brioerr_noBuffers) {
-      received.copyToReport(status);
+      received.copyToReport(report);
       return;
     }
     sessionStatus_.mergeFrom(received);
@@ -195,13 +165,13 @@ void tWatchdogUserSession::waitForNotification(std::int32_t& value, tStatusRepor
   }
   if (size > 1) {
     sessionStatus_.setCode(kestrelerr_ioError, kMalformed);
-    sessionStatus_.copyToReport(status);
+    sessionStatus_.copyToReport(report);
     return;
   }
   if (sessionStatus_.isNotError()) {
     if (kindSeen && kind == tIONotificationReader::kNotify) {
       if (size == 0) {
-        setCode(status, kestrelerr_ioError, kEmptyNotification);
+        setCode(report, kestrelerr_ioError, kEmptyNotification);
         return;
       }
       value = payload[0];
@@ -210,7 +180,7 @@ void tWatchdogUserSession::waitForNotification(std::int32_t& value, tStatusRepor
       notificationsEnded_ = true;
     }
   }
-  sessionStatus_.copyToReport(status);
+  sessionStatus_.copyToReport(report);
 }
 
 }  // namespace nKESTREL1400

@@ -32,28 +32,30 @@ class tWatchdogUserSession final : public tSharedSession {
   // The value a wait reports once the driver has ended the notifications.
   static constexpr std::int32_t kNotificationsEnded = 3;
 
-  static tWatchdogUserSession* openSession(tStatusReport& status) noexcept;
+  static tWatchdogUserSession* openSession(tStatusReport& report) noexcept;
   static void closeSession() noexcept;
-  static tReference currentSession(tStatusReport& status) noexcept;
+  static tReference currentSession(tStatusReport& report) noexcept;
 
-  void startTimer(tStatusReport& status) noexcept;
-  void stopTimer(tStatusReport& status) noexcept;
-  void pet(tStatusReport& status) noexcept;
-  void cancelWaitForNotification(tStatusReport& status) noexcept;
-  void waitForNotification(std::int32_t& value, tStatusReport& status) noexcept;
-  void getAttributeU32(std::uint32_t attribute, std::uint32_t& value, tStatusReport& status) noexcept;
-  void setAttributeU32(std::uint32_t attribute, std::uint32_t value, tStatusReport& status) noexcept;
+  void startTimer(tStatusReport& report) noexcept;
+  void stopTimer(tStatusReport& report) noexcept;
+  void pet(tStatusReport& report) noexcept;
+  void cancelWaitForNotification(tStatusReport& report) noexcept;
+  void waitForNotification(std::int32_t& value, tStatusReport& report) noexcept;
+  void getAttributeU32(std::uint32_t attribute, std::uint32_t& value, tStatusReport& report) noexcept;
+  void setAttributeU32(std::uint32_t attribute, std::uint32_t value, tStatusReport& report) noexcept;
 
  private:
+  friend class tSessionModule<tWatchdogUserSession>;
+
   tWatchdogUserSession() noexcept;
   ~tWatchdogUserSession() override;
 
-  void construct(tStatusReport& status) noexcept;
+  void construct(tStatusReport& report) noexcept;
   // Wakes the waiters, waits for the operations in flight, then stops the
   // timer, ends the registration and closes the device.
   void shutDown() noexcept;
   template <typename Request>
-  void request(tStatusReport& status, Request send) noexcept;
+  void request(tStatusReport& report, Request send) noexcept;
 
   tStatus sessionStatus_;
   nBRIO000::tIONotificationReader reader_;
@@ -61,7 +63,6 @@ class tWatchdogUserSession final : public tSharedSession {
   tRecursiveLock sessionLock_;
   bool notificationsEnded_ = false;
   tInterfaceProxy_hostControllerWatchdog proxy_;
-  std::int64_t referenceCount_ = 1;
 };
 
 }  // namespace nKESTREL1400

@@ -3,13 +3,10 @@
 
 #include <cstdint>
 
+#include "source/user/attributeField.h"
+
 namespace nKESTREL1400 {
 
-enum class tTextIndex : std::uint8_t {
-  instance,   // the SMBIOS instance
-  populated,  // the n-th populated memory module
-  entry,      // entry number, limited by a count byte of instance 0
-};
 
 enum class tTextRule : std::uint8_t {
   plain,
@@ -22,7 +19,7 @@ enum class tTextRule : std::uint8_t {
 
 struct tTextAttribute {
   std::uint32_t baseId;
-  tTextIndex index;
+  tFieldIndex index;
   std::uint32_t selector;      // the text's SMBIOS selector (entry 0 for entry rows)
   std::uint32_t entryStep;     // selector distance between entries
   std::uint32_t lastEntry;     // highest entry number
@@ -34,28 +31,28 @@ inline constexpr std::uint32_t kBiosVersionAttribute = 0x10000400;
 inline constexpr std::uint32_t kUserTextAttribute = 0x18000000;
 
 inline constexpr tTextAttribute kTextAttributes[] = {
-    {0x10000000, tTextIndex::instance, 0x0104, 0, 0, 0, tTextRule::plain},
-    {0x10000100, tTextIndex::instance, 0x0105, 0, 0, 0, tTextRule::plain},
-    {0x10000200, tTextIndex::instance, 0x0107, 0, 0, 0, tTextRule::notApplicable},
-    {0x10000300, tTextIndex::instance, 0x0106, 0, 0, 0, tTextRule::differsFromBios},
-    {kBiosVersionAttribute, tTextIndex::instance, 0x0005, 0, 0, 0, tTextRule::plain},
-    {0x10000700, tTextIndex::instance, 0x960D, 0, 0, 0, tTextRule::boardText},
-    {0x10006400, tTextIndex::instance, 0x9609, 0, 0, 0, tTextRule::plain},
-    {0x10006500, tTextIndex::instance, 0x960A, 0, 0, 0, tTextRule::plain},
-    {0x1000CC00, tTextIndex::populated, 0x1117, 0, 0, 0, tTextRule::plain},
-    {0x1000CD00, tTextIndex::populated, 0x111A, 0, 0, 0, tTextRule::plain},
-    {0x1000CE00, tTextIndex::populated, 0x1118, 0, 0, 0, tTextRule::plain},
-    {0x1000CF00, tTextIndex::populated, 0x1110, 0, 0, 0, tTextRule::plain},
-    {0x10012C00, tTextIndex::instance, 0x0407, 0, 0, 0, tTextRule::plain},
-    {0x10012D00, tTextIndex::instance, 0x0410, 0, 0, 0, tTextRule::plain},
-    {0x1001F400, tTextIndex::instance, 0x9704, 0, 0, 0, tTextRule::normalized},
-    {0x10025900, tTextIndex::entry, 0x9805, 1, 3, 0x19804, tTextRule::normalized},
-    {0x1002BD00, tTextIndex::instance, 0x9905, 0, 0, 0, tTextRule::normalized},
-    {0x1002BE00, tTextIndex::instance, 0x9906, 0, 0, 0, tTextRule::plain},
-    {0x10032100, tTextIndex::instance, 0x9A05, 0, 0, 0, tTextRule::normalized},
-    {0x10038400, tTextIndex::instance, 0x9C04, 0, 0, 0, tTextRule::plain},
-    {0x1006A500, tTextIndex::entry, 0xA307, 2, 4, 0x1A306, tTextRule::normalized},
-    {0x1006A600, tTextIndex::entry, 0xA308, 2, 4, 0x1A306, tTextRule::normalizedPerComma},
+    {0x10000000, tFieldIndex::instance, 0x0104, 0, 0, 0, tTextRule::plain},
+    {0x10000100, tFieldIndex::instance, 0x0105, 0, 0, 0, tTextRule::plain},
+    {0x10000200, tFieldIndex::instance, 0x0107, 0, 0, 0, tTextRule::notApplicable},
+    {0x10000300, tFieldIndex::instance, 0x0106, 0, 0, 0, tTextRule::differsFromBios},
+    {kBiosVersionAttribute, tFieldIndex::instance, 0x0005, 0, 0, 0, tTextRule::plain},
+    {0x10000700, tFieldIndex::instance, 0x960D, 0, 0, 0, tTextRule::boardText},
+    {0x10006400, tFieldIndex::instance, 0x9609, 0, 0, 0, tTextRule::plain},
+    {0x10006500, tFieldIndex::instance, 0x960A, 0, 0, 0, tTextRule::plain},
+    {0x1000CC00, tFieldIndex::populated, 0x1117, 0, 0, 0, tTextRule::plain},
+    {0x1000CD00, tFieldIndex::populated, 0x111A, 0, 0, 0, tTextRule::plain},
+    {0x1000CE00, tFieldIndex::populated, 0x1118, 0, 0, 0, tTextRule::plain},
+    {0x1000CF00, tFieldIndex::populated, 0x1110, 0, 0, 0, tTextRule::plain},
+    {0x10012C00, tFieldIndex::instance, 0x0407, 0, 0, 0, tTextRule::plain},
+    {0x10012D00, tFieldIndex::instance, 0x0410, 0, 0, 0, tTextRule::plain},
+    {0x1001F400, tFieldIndex::instance, 0x9704, 0, 0, 0, tTextRule::normalized},
+    {0x10025900, tFieldIndex::entry, 0x9805, 1, 3, 0x19804, tTextRule::normalized},
+    {0x1002BD00, tFieldIndex::instance, 0x9905, 0, 0, 0, tTextRule::normalized},
+    {0x1002BE00, tFieldIndex::instance, 0x9906, 0, 0, 0, tTextRule::plain},
+    {0x10032100, tFieldIndex::instance, 0x9A05, 0, 0, 0, tTextRule::normalized},
+    {0x10038400, tFieldIndex::instance, 0x9C04, 0, 0, 0, tTextRule::plain},
+    {0x1006A500, tFieldIndex::entry, 0xA307, 2, 4, 0x1A306, tTextRule::normalized},
+    {0x1006A600, tFieldIndex::entry, 0xA308, 2, 4, 0x1A306, tTextRule::normalizedPerComma},
 };
 
 constexpr const tTextAttribute* findTextAttribute(std::uint32_t baseId) {
