@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/driverWireFormat.h"
 #include "platform/tNotificationRegistry.h"
 #include "platform/tStatus.h"
 
@@ -14,7 +15,7 @@ class tIONotification;
 class tIONotificationReader {
  public:
   enum tKind : std::int32_t { kNotify = 0, kEnd = 1, kCancelled = 2 };
-  static constexpr std::uint32_t kDataSize = 32;
+  static constexpr std::uint32_t kDataSize = nDriverWire::kMaxEventData;
 
   // The library always passes a queue depth of 0. A failed construction
   // leaves -1 descriptors and the error in the status.

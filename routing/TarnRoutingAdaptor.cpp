@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kestrel/kestrel.h"
+#include "platform/driverWireFormat.h"
 #include "platform/tStatusReport.h"
 #include "platform/zesdbgAssert.h"
 #include "routing/QuillUtils.h"
@@ -29,7 +30,6 @@ constexpr kSourceLocation kTooManyConflicts{kFile, 182};
 constexpr kSourceLocation kNoAnswerPointer{kFile, 212};
 constexpr kSourceLocation kAnswerNoMemory{kFile, 214};
 constexpr std::int32_t kArrayAssertLine = 120;
-constexpr std::size_t kTopographyNameSize = 128;
 constexpr std::size_t kConflictAnswerCapacity = 256;
 
 // The reader's handler: relays a demotion to the framework's callback on
@@ -120,11 +120,11 @@ void TarnRoutingAdaptorSession::openDevice() {
 }
 
 void TarnRoutingAdaptorSession::findDeviceTopography() {
-  char name[kTopographyNameSize] = {};
+  char name[nKESTREL1400::nDriverWire::kTopographyNameSize] = {};
   tStatus status;
   proxy_.getTopographyName(name, sizeof name, status);
   runOrRaise(status);
-  name[kTopographyNameSize - 1] = '\0';  // the driver's text need not end in the buffer
+  name[nKESTREL1400::nDriverWire::kTopographyNameSize - 1] = '\0';  // the driver's text need not end in the buffer
   topography_ = &findTopography(name);
   terminalNames_.emplace(*topography_);
 }

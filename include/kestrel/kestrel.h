@@ -136,9 +136,13 @@ enum tKestrelStatus {
 #define KESTREL_ATTR_DEVICE_VALUE_2 0x20044C00u         /* controller device value */
 #define KESTREL_ATTR_TEXT_WRITE_SUPPORT 0x2004B000u     /* type 157 byte at 04h */
 #define KESTREL_ATTR_DEVICE_VALUE_3 0x20051400u         /* controller device value */
-#define KESTREL_ATTR_INTERFACES_PRESENT 0x2005DC00u     /* 0x100000 controller, +0x200000 companion */
+#define KESTREL_ATTR_INTERFACES_PRESENT 0x2005DC00u     /* KESTREL_INTERFACE_* of the open interfaces */
 #define KESTREL_ATTR_TRIGGER_ENTRY_COUNT 0x2006A400u    /* type 163 entry count */
 #define KESTREL_ATTR_INFO_VERSION 0x28000200u           /* type 150 byte at 04h */
+
+/* Bits of KESTREL_ATTR_INTERFACES_PRESENT. */
+#define KESTREL_INTERFACE_CONTROLLER 0x00100000u /* the controller's interface */
+#define KESTREL_INTERFACE_COMPANION 0x00200000u  /* the companion chip's interface */
 
 /* Text attributes (KESTREL_getAttributeUTF8, KESTREL_setAttributeUTF8). */
 #define KESTREL_ATTR_SYSTEM_MANUFACTURER 0x10000000u

@@ -9,7 +9,9 @@
 #include "kestrel/kestrel.h"
 #include "platform/cZeSmBiosLinuxProvider.h"
 #include "platform/tStatusReport.h"
+#include "source/user/controllerSmBiosFields.h"
 #include "source/user/firmwareUpdateSteps.h"
+#include "source/user/smBiosPermission.h"
 #include "source/user/tControllerUserSession.h"
 
 namespace nKESTREL1400 {
@@ -22,25 +24,22 @@ constexpr kSourceLocation kGateRefuses{kUpdateFile, 838};
 constexpr kSourceLocation kForceInvalid{kUpdateFile, 842};
 constexpr kSourceLocation kNoCompanion{kUpdateFile, 857};
 
-constexpr std::uint32_t kUpdatePermission = 0x19E04;  // type 158, offset 04h
-constexpr std::uint32_t kUpdateLevel = 0x19E05;       // type 158, offset 05h
-constexpr std::uint32_t kCompanionFirmwareVersion = 0x10200400;
-constexpr std::uint32_t kCompanionBiosRecord = 0x10000400;
 constexpr char kPlaceholderVersion[] = "0.0.0f0";
 
 bool isTarget(const tFirmwareImage& image, const char* target) { return std::strcmp(image.targetDevice, target) == 0; }
 
 // Whether the board lets firmware be updated at all.
 bool updateGateOpen(tStatusReport& report) {
-  std::uint8_t permission = 0;
-  std::uint8_t level = 0;
-  if (nZESMBIOS_1_1::smBiosReadByte(kUpdatePermission, 0, &permission) != 0 ||
-      nZESMBIOS_1_1::smBiosReadByte(kUpdateLevel, 0, &level) != 0) {
-    setCode(report, kestrelerr_deviceNotAvailable, kGateUnreadable);
-    return false;
+  switch (readSmBiosPermission(nControllerField::kUpdatePermission)) {
+    case tPermission::given:
+      return true;
+    case tPermission::refused:
+      setCode(report, kestrelerr_attributeNotSupported, kGateRefuses);
+      return false;
+    case tPermission::unreadable:
+      break;
   }
-  if (permission != 0 && level <= 1) return true;
-  setCode(report, kestrelerr_attributeNotSupported, kGateRefuses);
+  setCode(report, kestrelerr_deviceNotAvailable, kGateUnreadable);
   return false;
 }
 
@@ -77,9 +76,10 @@ bool findCurrentTargets(const tFirmwareImage* images, std::int32_t force, tInter
     if (bios && !isNewer(*image, [&](tFetchedText& text) { return text.fetchBiosVersion(report); }, stop)) {
       current.bios = true;
     }
-    if (companion && !isNewer(*image, [&](tFetchedText& text) {
-          return text.fetchCompanion(marten, kCompanionFirmwareVersion, report);
-        }, stop)) {
+    constexpr std::uint32_t kFirmwareVersion = KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION;
+    if (companion &&
+        !isNewer(
+            *image, [&](tFetchedText& text) { return text.fetchCompanion(marten, kFirmwareVersion, report); }, stop)) {
       current.marten = true;
     }
     if (stop) return false;
@@ -94,12 +94,12 @@ bool installDriverImages(const tFirmwareImage* images, const tCurrentTargets& cu
   tFetchedText saved;
   bool recordSaved = false;
   if (marten.isOpen()) {
-    const auto outcome = saved.fetchCompanion(marten, kCompanionBiosRecord, report);
+    const auto outcome = saved.fetchCompanion(marten, KESTREL_ATTR_BIOS_VERSION, report);
     if (outcome == tFetchedText::tOutcome::readFailed) return false;
     recordSaved = outcome == tFetchedText::tOutcome::read && saved.bytes() != nullptr;
     if (report.code >= 0) {
       tStatus parked;
-      marten.setAttribute(kCompanionBiosRecord, kPlaceholderVersion, sizeof kPlaceholderVersion - 1, parked);
+      marten.setAttribute(KESTREL_ATTR_BIOS_VERSION, kPlaceholderVersion, sizeof kPlaceholderVersion - 1, parked);
       parked.copyToReport(report);
     }
   }
@@ -114,7 +114,7 @@ bool installDriverImages(const tFirmwareImage* images, const tCurrentTargets& cu
   }
   if (marten.isOpen() && report.code < 0 && recordSaved) {
     tStatus restored;  // best effort: the update's own failure is what counts
-    marten.setAttribute(kCompanionBiosRecord, saved.bytes(), saved.size(), restored);
+    marten.setAttribute(KESTREL_ATTR_BIOS_VERSION, saved.bytes(), saved.size(), restored);
   }
   return true;
 }

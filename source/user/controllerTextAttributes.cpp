@@ -10,6 +10,8 @@
 #include "platform/tStatusReport.h"
 #include "source/user/attributeField.h"
 #include "source/user/attributeId.h"
+#include "source/user/controllerSmBiosFields.h"
+#include "source/user/smBiosPermission.h"
 #include "source/user/smbiosResult.h"
 #include "source/user/tControllerUserSession.h"
 #include "source/user/textAttributeTable.h"
@@ -34,9 +36,7 @@ constexpr kSourceLocation kCompanionTextUnterminated{kFile, 596};
 constexpr kSourceLocation kCompanionTextOversized{kFile, 597};
 
 constexpr char kNotApplicable[] = "Not Applicable";
-constexpr std::uint32_t kBiosVersionText = 0x0005;   // type 0, offset 05h
-constexpr std::uint32_t kTextWriteByte = 0x19D04;    // type 157, offset 04h
-constexpr std::uint32_t kTextWriteLimit = 0x19D05;   // type 157, offset 05h
+constexpr std::uint32_t kBiosVersionText = 0x0005;  // type 0, offset 05h
 constexpr std::uint32_t kFirstBoardTextVersion = 7;
 
 std::uint32_t clampedSize(std::uint64_t length) {
@@ -105,7 +105,7 @@ void readCompanionText(tInterfaceProxy_hostMarten& companion, std::uint32_t id, 
 // Board texts exist from information version 7 on.
 bool hasBoardText(tControllerUserSession& session, std::uint32_t index, tStatusReport& report) {
   std::uint32_t version = 0;
-  session.getAttributeU32(kInfoVersionAttribute | index, version, report);
+  session.getAttributeU32(KESTREL_ATTR_INFO_VERSION | index, version, report);
   if (report.code < 0) return false;
   if (version < kFirstBoardTextVersion) {
     setCode(report, kestrelerr_attributeNotSupported, kNoValue);
@@ -139,7 +139,7 @@ void tControllerUserSession::getAttributeUTF8(std::uint32_t id, char* buffer, st
                                               tStatusReport& report) noexcept {
   if (report.code < 0) return;
   const std::uint32_t source = attributeId::source(id);
-  if (martenProxy_.isOpen() && attributeId::base(id) == kBiosVersionAttribute) {
+  if (martenProxy_.isOpen() && attributeId::base(id) == KESTREL_ATTR_BIOS_VERSION) {
     if (source != attributeId::kSourceSmbios) {
       readCompanionText(martenProxy_, id, buffer, length, report);
       return;
@@ -202,7 +202,7 @@ void tControllerUserSession::readNormalizedText(std::uint32_t selector, std::uin
     mapSmbiosResult(read, report);
     return;
   }
-  const bool commaFields = attributeId::base(id) == 0x1006A600;
+  const bool commaFields = attributeId::base(id) == KESTREL_ATTR_TRIGGER_FIELDS;
   const std::size_t resultLength = normalize(text.get(), commaFields, result.get());
   if (length < resultLength + 1) {
     setCode(report, kestrelerr_bufferTooSmall, kTooSmall);
@@ -215,7 +215,7 @@ void tControllerUserSession::readNormalizedText(std::uint32_t selector, std::uin
 void tControllerUserSession::setAttributeUTF8(std::uint32_t id, const char* text, std::size_t size,
                                               tStatusReport& report) noexcept {
   if (report.code < 0) return;
-  if (attributeId::withSource(id, 0) == kUserTextAttribute) {
+  if (attributeId::withSource(id, 0) == KESTREL_ATTR_USER_TEXT) {
     if (attributeId::source(id) != attributeId::kSourceCompanion) {
       writeControllerText(id, text, size, report);
       if (report.code < 0) return;
@@ -234,13 +234,12 @@ void tControllerUserSession::setAttributeUTF8(std::uint32_t id, const char* text
 
 void tControllerUserSession::writeControllerText(std::uint32_t id, const char* text, std::size_t size,
                                                  tStatusReport& report) noexcept {
-  std::uint8_t writable = 0;
-  std::uint8_t limit = 0;
-  if (smBiosReadByte(kTextWriteByte, 0, &writable) != 0 || smBiosReadByte(kTextWriteLimit, 0, &limit) != 0) {
+  const tPermission permission = readSmBiosPermission(nControllerField::kTextWritePermission);
+  if (permission == tPermission::unreadable) {
     setCode(report, kestrelerr_deviceNotAvailable, kIdentityUnreadable);
     return;
   }
-  if (writable == 0 || limit >= 2) {
+  if (permission == tPermission::refused) {
     setCode(report, kestrelerr_attributeNotSupported, kWritesRefused);
     return;
   }

@@ -6,6 +6,8 @@
 #include "platform/tStatusReport.h"
 #include "source/user/attributeField.h"
 #include "source/user/attributeId.h"
+#include "source/user/controllerSmBiosFields.h"
+#include "source/user/smBiosPermission.h"
 #include "source/user/smbiosResult.h"
 #include "source/user/tControllerUserSession.h"
 #include "source/user/u32AttributeTable.h"
@@ -24,13 +26,8 @@ constexpr kSourceLocation kFlagsUnreadable{kFile, 462};
 constexpr kSourceLocation kNoController{kFile, 503};
 constexpr kSourceLocation kDeviceValueOversized{kFile, 521};
 
-constexpr std::uint32_t kBusInfoByte = 0x1B406;      // type 180, offset 06h
-constexpr std::uint32_t kFeatureByte = 0x19E04;      // type 158, offset 04h
-constexpr std::uint32_t kFeatureLimitByte = 0x19E05; // type 158, offset 05h
 // The slots of type 152: their count at offset 04h, one byte each from 09h.
-constexpr tSmbiosEntries kSlotEntries{0x19804, 3, 1};
-constexpr std::uint32_t kControllerPresent = 0x100000;
-constexpr std::uint32_t kCompanionPresent = 0x200000;
+constexpr tSmbiosEntries kSlotEntries{nControllerField::kSlotCount, 3, 1};
 constexpr std::uint32_t kNotListed = 0xFFFFFFFF;
 constexpr std::uint32_t kFieldTextSize = 256;
 
@@ -105,30 +102,25 @@ void readInterfacesPresent(tControllerUserSession& session, std::uint32_t& value
     setCode(report, kestrelerr_deviceNotAvailable, kNoController);
     return;
   }
-  value = kControllerPresent | (session.martenProxy().isOpen() ? kCompanionPresent : 0);
+  value = KESTREL_INTERFACE_CONTROLLER | (session.martenProxy().isOpen() ? KESTREL_INTERFACE_COMPANION : 0);
 }
 
-// 1 when the feature byte of type 158 is set and its limit byte allows it.
+// 1 when the board permits firmware updates.
 void readFeatureFlags(std::uint32_t id, std::uint32_t& value, tStatusReport& report) {
   if (attributeId::index(id) != 0) {
     setCode(report, kestrelerr_attributeNotSupported, kIndexNotZero);
     return;
   }
-  std::uint8_t enabled = 0;
-  std::uint8_t limit = 0;
-  if (smBiosReadByte(kFeatureByte, 0, &enabled) != 0 || smBiosReadByte(kFeatureLimitByte, 0, &limit) != 0) {
-    value = 0;
-    setCode(report, kestrelerr_deviceNotAvailable, kFlagsUnreadable);
-    return;
-  }
-  value = enabled != 0 && limit <= 1 ? 1 : 0;
+  const tPermission permission = readSmBiosPermission(nControllerField::kUpdatePermission);
+  value = permission == tPermission::given ? 1 : 0;
+  if (permission == tPermission::unreadable) setCode(report, kestrelerr_deviceNotAvailable, kFlagsUnreadable);
 }
 
 // A width is given only when the type 180 structure that describes the bus
 // can be read.
 void checkBusWidth(std::uint32_t value, tStatusReport& report) {
   std::uint8_t ignored = 0;
-  mapSmbiosResult(smBiosReadByte(kBusInfoByte, 0, &ignored), report);
+  mapSmbiosResult(smBiosReadByte(nControllerField::kBusInfo, 0, &ignored), report);
   if (report.code < 0) return;
   if (!isAllowedBusWidth(value)) setCode(report, kestrelerr_attributeNotSupported, kValueNotAllowed);
 }
@@ -175,7 +167,8 @@ void tControllerUserSession::getAttributeU32(std::uint32_t id, std::uint32_t& va
   value = 0;
   const tU32Attribute* row = nullptr;
   if ((id & attributeId::kBit27) != 0) {
-    if ((attributeId::base(id) | attributeId::kBit27) == kInfoVersionAttribute) row = findU32Attribute(kInfoVersionAttribute);
+    if ((attributeId::base(id) | attributeId::kBit27) == KESTREL_ATTR_INFO_VERSION)
+      row = findU32Attribute(KESTREL_ATTR_INFO_VERSION);
   } else {
     row = findU32Attribute(attributeId::base(id));
   }

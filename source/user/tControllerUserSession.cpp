@@ -12,6 +12,7 @@
 #include "platform/openInterface.h"
 #include "platform/tDeviceInterfaceIterator.h"
 #include "platform/tStatusReport.h"
+#include "source/user/controllerSmBiosFields.h"
 #include "source/user/smbiosResult.h"
 
 namespace nKESTREL1400 {
@@ -38,14 +39,8 @@ constexpr kSourceLocation kNoPopulatedDevice{kFile, 251};
 constexpr const char* kControllerInterface = "hostController_hostController";
 constexpr const char* kCompanionInterface = "hostController_hostMarten";
 
-constexpr std::uint32_t kModelText = 0x9704;         // type 151, offset 04h
-constexpr std::uint32_t kSlotCount = 0x19804;        // type 152, offset 04h
-constexpr std::uint32_t kChassisByte = 0x19F04;      // type 159, offset 04h
-constexpr std::uint32_t kModelByte = 0x1960C;        // type 150, offset 0Ch
-constexpr std::uint32_t kVersionMajor = 0x19604;     // type 150, offset 04h
-constexpr std::uint32_t kVersionMinor = 0x19605;     // type 150, offset 05h
-constexpr std::uint32_t kMemoryDeviceCount = 0x2100D;  // type 16, offset 0Dh
-constexpr std::uint32_t kMemoryDeviceSize = 0x2110C;   // type 17, offset 0Ch
+constexpr std::uint32_t kModelByte = 0x1960C;          // type 150, byte at 0Ch
+constexpr std::uint32_t kMemoryDeviceCount = 0x2100D;  // type 16, word at 0Dh
 constexpr std::int32_t kRefusedModel = 5;
 
 using tModule = tSessionModule<tControllerUserSession>;
@@ -100,9 +95,10 @@ void tControllerUserSession::construct(tStatusReport& report) noexcept {
 // a supported controller. A model text that cannot be buffered skips the check.
 bool tControllerUserSession::boardRefused() const noexcept {
   tSmbiosText model;
-  const std::int32_t result = model.read(kModelText, 0);
+  const std::int32_t result = model.read(nControllerField::kModelText, 0);
   if (result == kestrelerr_memoryFull) return false;
-  if (result == 0 || byteReadable(kSlotCount) || byteReadable(kChassisByte)) return false;
+  if (result == 0 || byteReadable(nControllerField::kSlotCount) || byteReadable(nControllerField::kChassisByte))
+    return false;
   std::uint8_t modelByte = 0;
   return byteReadable(kModelByte, &modelByte) && modelByte == kRefusedModel;
 }
@@ -180,7 +176,8 @@ void tControllerUserSession::loadSmbiosTable(tStatusReport& report) noexcept {
 void tControllerUserSession::checkVersion(tStatusReport& report) noexcept {
   std::uint8_t major = 0;
   std::uint8_t minor = 0;
-  if (!byteReadable(kVersionMajor, &major) || !byteReadable(kVersionMinor, &minor) || major < 2 || minor > 2) {
+  if (!byteReadable(nControllerField::kInfoVersionMajor, &major) ||
+      !byteReadable(nControllerField::kInfoVersionMinor, &minor) || major < 2 || minor > 2) {
     setCode(report, kestrelerr_deviceNotAvailable, kVersionRefused);
   }
 }
@@ -198,7 +195,7 @@ void tControllerUserSession::findPopulatedMemory(tStatusReport& report) noexcept
   }
   for (std::uint32_t instance = 0; instance < count; ++instance) {
     std::uint16_t size = 0;
-    mapSmbiosResult(smBiosReadWord(kMemoryDeviceSize, instance, &size), report);
+    mapSmbiosResult(smBiosReadWord(nControllerField::kMemoryDeviceSize, instance, &size), report);
     if (report.code < 0) return;
     if (size != 0) populatedMemoryDevices_[populatedCount_++] = static_cast<std::int32_t>(instance);
   }
@@ -206,14 +203,14 @@ void tControllerUserSession::findPopulatedMemory(tStatusReport& report) noexcept
 
 std::int32_t tControllerUserSession::controllerModel(std::int32_t& model) noexcept {
   tSmbiosText text;
-  const std::int32_t result = text.read(kModelText, 0);
+  const std::int32_t result = text.read(nControllerField::kModelText, 0);
   if (result == kestrelerr_memoryFull) return kestrelerr_memoryFull;
   std::uint8_t modelByte = 0;
   if (result == 0) {
     model = 1;
-  } else if (byteReadable(kSlotCount)) {
+  } else if (byteReadable(nControllerField::kSlotCount)) {
     model = 2;
-  } else if (byteReadable(kChassisByte)) {
+  } else if (byteReadable(nControllerField::kChassisByte)) {
     model = 3;
   } else if (byteReadable(kModelByte, &modelByte) && modelByte >= 1 && modelByte <= 5) {
     model = modelByte;

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 
+#include "kestrel/kestrel.h"
 #include "source/user/attributeField.h"
+#include "source/user/controllerSmBiosFields.h"
 
 namespace nKESTREL1400 {
 
@@ -27,32 +29,32 @@ struct tTextAttribute {
   tTextRule rule;
 };
 
-inline constexpr std::uint32_t kBiosVersionAttribute = 0x10000400;
-inline constexpr std::uint32_t kUserTextAttribute = 0x18000000;
-
 inline constexpr tTextAttribute kTextAttributes[] = {
-    {0x10000000, tFieldIndex::instance, 0x0104, 0, 0, 0, tTextRule::plain},
-    {0x10000100, tFieldIndex::instance, 0x0105, 0, 0, 0, tTextRule::plain},
-    {0x10000200, tFieldIndex::instance, 0x0107, 0, 0, 0, tTextRule::notApplicable},
-    {0x10000300, tFieldIndex::instance, 0x0106, 0, 0, 0, tTextRule::differsFromBios},
-    {kBiosVersionAttribute, tFieldIndex::instance, 0x0005, 0, 0, 0, tTextRule::plain},
-    {0x10000700, tFieldIndex::instance, 0x960D, 0, 0, 0, tTextRule::boardText},
-    {0x10006400, tFieldIndex::instance, 0x9609, 0, 0, 0, tTextRule::plain},
-    {0x10006500, tFieldIndex::instance, 0x960A, 0, 0, 0, tTextRule::plain},
-    {0x1000CC00, tFieldIndex::populated, 0x1117, 0, 0, 0, tTextRule::plain},
-    {0x1000CD00, tFieldIndex::populated, 0x111A, 0, 0, 0, tTextRule::plain},
-    {0x1000CE00, tFieldIndex::populated, 0x1118, 0, 0, 0, tTextRule::plain},
-    {0x1000CF00, tFieldIndex::populated, 0x1110, 0, 0, 0, tTextRule::plain},
-    {0x10012C00, tFieldIndex::instance, 0x0407, 0, 0, 0, tTextRule::plain},
-    {0x10012D00, tFieldIndex::instance, 0x0410, 0, 0, 0, tTextRule::plain},
-    {0x1001F400, tFieldIndex::instance, 0x9704, 0, 0, 0, tTextRule::normalized},
-    {0x10025900, tFieldIndex::entry, 0x9805, 1, 3, 0x19804, tTextRule::normalized},
-    {0x1002BD00, tFieldIndex::instance, 0x9905, 0, 0, 0, tTextRule::normalized},
-    {0x1002BE00, tFieldIndex::instance, 0x9906, 0, 0, 0, tTextRule::plain},
-    {0x10032100, tFieldIndex::instance, 0x9A05, 0, 0, 0, tTextRule::normalized},
-    {0x10038400, tFieldIndex::instance, 0x9C04, 0, 0, 0, tTextRule::plain},
-    {0x1006A500, tFieldIndex::entry, 0xA307, 2, 4, 0x1A306, tTextRule::normalized},
-    {0x1006A600, tFieldIndex::entry, 0xA308, 2, 4, 0x1A306, tTextRule::normalizedPerComma},
+    {KESTREL_ATTR_SYSTEM_MANUFACTURER, tFieldIndex::instance, 0x0104, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_PRODUCT_NAME, tFieldIndex::instance, 0x0105, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_SERIAL_NUMBER, tFieldIndex::instance, 0x0107, 0, 0, 0, tTextRule::notApplicable},
+    {KESTREL_ATTR_SYSTEM_VERSION, tFieldIndex::instance, 0x0106, 0, 0, 0, tTextRule::differsFromBios},
+    {KESTREL_ATTR_BIOS_VERSION, tFieldIndex::instance, 0x0005, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_BOARD_TEXT, tFieldIndex::instance, 0x960D, 0, 0, 0, tTextRule::boardText},
+    {KESTREL_ATTR_BOARD_TEXT_1, tFieldIndex::instance, 0x9609, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_BOARD_TEXT_2, tFieldIndex::instance, 0x960A, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_MEMORY_MANUFACTURER, tFieldIndex::populated, 0x1117, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_MEMORY_PART_NUMBER, tFieldIndex::populated, 0x111A, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_MEMORY_SERIAL_NUMBER, tFieldIndex::populated, 0x1118, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_MEMORY_LOCATOR, tFieldIndex::populated, 0x1110, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_PROCESSOR_MANUFACTURER, tFieldIndex::instance, 0x0407, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_PROCESSOR_VERSION, tFieldIndex::instance, 0x0410, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_CONTROLLER_MODEL_NAME, tFieldIndex::instance, nControllerField::kModelText, 0, 0, 0,
+     tTextRule::normalized},
+    {KESTREL_ATTR_SLOT_TEXT, tFieldIndex::entry, 0x9805, 1, 3, nControllerField::kSlotCount, tTextRule::normalized},
+    {KESTREL_ATTR_EXPANSION_TEXT, tFieldIndex::instance, 0x9905, 0, 0, 0, tTextRule::normalized},
+    {KESTREL_ATTR_EXPANSION_TEXT_2, tFieldIndex::instance, 0x9906, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_BUS_TEXT, tFieldIndex::instance, 0x9A05, 0, 0, 0, tTextRule::normalized},
+    {KESTREL_ATTR_CHASSIS_TEXT, tFieldIndex::instance, 0x9C04, 0, 0, 0, tTextRule::plain},
+    {KESTREL_ATTR_TRIGGER_TEXT, tFieldIndex::entry, 0xA307, 2, 4, nControllerField::kTriggerEntryCount,
+     tTextRule::normalized},
+    {KESTREL_ATTR_TRIGGER_FIELDS, tFieldIndex::entry, 0xA308, 2, 4, nControllerField::kTriggerEntryCount,
+     tTextRule::normalizedPerComma},
 };
 
 constexpr const tTextAttribute* findTextAttribute(std::uint32_t baseId) {

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <span>
 
+#include "kestrel/kestrel.h"
+#include "source/user/controllerSmBiosFields.h"
+
 namespace nKESTREL1400 {
 
 // How the low eight bits of the id are used.
@@ -39,36 +42,39 @@ struct tU32Attribute {
   tU32Rule rule;
 };
 
-inline constexpr std::uint32_t kInfoVersionAttribute = 0x28000200;
-
 inline constexpr tU32Attribute kU32Attributes[] = {
-    {0x20000500, tU32Index::zero, tU32Source::session, 0, tU32Rule::controllerModel},
-    {0x20000600, tU32Index::instance, tU32Source::smbios, 0x29606, tU32Rule::asRead},
-    {0x20006600, tU32Index::instance, tU32Source::smbios, 0x1960B, tU32Rule::asRead},
-    {0x2000C800, tU32Index::populated, tU32Source::smbios, 0x11112, tU32Rule::asRead},
-    {0x2000C900, tU32Index::populated, tU32Source::smbios, 0x21115, tU32Rule::asRead},
-    {0x2000CA00, tU32Index::populated, tU32Source::smbios, 0x21120, tU32Rule::asRead},
-    {0x2000CB00, tU32Index::zero, tU32Source::session, 0, tU32Rule::populatedCount},
-    {0x2000D000, tU32Index::populated, tU32Source::smbios, 0x2110C, tU32Rule::asRead},
-    {0x20012E00, tU32Index::instance, tU32Source::smbios, 0x40408, tU32Rule::lowNibble},
-    {0x20012F00, tU32Index::instance, tU32Source::smbios, 0x20414, tU32Rule::asRead},
-    {0x20013000, tU32Index::instance, tU32Source::smbios, 0x10425, tU32Rule::asRead},
-    {0x20013100, tU32Index::zero, tU32Source::device, 0, tU32Rule::asRead},
-    {0x20019600, tU32Index::instance, tU32Source::smbios, 0x1B407, tU32Rule::busWidth},
-    {0x20019800, tU32Index::instance, tU32Source::smbios, 0x1B406, tU32Rule::asRead},
-    {0x2001F400, tU32Index::zero, tU32Source::session, 0, tU32Rule::featureFlags},
-    {0x20025800, tU32Index::instance, tU32Source::smbios, 0x19804, tU32Rule::asRead},
-    {0x20025A00, tU32Index::entry, tU32Source::smbios, 0x19809, tU32Rule::slotEntry},
-    {0x2002BC00, tU32Index::instance, tU32Source::smbios, 0x9904, tU32Rule::expansionInterface},
-    {0x20032000, tU32Index::instance, tU32Source::smbios, 0x9A04, tU32Rule::busType},
-    {0x2003E800, tU32Index::instance, tU32Source::smbios, 0x19F04, tU32Rule::asRead},
-    {0x2003E900, tU32Index::instance, tU32Source::smbios, 0x19F05, tU32Rule::asRead},
-    {0x20044C00, tU32Index::zero, tU32Source::device, 0, tU32Rule::asRead},
-    {0x2004B000, tU32Index::instance, tU32Source::smbios, 0x19D04, tU32Rule::asRead},
-    {0x20051400, tU32Index::zero, tU32Source::device, 0, tU32Rule::asRead},
-    {0x2005DC00, tU32Index::unused, tU32Source::session, 0, tU32Rule::interfacesPresent},
-    {0x2006A400, tU32Index::instance, tU32Source::smbios, 0x1A306, tU32Rule::asRead},
-    {kInfoVersionAttribute, tU32Index::instance, tU32Source::smbios, 0x19604, tU32Rule::asRead},
+    {KESTREL_ATTR_CONTROLLER_MODEL, tU32Index::zero, tU32Source::session, 0, tU32Rule::controllerModel},
+    {KESTREL_ATTR_BOARD_ID, tU32Index::instance, tU32Source::smbios, 0x29606, tU32Rule::asRead},
+    {KESTREL_ATTR_BOARD_REVISION, tU32Index::instance, tU32Source::smbios, 0x1960B, tU32Rule::asRead},
+    {KESTREL_ATTR_MEMORY_TYPE, tU32Index::populated, tU32Source::smbios, 0x11112, tU32Rule::asRead},
+    {KESTREL_ATTR_MEMORY_SPEED, tU32Index::populated, tU32Source::smbios, 0x21115, tU32Rule::asRead},
+    {KESTREL_ATTR_MEMORY_CONFIGURED_SPEED, tU32Index::populated, tU32Source::smbios, 0x21120, tU32Rule::asRead},
+    {KESTREL_ATTR_MEMORY_MODULE_COUNT, tU32Index::zero, tU32Source::session, 0, tU32Rule::populatedCount},
+    {KESTREL_ATTR_MEMORY_SIZE, tU32Index::populated, tU32Source::smbios, nControllerField::kMemoryDeviceSize,
+     tU32Rule::asRead},
+    {KESTREL_ATTR_PROCESSOR_STEPPING, tU32Index::instance, tU32Source::smbios, 0x40408, tU32Rule::lowNibble},
+    {KESTREL_ATTR_PROCESSOR_MAX_SPEED, tU32Index::instance, tU32Source::smbios, 0x20414, tU32Rule::asRead},
+    {KESTREL_ATTR_PROCESSOR_THREAD_COUNT, tU32Index::instance, tU32Source::smbios, 0x10425, tU32Rule::asRead},
+    {KESTREL_ATTR_DEVICE_VALUE_1, tU32Index::zero, tU32Source::device, 0, tU32Rule::asRead},
+    {KESTREL_ATTR_BUS_WIDTH, tU32Index::instance, tU32Source::smbios, 0x1B407, tU32Rule::busWidth},
+    {KESTREL_ATTR_BUS_INFO, tU32Index::instance, tU32Source::smbios, nControllerField::kBusInfo, tU32Rule::asRead},
+    {KESTREL_ATTR_FEATURE_ENABLED, tU32Index::zero, tU32Source::session, 0, tU32Rule::featureFlags},
+    {KESTREL_ATTR_SLOT_COUNT, tU32Index::instance, tU32Source::smbios, nControllerField::kSlotCount, tU32Rule::asRead},
+    {KESTREL_ATTR_SLOT_ENTRY, tU32Index::entry, tU32Source::smbios, 0x19809, tU32Rule::slotEntry},
+    {KESTREL_ATTR_EXPANSION_INTERFACE, tU32Index::instance, tU32Source::smbios, 0x9904, tU32Rule::expansionInterface},
+    {KESTREL_ATTR_BUS_TYPE, tU32Index::instance, tU32Source::smbios, 0x9A04, tU32Rule::busType},
+    {KESTREL_ATTR_CHASSIS_BYTE_0, tU32Index::instance, tU32Source::smbios, nControllerField::kChassisByte,
+     tU32Rule::asRead},
+    {KESTREL_ATTR_CHASSIS_BYTE_1, tU32Index::instance, tU32Source::smbios, 0x19F05, tU32Rule::asRead},
+    {KESTREL_ATTR_DEVICE_VALUE_2, tU32Index::zero, tU32Source::device, 0, tU32Rule::asRead},
+    {KESTREL_ATTR_TEXT_WRITE_SUPPORT, tU32Index::instance, tU32Source::smbios, nControllerField::kTextWritePermission,
+     tU32Rule::asRead},
+    {KESTREL_ATTR_DEVICE_VALUE_3, tU32Index::zero, tU32Source::device, 0, tU32Rule::asRead},
+    {KESTREL_ATTR_INTERFACES_PRESENT, tU32Index::unused, tU32Source::session, 0, tU32Rule::interfacesPresent},
+    {KESTREL_ATTR_TRIGGER_ENTRY_COUNT, tU32Index::instance, tU32Source::smbios, nControllerField::kTriggerEntryCount,
+     tU32Rule::asRead},
+    {KESTREL_ATTR_INFO_VERSION, tU32Index::instance, tU32Source::smbios, nControllerField::kInfoVersionMajor,
+     tU32Rule::asRead},
 };
 
 constexpr const tU32Attribute* findU32Attribute(std::uint32_t baseId) {
