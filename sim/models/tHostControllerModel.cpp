@@ -10,10 +10,10 @@ using namespace nKESTREL1400::nDriverWire;
 namespace {
 
 // Device values the controller answers itself.
-constexpr std::uint32_t kDeviceValue1 = 0x20013100;
-constexpr std::uint32_t kDeviceValue2 = 0x20044C00;
-constexpr std::uint32_t kDeviceValue3 = 0x20051400;
-constexpr std::uint32_t kUserText = 0x18000000;
+constexpr std::uint32_t kDeviceValue1 = KESTREL_ATTR_DEVICE_VALUE_1;
+constexpr std::uint32_t kDeviceValue2 = KESTREL_ATTR_DEVICE_VALUE_2;
+constexpr std::uint32_t kDeviceValue3 = KESTREL_ATTR_DEVICE_VALUE_3;
+constexpr std::uint32_t kUserText = KESTREL_ATTR_USER_TEXT;
 
 }  // namespace
 

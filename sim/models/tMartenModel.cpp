@@ -1,13 +1,14 @@
 #include "sim/models/tMartenModel.h"
 
+#include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"
 
 namespace nKESTRELSIM {
 
 tMartenModel::tMartenModel() {
-  attributes().setText(kFirmwareVersion, "1.2.0f3");
-  attributes().setText(kBiosVersionRecord, "1.4.0f2");
-  attributes().setText(0x18000000, "");  // the user text, companion copy
+  attributes().setText(KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION, "1.2.0f3");
+  attributes().setText(KESTREL_ATTR_BIOS_VERSION, "1.4.0f2");
+  attributes().setText(KESTREL_ATTR_USER_TEXT, "");  // the user text, companion copy
 }
 
 bool tMartenModel::handleOwn(tDriverRequest& request, iDriverEvents& events) {

@@ -11,9 +11,6 @@ namespace nKESTRELSIM {
 
 class tMartenModel : public tHostControllerFamilyModel {
  public:
-  static constexpr std::uint32_t kFirmwareVersion = 0x10200400;
-  static constexpr std::uint32_t kBiosVersionRecord = 0x10000400;
-
   tMartenModel();
 
   std::string interfaceName() const override { return "hostController_hostMarten"; }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "kestrel/kestrel.h"
 #include "sim/models/tHostControllerFamilyModel.h"
 #include "sim/models/tSimulatedClock.h"
 
@@ -19,10 +20,10 @@ class tWatchdogModel : public tHostControllerFamilyModel {
   enum class tExpiryAction : std::uint32_t { kNotify = 0, kReset = 1, kTrigger = 2 };
 
   // U32 attributes of the simulated watchdog.
-  static constexpr std::uint32_t kTimeoutAttribute = 0x20070100;       // milliseconds, at least 1
-  static constexpr std::uint32_t kExpiryActionAttribute = 0x20070200;  // a tExpiryAction
-  static constexpr std::uint32_t kStateAttribute = 0x20070300;         // a tState, read-only
-  static constexpr std::uint32_t kRemainingAttribute = 0x20070400;     // milliseconds left, read-only
+  static constexpr std::uint32_t kTimeoutAttribute = KESTREL_WATCHDOG_ATTR_TIMEOUT;  // milliseconds, at least 1
+  static constexpr std::uint32_t kExpiryActionAttribute = KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION;  // a tExpiryAction
+  static constexpr std::uint32_t kStateAttribute = KESTREL_WATCHDOG_ATTR_STATE;                 // a tState, read-only
+  static constexpr std::uint32_t kRemainingAttribute = KESTREL_WATCHDOG_ATTR_REMAINING;  // milliseconds left, read-only
   static constexpr std::uint32_t kDefaultTimeoutMs = 5000;
 
   // Notification bytes. 3 is never sent: a wait reports 3 once the

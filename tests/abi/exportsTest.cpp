@@ -18,8 +18,8 @@ TEST(exports, WrongHandlesAreRefusedWithoutTouchingOutValues) {
     uint64_t length = sizeof text;
     EXPECT_EQ(KESTREL_getAttributeU32(handle, KESTREL_ATTR_CONTROLLER_MODEL, &u32), kestrelerr_invalidHandle);
     EXPECT_EQ(KESTREL_setAttributeU32(handle, KESTREL_ATTR_CONTROLLER_MODEL, 1), kestrelerr_invalidHandle);
-    EXPECT_EQ(KESTREL_getAttributeI32(handle, 0x20000500, &i32), kestrelerr_invalidHandle);
-    EXPECT_EQ(KESTREL_getAttributeDBL(handle, 0x20000500, &dbl), kestrelerr_invalidHandle);
+    EXPECT_EQ(KESTREL_getAttributeI32(handle, KESTREL_ATTR_CONTROLLER_MODEL, &i32), kestrelerr_invalidHandle);
+    EXPECT_EQ(KESTREL_getAttributeDBL(handle, KESTREL_ATTR_CONTROLLER_MODEL, &dbl), kestrelerr_invalidHandle);
     EXPECT_EQ(KESTREL_getAttributeUTF8(handle, KESTREL_ATTR_PRODUCT_NAME, text, &length), kestrelerr_invalidHandle);
     EXPECT_EQ(KESTREL_setAttributeUTF8(handle, KESTREL_ATTR_USER_TEXT, "x"), kestrelerr_invalidHandle);
     EXPECT_EQ(KESTREL_performSelfTest(handle), kestrelerr_invalidHandle);
@@ -40,8 +40,8 @@ TEST(exports, WrongHandlesAreRefusedWithoutTouchingOutValues) {
 TEST(exports, HandlesOfTheOtherKindAreRefused) {
   int32_t i32 = 0;
   double dbl = 0;
-  EXPECT_EQ(KESTREL_getAttributeI32(kWatchdogHandle, 0x20000500, &i32), kestrelerr_invalidHandle);
-  EXPECT_EQ(KESTREL_getAttributeDBL(kWatchdogHandle, 0x20000500, &dbl), kestrelerr_invalidHandle);
+  EXPECT_EQ(KESTREL_getAttributeI32(kWatchdogHandle, KESTREL_ATTR_CONTROLLER_MODEL, &i32), kestrelerr_invalidHandle);
+  EXPECT_EQ(KESTREL_getAttributeDBL(kWatchdogHandle, KESTREL_ATTR_CONTROLLER_MODEL, &dbl), kestrelerr_invalidHandle);
   EXPECT_EQ(KESTREL_performSelfTest(kWatchdogHandle), kestrelerr_invalidHandle);
   EXPECT_EQ(KESTREL_petWatchdog(kControllerHandle), kestrelerr_invalidHandle);
   EXPECT_EQ(KESTREL_waitForWatchdogNotification(kControllerHandle, &i32), kestrelerr_invalidHandle);
@@ -70,10 +70,13 @@ TEST(exports, OperationsWithoutAnOpenSessionFail) {
 TEST(exports, NullPointersAreInvalidParameters) {
   EXPECT_EQ(KESTREL_openController(nullptr), brioerr_invalidParameter);
   EXPECT_EQ(KESTREL_openWatchdog(nullptr), brioerr_invalidParameter);
-  EXPECT_EQ(KESTREL_getAttributeU32(kControllerHandle, 0x20000500, nullptr), brioerr_invalidParameter);
+  EXPECT_EQ(KESTREL_getAttributeU32(kControllerHandle, KESTREL_ATTR_CONTROLLER_MODEL, nullptr),
+            brioerr_invalidParameter);
   EXPECT_EQ(KESTREL_getAttributeU32(kWatchdogHandle, 1, nullptr), brioerr_invalidParameter);
-  EXPECT_EQ(KESTREL_getAttributeI32(kControllerHandle, 0x20000500, nullptr), brioerr_invalidParameter);
-  EXPECT_EQ(KESTREL_getAttributeDBL(kControllerHandle, 0x20000500, nullptr), brioerr_invalidParameter);
+  EXPECT_EQ(KESTREL_getAttributeI32(kControllerHandle, KESTREL_ATTR_CONTROLLER_MODEL, nullptr),
+            brioerr_invalidParameter);
+  EXPECT_EQ(KESTREL_getAttributeDBL(kControllerHandle, KESTREL_ATTR_CONTROLLER_MODEL, nullptr),
+            brioerr_invalidParameter);
   EXPECT_EQ(KESTREL_getAttributeUTF8(kControllerHandle, KESTREL_ATTR_PRODUCT_NAME, nullptr, nullptr),
             brioerr_invalidParameter);
   EXPECT_EQ(KESTREL_setAttributeUTF8(kControllerHandle, KESTREL_ATTR_USER_TEXT, nullptr), brioerr_invalidParameter);
@@ -81,7 +84,7 @@ TEST(exports, NullPointersAreInvalidParameters) {
   EXPECT_EQ(KESTREL_updateFirmware2(kControllerHandle, nullptr, 0, 1), brioerr_invalidParameter);
   EXPECT_EQ(KESTREL_waitForWatchdogNotification(kWatchdogHandle, nullptr), brioerr_invalidParameter);
   // The handle check comes first.
-  EXPECT_EQ(KESTREL_getAttributeU32(0, 0x20000500, nullptr), kestrelerr_invalidHandle);
+  EXPECT_EQ(KESTREL_getAttributeU32(0, KESTREL_ATTR_CONTROLLER_MODEL, nullptr), kestrelerr_invalidHandle);
 }
 
 TEST(exports, ClosingWithoutASessionOrWithOtherHandlesDoesNothing) {

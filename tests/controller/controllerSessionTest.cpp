@@ -1,11 +1,13 @@
 // Opening and closing the controller on the default simulated board.
+#include "kestrel/kestrel.h"
+#include "platform/driverWireFormat.h"
 #include "simulatedBoard.h"
 
 namespace {
 
 using nKESTRELSIM::tSimulator;
 
-constexpr std::uint32_t kGetSmBiosData = 0xC0207B0A;
+constexpr std::uint32_t kGetSmBiosData = nKESTREL1400::nDriverWire::kGetSmBiosData;
 
 class ControllerSession : public SimulatedBoard {
  protected:
@@ -51,7 +53,7 @@ TEST_F(ControllerSession, NumericReadsOfOtherTypesNeverSucceed) {
   ASSERT_EQ(open(), 0);
   std::int32_t i32 = 5;
   double dbl = 5;
-  for (const std::uint32_t id : {0u, KESTREL_ATTR_CONTROLLER_MODEL, 0x20013100u, 0xFFFFFFFFu}) {
+  for (const std::uint32_t id : {0u, KESTREL_ATTR_CONTROLLER_MODEL, KESTREL_ATTR_DEVICE_VALUE_1, 0xFFFFFFFFu}) {
     EXPECT_EQ(KESTREL_getAttributeI32(kControllerHandle, id, &i32), kestrelerr_attributeNotSupported);
     EXPECT_EQ(KESTREL_getAttributeDBL(kControllerHandle, id, &dbl), kestrelerr_attributeNotSupported);
   }

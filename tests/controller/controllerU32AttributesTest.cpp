@@ -1,9 +1,11 @@
 // Numeric controller attributes on the default simulated board.
+#include "kestrel/kestrel.h"
+#include "platform/driverWireFormat.h"
 #include "simulatedBoard.h"
 
 namespace {
 
-constexpr std::uint32_t kGetAttribute = 0xC0207B01;
+constexpr std::uint32_t kGetAttribute = nKESTREL1400::nDriverWire::kGetAttribute;
 
 class U32Attributes : public SimulatedBoard {
  protected:
@@ -80,7 +82,7 @@ TEST_F(U32Attributes, IndexRules) {
 }
 
 TEST_F(U32Attributes, OnlyOneIdCarriesBit27) {
-  EXPECT_EQ(u32(0x28000200).value, 2u);
+  EXPECT_EQ(u32(KESTREL_ATTR_INFO_VERSION).value, 2u);
   EXPECT_EQ(u32(0x28000300).code, kestrelerr_attributeNotSupported);
   EXPECT_EQ(u32(0x28000500).code, kestrelerr_attributeNotSupported);
 }

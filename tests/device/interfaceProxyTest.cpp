@@ -13,6 +13,7 @@
 #include "codegen/tInterfaceProxy_hostMarten.h"
 #include "codegen/tInterfaceProxy_routing.h"
 #include "kestrel/kestrel.h"
+#include "platform/driverWireFormat.h"
 #include "platform/tDeviceInterfaceIterator.h"
 #include "sim/models/tHostControllerModel.h"
 #include "simulatedController.h"
@@ -97,50 +98,74 @@ const tExpectedRequest kRequests[] = {
        std::uint32_t identSize = 3, tableSize = 64;
        p.controller.getSmBiosData(gValue, identSize, gTable, tableSize, s);
      },
-     0xC0207B0A,
-     [] { return RecordBytes(32).address(0, gValue).u32(8, 3).address(16, gTable).u32(24, 64).u32(28, kWarning).bytes(); },
+     nDriverWire::kGetSmBiosData,
+     [] {
+       return RecordBytes(32).address(0, gValue).u32(8, 3).address(16, gTable).u32(24, 64).u32(28, kWarning).bytes();
+     },
      12},
     {"updateFirmware", [](InterfaceProxies& p, tStatus& s) { p.controller.updateFirmware(gTable, 64, s); },
-     0xC0207B0B, [] { return RecordBytes(16).address(0, gTable).u32(8, 64).u32(12, kWarning).bytes(); }, 4},
+     nDriverWire::kUpdateFirmware,
+     [] { return RecordBytes(16).address(0, gTable).u32(8, 64).u32(12, kWarning).bytes(); }, 4},
     {"getAttribute",
      [](InterfaceProxies& p, tStatus& s) {
        std::uint32_t size = 4;
-       p.controller.getAttribute(0x20013100, gValue, size, s);
+       p.controller.getAttribute(KESTREL_ATTR_DEVICE_VALUE_1, gValue, size, s);
      },
-     0xC0207B01,
-     [] { return RecordBytes(24).u32(0, 0x20013100).address(8, gValue).u32(16, 4).u32(20, kWarning).bytes(); }, 8},
-    {"setAttribute", [](InterfaceProxies& p, tStatus& s) { p.controller.setAttribute(0x18000000, gValue, 5, s); },
-     0xC0207B02,
-     [] { return RecordBytes(24).u32(0, 0x18000000).address(8, gValue).u32(16, 5).u32(20, kWarning).bytes(); }, 4},
+     nDriverWire::kGetAttribute,
+     [] {
+       return RecordBytes(24)
+           .u32(0, KESTREL_ATTR_DEVICE_VALUE_1)
+           .address(8, gValue)
+           .u32(16, 4)
+           .u32(20, kWarning)
+           .bytes();
+     },
+     8},
+    {"setAttribute",
+     [](InterfaceProxies& p, tStatus& s) { p.controller.setAttribute(KESTREL_ATTR_USER_TEXT, gValue, 5, s); },
+     nDriverWire::kSetAttribute,
+     [] {
+       return RecordBytes(24).u32(0, KESTREL_ATTR_USER_TEXT).address(8, gValue).u32(16, 5).u32(20, kWarning).bytes();
+     },
+     4},
     {"marten.updateFirmware", [](InterfaceProxies& p, tStatus& s) { p.marten.updateFirmware(gTable, 9, s); },
-     0xC0207B14, [] { return RecordBytes(16).address(0, gTable).u32(8, 9).u32(12, kWarning).bytes(); }, 4},
+     nDriverWire::kUpdateMartenFirmware,
+     [] { return RecordBytes(16).address(0, gTable).u32(8, 9).u32(12, kWarning).bytes(); }, 4},
     {"marten.getAttribute",
      [](InterfaceProxies& p, tStatus& s) {
        std::uint32_t size = 16;
-       p.marten.getAttribute(0x10200400, gValue, size, s);
+       p.marten.getAttribute(KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION, gValue, size, s);
      },
-     0xC0207B01,
-     [] { return RecordBytes(24).u32(0, 0x10200400).address(8, gValue).u32(16, 16).u32(20, kWarning).bytes(); }, 8},
-    {"petWatchdog", [](InterfaceProxies& p, tStatus& s) { p.watchdog.petWatchdog(s); }, 0xC0207B1E,
+     nDriverWire::kGetAttribute,
+     [] {
+       return RecordBytes(24)
+           .u32(0, KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION)
+           .address(8, gValue)
+           .u32(16, 16)
+           .u32(20, kWarning)
+           .bytes();
+     },
+     8},
+    {"petWatchdog", [](InterfaceProxies& p, tStatus& s) { p.watchdog.petWatchdog(s); }, nDriverWire::kPetWatchdog,
      [] { return RecordBytes(4).u32(0, kWarning).bytes(); }, 4},
-    {"startWatchdogTimer", [](InterfaceProxies& p, tStatus& s) { p.watchdog.startWatchdogTimer(s); }, 0xC0207B1F,
-     [] { return RecordBytes(4).u32(0, kWarning).bytes(); }, 4},
-    {"stopWatchdogTimer", [](InterfaceProxies& p, tStatus& s) { p.watchdog.stopWatchdogTimer(s); }, 0xC0207B20,
-     [] { return RecordBytes(4).u32(0, kWarning).bytes(); }, 4},
+    {"startWatchdogTimer", [](InterfaceProxies& p, tStatus& s) { p.watchdog.startWatchdogTimer(s); },
+     nDriverWire::kStartWatchdogTimer, [] { return RecordBytes(4).u32(0, kWarning).bytes(); }, 4},
+    {"stopWatchdogTimer", [](InterfaceProxies& p, tStatus& s) { p.watchdog.stopWatchdogTimer(s); },
+     nDriverWire::kStopWatchdogTimer, [] { return RecordBytes(4).u32(0, kWarning).bytes(); }, 4},
     {"cancelWait", [](InterfaceProxies& p, tStatus& s) { p.watchdog.cancelWaitForWatchdogNotification(s); },
-     0xC0207B21, [] { return RecordBytes(4).u32(0, kWarning).bytes(); }, 4},
+     nDriverWire::kCancelWaitForWatchdogNotification, [] { return RecordBytes(4).u32(0, kWarning).bytes(); }, 4},
     {"getRouterInfo",
      [](InterfaceProxies& p, tStatus& s) {
        std::uint32_t value = 0;
        p.router.getRouterInfo(value, s);
      },
-     0x00208000, [] { return RecordBytes(4).u32(0, kWarning).bytes(); }, 8},
+     nDriverWire::kGetRouterInfo, [] { return RecordBytes(4).u32(0, kWarning).bytes(); }, 8},
     {"calculateRoute",
      [](InterfaceProxies& p, tStatus& s) {
        std::uint32_t count = 6;
        p.router.calculateRoute(0x1122334455667788, gSeeds, 2, gDestinations, 3, 1, gSegments, count, s);
      },
-     0x00208001,
+     nDriverWire::kCalculateRoute,
      [] {
        return RecordBytes(56)
            .u64(0, 0x1122334455667788)
@@ -155,34 +180,33 @@ const tExpectedRequest kRequests[] = {
            .bytes();
      },
      12},
-    {"destroyRoute", [](InterfaceProxies& p, tStatus& s) { p.router.destroyRoute(9, s); }, 0x00208002,
+    {"destroyRoute", [](InterfaceProxies& p, tStatus& s) { p.router.destroyRoute(9, s); }, nDriverWire::kDestroyRoute,
      [] { return RecordBytes(8).u32(0, 9).u32(4, kWarning).bytes(); }, 4},
     {"reserveRoute",
      [](InterfaceProxies& p, tStatus& s) {
        std::uint32_t count = 8;
        p.router.reserveRoute(9, gConflicts, count, s);
      },
-     0x00208003, [] { return RecordBytes(24).u32(0, 9).address(8, gConflicts).u32(16, 8).u32(20, kWarning).bytes(); },
+     nDriverWire::kReserveRoute, [] { return RecordBytes(24).u32(0, 9).address(8, gConflicts).u32(16, 8).u32(20, kWarning).bytes(); },
      8},
-    {"programRoute", [](InterfaceProxies& p, tStatus& s) { p.router.programRoute(9, s); }, 0x00208004,
+    {"programRoute", [](InterfaceProxies& p, tStatus& s) { p.router.programRoute(9, s); }, nDriverWire::kProgramRoute,
      [] { return RecordBytes(8).u32(0, 9).u32(4, kWarning).bytes(); }, 4},
-    {"unreserveRoute", [](InterfaceProxies& p, tStatus& s) { p.router.unreserveRoute(9, s); }, 0x00208005,
+    {"unreserveRoute", [](InterfaceProxies& p, tStatus& s) { p.router.unreserveRoute(9, s); }, nDriverWire::kUnreserveRoute,
      [] { return RecordBytes(8).u32(0, 9).u32(4, kWarning).bytes(); }, 4},
-    {"unprogramRoute", [](InterfaceProxies& p, tStatus& s) { p.router.unprogramRoute(9, s); }, 0x00208006,
+    {"unprogramRoute", [](InterfaceProxies& p, tStatus& s) { p.router.unprogramRoute(9, s); }, nDriverWire::kUnprogramRoute,
      [] { return RecordBytes(8).u32(0, 9).u32(4, kWarning).bytes(); }, 4},
     {"getRouteTerminalPath",
      [](InterfaceProxies& p, tStatus& s) {
        std::uint32_t count = 32;
        p.router.getRouteTerminalPath(9, gPath, count, s);
      },
-     0x00208007, [] { return RecordBytes(24).u32(0, 9).address(8, gPath).u32(16, 32).u32(20, kWarning).bytes(); }, 8},
+     nDriverWire::kGetRouteTerminalPath, [] { return RecordBytes(24).u32(0, 9).address(8, gPath).u32(16, 32).u32(20, kWarning).bytes(); }, 8},
     {"getTopographyName", [](InterfaceProxies& p, tStatus& s) { p.router.getTopographyName(gName, 128, s); },
-     0x00208008, [] { return RecordBytes(16).address(0, gName).u32(8, 128).u32(12, kWarning).bytes(); }, 4},
-    {"resetTerminal", [](InterfaceProxies& p, tStatus& s) { p.router.resetTerminal(4, 1, s); }, 0x0020800A,
+     nDriverWire::kGetTopographyName, [] { return RecordBytes(16).address(0, gName).u32(8, 128).u32(12, kWarning).bytes(); }, 4},
+    {"resetTerminal", [](InterfaceProxies& p, tStatus& s) { p.router.resetTerminal(4, 1, s); }, nDriverWire::kResetTerminal,
      [] { return RecordBytes(12).u32(0, 4).u32(4, 1).u32(8, kWarning).bytes(); }, 4},
     {"calculateResetTerminal",
-     [](InterfaceProxies& p, tStatus& s) { p.router.calculateResetTerminal(0xAABBCCDD00112233, 4, 0, s); },
-     0x0020800B,
+     [](InterfaceProxies& p, tStatus& s) { p.router.calculateResetTerminal(0xAABBCCDD00112233, 4, 0, s); }, nDriverWire::kCalculateResetTerminal,
      [] { return RecordBytes(24).u64(0, 0xAABBCCDD00112233).u32(8, 4).u32(12, 0).u32(16, kWarning).bytes(); }, 8},
 };
 
@@ -213,14 +237,14 @@ TEST_F(InterfaceProxies, DriverStatusFollowsTheMergeRule) {
   watchdog.petWatchdog(status);
   EXPECT_EQ(status.getCode(), kWarning);  // driver 0 keeps the warning
 
-  sim().failRequests(0xC0207B1E, 1, {0, 9});
+  sim().failRequests(nDriverWire::kPetWatchdog, 1, {0, 9});
   tStatus clean;
   watchdog.petWatchdog(clean);
   EXPECT_EQ(clean.getCode(), 9);
   EXPECT_STREQ(clean.file, "tInterfaceProxy_hostControllerWatchdog");
   EXPECT_EQ(clean.line, 60u);
 
-  sim().failRequests(0xC0207B20, 1, {0, -52031});
+  sim().failRequests(nDriverWire::kStopWatchdogTimer, 1, {0, -52031});
   watchdog.stopWatchdogTimer(status);
   EXPECT_EQ(status.getCode(), -52031);  // an error replaces the warning
   EXPECT_STREQ(status.file, "tInterfaceProxy_hostControllerWatchdog");
@@ -229,10 +253,10 @@ TEST_F(InterfaceProxies, DriverStatusFollowsTheMergeRule) {
 }
 
 TEST_F(InterfaceProxies, OutArgumentsAreWrittenAlsoWithADriverError) {
-  sim().hostController().attributes().setText(0x10000700, "a longer text");
+  sim().hostController().attributes().setText(KESTREL_ATTR_BOARD_TEXT, "a longer text");
   std::uint32_t size = 4;
   tStatus status;
-  controller.getAttribute(0x10000700, gValue, size, status);
+  controller.getAttribute(KESTREL_ATTR_BOARD_TEXT, gValue, size, status);
   EXPECT_EQ(status.getCode(), kestrelerr_bufferTooSmall);
   EXPECT_EQ(status.line, 122u);
   EXPECT_EQ(size, 14u);
@@ -253,16 +277,16 @@ TEST_F(InterfaceProxies, SystemFailuresAreMappedAtTheRawOperation) {
     std::int32_t code;
   } const cases[] = {{ENOTTY, brioerr_notSupported}, {ETIMEDOUT, brioerr_timeout}, {200, brioerr_systemError}};
   for (const auto& c : cases) {
-    sim().failRequests(0xC0207B01, 1, {c.error, 0});
+    sim().failRequests(nDriverWire::kGetAttribute, 1, {c.error, 0});
     std::uint32_t size = 123;
     tStatus status = statusHolding(kWarning);
-    controller.getAttribute(0x20013100, gValue, size, status);
+    controller.getAttribute(KESTREL_ATTR_DEVICE_VALUE_1, gValue, size, status);
     EXPECT_EQ(status.getCode(), c.code);
     EXPECT_STREQ(status.file, "tDeviceInterfaceProxy");
     EXPECT_EQ(status.line, 85u);
     EXPECT_EQ(size, 123u);  // nothing written
   }
-  sim().failRequests(0x00208001, 1, {EIO, 0});
+  sim().failRequests(nDriverWire::kCalculateRoute, 1, {EIO, 0});
   std::uint32_t count = 6;
   tStatus status;
   EXPECT_EQ(router.calculateRoute(1, gSeeds, 2, gDestinations, 3, 0, gSegments, count, status), 0u);
@@ -283,7 +307,7 @@ TEST_F(InterfaceProxies, ResultsComeFromTheDriverAlsoWithItsError) {
   EXPECT_EQ(gSegments[1].cost, 11u);
   EXPECT_EQ(gSegments[1].inversionNeeded, 1u);
 
-  sim().failRequests(0x00208001, 1, {0, brioerr_resourceFailure});
+  sim().failRequests(nDriverWire::kCalculateRoute, 1, {0, brioerr_resourceFailure});
   tStatus failed;
   EXPECT_EQ(router.calculateRoute(1, seeds, 1, destinations, 2, 0, gSegments, count, failed), ticket + 1);
   EXPECT_EQ(failed.getCode(), brioerr_resourceFailure);
@@ -292,7 +316,7 @@ TEST_F(InterfaceProxies, ResultsComeFromTheDriverAlsoWithItsError) {
 
   tStatus reset;
   EXPECT_EQ(router.calculateResetTerminal(1, 6, 1, reset), 1u);
-  sim().failRequests(0x0020800B, 1, {EIO, 0});
+  sim().failRequests(nDriverWire::kCalculateResetTerminal, 1, {EIO, 0});
   EXPECT_EQ(router.calculateResetTerminal(1, 6, 0, reset), 0u);
   EXPECT_EQ(reset.getCode(), brioerr_ioFailure);
 }

@@ -33,7 +33,7 @@ TEST_F(IONotifications, ReaderBindsAPortAndRegistersIt) {
   notification.enable(reader, proxy, kWatchdogId, status);
   EXPECT_EQ(status.getCode(), 0);
   EXPECT_TRUE(notification.isRegistered());
-  const auto log = sim().requests(0x4010FF00);
+  const auto log = sim().requests(nDriverWire::kRegisterNotification);
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].input,
             RecordBytes(16).address(0, &notification).u32(8, reader.portId()).u32(12, kWatchdogId).bytes());
@@ -194,7 +194,7 @@ TEST_F(IONotifications, RefusedRegistration) {
   tStatus status;
   tIONotificationReader reader(0, status);
   tIONotification notification;
-  sim().failRequests(0x4010FF00, 1, {EPERM, 0});
+  sim().failRequests(nDriverWire::kRegisterNotification, 1, {EPERM, 0});
   notification.enable(reader, proxy, kWatchdogId, status);
   EXPECT_FALSE(notification.isRegistered());
   EXPECT_EQ(status.getCode(), brioerr_systemError);

@@ -18,8 +18,6 @@ class FirmwareUpdate : public SimulatedBoard {
     std::string version;
     std::string content;
   };
-  static constexpr std::uint32_t kCompanionBiosRecord = 0x10000400;
-  static constexpr std::uint32_t kCompanionFirmware = 0x10200400;
 
   // The default controller; with a safe-mode version tool printing
   // `safeModeVersion` unless it is empty.
@@ -55,5 +53,7 @@ class FirmwareUpdate : public SimulatedBoard {
     for (const auto& entry : sim().safeModeInstaller().installed()) result.emplace_back(entry.bytes.begin(), entry.bytes.end());
     return result;
   }
-  static std::string companionRecord() { return sim().marten().attributes().text(kCompanionBiosRecord).value_or("?"); }
+  static std::string companionRecord() {
+    return sim().marten().attributes().text(KESTREL_ATTR_BIOS_VERSION).value_or("?");
+  }
 };

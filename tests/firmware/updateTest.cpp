@@ -9,6 +9,7 @@
 #include <string>
 
 #include "firmwareUpdateFixture.h"
+#include "platform/driverWireFormat.h"
 
 using namespace nKESTRELSIM;
 
@@ -26,7 +27,8 @@ TEST_F(FirmwareUpdate, NewerImagesGoToTheirTargetsBiosFirst) {
     return std::find_if(requests.begin(), requests.end(), [&](const auto& entry) { return entry.code == code; }) -
            requests.begin();
   };
-  EXPECT_LT(position(0xC0207B0B), position(0xC0207B14));
+  EXPECT_LT(position(nKESTREL1400::nDriverWire::kUpdateFirmware),
+            position(nKESTREL1400::nDriverWire::kUpdateMartenFirmware));
   // After success the companion's record of the BIOS version stays parked.
   EXPECT_EQ(companionRecord(), "0.0.0f0");
 }
@@ -52,7 +54,7 @@ TEST_F(FirmwareUpdate, VersionsDecideWithoutForce) {
 
 TEST_F(FirmwareUpdate, OneCurrentImageHoldsBackItsWholeTarget) {
   startController("1.0.0f0");
-  sim().marten().attributes().setText(kCompanionFirmware, "not a version");
+  sim().marten().attributes().setText(KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION, "not a version");
   EXPECT_EQ(update(file({{"BIOS", "1.5.0f0", "new"}, {"BIOS", "1.0.0f0", "old"}, {"MARTEN", "0.0.0d1", "m"}}), 0), 0);
   EXPECT_TRUE(biosImages().empty());                                 // "old" is listed first and is not newer
   EXPECT_EQ(companionImages(), std::vector<std::string>{"m"});       // the installed version packs to 0
@@ -90,7 +92,7 @@ TEST_F(FirmwareUpdate, CompanionImagesNeedTheCompanion) {
 
 TEST_F(FirmwareUpdate, AFailingBiosWriteRestoresTheRecordAndStillInstallsSafeMode) {
   startController("1.0.0f0");
-  sim().failRequests(0xC0207B0B, 1, {.status = -52024});
+  sim().failRequests(nKESTREL1400::nDriverWire::kUpdateFirmware, 1, {.status = -52024});
   const auto images = file({{"BIOS", "2.0.0f0", "bios"}, {"MARTEN", "2.0.0f0", "m"}, {"SAFEMODE", "2.0.0f0", "s"}});
   EXPECT_EQ(update(images, 0), -52024);
   EXPECT_EQ(companionRecord(), "1.4.0f2");
@@ -243,9 +245,10 @@ TEST_F(FirmwareUpdate, ATruncatedImageIsNeverInstalled) {
 TEST_F(FirmwareUpdate, AnImplausibleCompanionVersionSizeEndsTheUpdateWithoutAnAllocation) {
   startController();
   // The first request of the update is the companion's version size question.
-  sim().failRequests(0xC0207B01, 1, {.record = tRecordFault::kOversized, .size = 0xF0000000u});
+  sim().failRequests(nKESTREL1400::nDriverWire::kGetAttribute, 1,
+                     {.record = tRecordFault::kOversized, .size = 0xF0000000u});
   sim().clearRequests();
   EXPECT_EQ(update(file({{"MARTEN", "9.0.0f0", "companion"}}), 0), brioerr_ioFailure);
   EXPECT_TRUE(companionImages().empty());
-  EXPECT_EQ(sim().requests(0xC0207B01).size(), 1u);  // nothing read after the size
+  EXPECT_EQ(sim().requests(nKESTREL1400::nDriverWire::kGetAttribute).size(), 1u);  // nothing read after the size
 }

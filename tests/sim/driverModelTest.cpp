@@ -9,6 +9,7 @@
 #include "codegen/tInterfaceProxy_hostControllerWatchdog.h"
 #include "codegen/tInterfaceProxy_routing.h"
 #include "kestrel/kestrel.h"
+#include "platform/driverWireFormat.h"
 #include "platform/tIONotification.h"
 #include "platform/tIONotificationReader.h"
 #include "sim/models/tHostControllerModel.h"
@@ -211,7 +212,7 @@ TEST_F(DriverModels, UnknownRequestsAndWrongSizes) {
   controller.ioctl(0xC0207B7F, &input, 4, &output, 4, status);
   EXPECT_EQ(status.getCode(), brioerr_notSupported);
   tStatus wrongSize;
-  controller.ioctl(0xC0207B01, &input, 4, &output, 4, wrongSize);
+  controller.ioctl(nDriverWire::kGetAttribute, &input, 4, &output, 4, wrongSize);
   EXPECT_EQ(wrongSize.getCode(), brioerr_invalidParameter);
 }
 

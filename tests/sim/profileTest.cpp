@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "kestrel/kestrel.h"
+#include "platform/driverWireFormat.h"
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tTriggerRouterModel.h"
 #include "sim/profile/tProfile.h"
@@ -36,8 +38,8 @@ TEST_F(Profiles, MembersReachTheModels) {
     "faults": [ { "request": "0xC0207B0B", "count": 2, "errno": 5 },
                 { "call": "stat", "errno": 13 } ] })"));
   profile.apply(sim(), true);
-  EXPECT_EQ(sim().hostController().attributes().u32(0x20013100), 7u);
-  EXPECT_EQ(sim().hostController().attributes().text(0x18000000), "hello");
+  EXPECT_EQ(sim().hostController().attributes().u32(KESTREL_ATTR_DEVICE_VALUE_1), 7u);
+  EXPECT_EQ(sim().hostController().attributes().text(KESTREL_ATTR_USER_TEXT), "hello");
   EXPECT_TRUE(sim().hostController().smBiosTable().empty());
   EXPECT_EQ(sim().triggerRouter().topographyName(), "otherRouter");
   struct stat info {};
@@ -52,7 +54,7 @@ TEST_F(Profiles, MalformedMembersAreNamed) {
       {R"({"interfaces": {}})", "interfaces"},
       {R"({"interfaces": [{"name": "x", "attributes": {"zz": 1}}]})", "interfaces[0].attributes"},
       {R"({"interfaces": [{"name": "x", "attributes": {"0x1": -1}}]})", "interfaces[0].attributes.0x1"},
-      {R"({"faults": [{"request": "0xC0207B0B"}]})", "faults[0]"},
+      {R"({"faults": [{"request": "nKESTREL1400::nDriverWire::kUpdateFirmware"}]})", "faults[0]"},
       {R"({"faults": [{"call": "read", "errno": 5}]})", "faults[0].call"},
       {R"({"faults": [{"call": "poll", "request": 1, "errno": 5}]})", "faults[0]"},
       {R"({"smbiosDump": 1})", "smbiosDump"},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <kestrel/kestrel.h>
 
+#include "platform/driverWireFormat.h"
 #include "sim/models/tWatchdogModel.h"
 #include "simulatedController.h"
 #include "tools/kestrelctl/attributeCatalog.h"
@@ -44,7 +45,8 @@ class WatchdogToolPolicy : public SimulatedController {
 
   static std::size_t stopRequests() {
     std::size_t count = 0;
-    for (const auto& logged : sim().requests()) count += logged.code == 0xC0207B20u ? 1 : 0;
+    for (const auto& logged : sim().requests())
+      count += logged.code == nKESTREL1400::nDriverWire::kStopWatchdogTimer ? 1 : 0;
     return count;
   }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <thread>
 
+#include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"
 #include "watchdogFixture.h"
 
@@ -21,8 +22,8 @@ std::vector<std::int32_t> everyOperation() {
       KESTREL_stopWatchdogTimer(kWatchdogHandle),
       KESTREL_petWatchdog(kWatchdogHandle),
       KESTREL_cancelWaitForWatchdogNotification(kWatchdogHandle),
-      KESTREL_getAttributeU32(kWatchdogHandle, 0x20070100, &value),
-      KESTREL_setAttributeU32(kWatchdogHandle, 0x20070100, 10),
+      KESTREL_getAttributeU32(kWatchdogHandle, KESTREL_WATCHDOG_ATTR_TIMEOUT, &value),
+      KESTREL_setAttributeU32(kWatchdogHandle, KESTREL_WATCHDOG_ATTR_TIMEOUT, 10),
       KESTREL_waitForWatchdogNotification(kWatchdogHandle, &notification),
   };
   EXPECT_EQ(value, 77u);

@@ -15,7 +15,6 @@
 namespace kestrelctl {
 namespace {
 
-constexpr std::uint32_t kCompanionPresent = 0x200000;
 constexpr const char* kClearedRecord = "0.0.0f0";
 
 // One line of the report: a value, or the code that kept it from being read.
@@ -126,7 +125,7 @@ void printModules(const std::vector<std::vector<tField>>& modules) {
 
 int runInfo(const tControllerClient& controller) {
   const auto interfaces = controller.readU32(KESTREL_ATTR_INTERFACES_PRESENT);
-  const bool companion = interfaces.ok() && (interfaces.value & kCompanionPresent) != 0;
+  const bool companion = interfaces.ok() && (interfaces.value & KESTREL_INTERFACE_COMPANION) != 0;
 
   std::vector<tField> board = {
       textField(controller, "manufacturer", "manufacturer", KESTREL_ATTR_SYSTEM_MANUFACTURER),

@@ -12,7 +12,6 @@ namespace kestrelctl {
 namespace {
 
 constexpr char kVersionTool[] = "/usr/local/zecorp/bin/zesafemodeversion";
-constexpr std::uint32_t kCompanionPresent = 0x200000;
 
 // The first line the version tool prints.
 std::optional<std::string> safeModeVersion() {
@@ -42,7 +41,7 @@ tInstalledFirmware tInstalledFirmware::read(const tControllerClient& controller)
   tInstalledFirmware installed;
   installed.bios = controller.readText(KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_SMBIOS);
   const auto interfaces = controller.readU32(KESTREL_ATTR_INTERFACES_PRESENT);
-  installed.companionPresent = interfaces.ok() && (interfaces.value & kCompanionPresent) != 0;
+  installed.companionPresent = interfaces.ok() && (interfaces.value & KESTREL_INTERFACE_COMPANION) != 0;
   if (installed.companionPresent) {
     installed.companion = controller.readText(KESTREL_ATTR_BIOS_VERSION | KESTREL_ATTR_SOURCE_COMPANION);
     installed.biosRecord = controller.readText(KESTREL_ATTR_BIOS_VERSION);
