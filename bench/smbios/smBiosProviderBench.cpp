@@ -8,6 +8,7 @@
 
 #include "platform/cZeSmBiosLinuxProvider.h"
 #include "sim/smbios/tSmBiosBoard.h"
+#include "source/user/controllerSmBiosFields.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ const std::uint8_t* rawFind(const std::vector<std::uint8_t>& table, std::uint8_t
 }
 
 // Memory size of the last memory device (type 17, 0Ch, instance 3).
-constexpr std::uint32_t kMemorySize = 0x2110C;
+constexpr std::uint32_t kMemorySize = nControllerField::kMemoryDeviceSize;
 // Controller word of type 150 (06h), later in the table.
 constexpr std::uint32_t kVendorWord = 0x29606;
 // BIOS version (type 0, 05h, first structure) and a type-163 text (last).

@@ -8,6 +8,7 @@
 
 #include "sim/smbios/smBiosDumpFile.h"
 #include "sim/smbios/tSmBiosTableBuilder.h"
+#include "source/user/controllerSmBiosFields.h"
 #include "smBiosTestProviders.h"
 
 namespace nKESTREL1400::nZESMBIOS_1_1 {
@@ -17,7 +18,7 @@ using nKESTRELSIM::nSMBIOS::smBiosDumpFileBytes;
 using nKESTRELSIM::nSMBIOS::tSmBiosStructure;
 using nKESTRELSIM::nSMBIOS::tSmBiosTableBuilder;
 
-constexpr std::uint32_t kVersionMajor = 0x19604;
+constexpr std::uint32_t kVersionMajor = nControllerField::kInfoVersionMajor;
 
 std::vector<std::uint8_t> sampleTable() {
   tSmBiosTableBuilder builder;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/smbios/tSmBiosTableBuilder.h"
+#include "source/user/controllerSmBiosFields.h"
 #include "smBiosTestProviders.h"
 
 namespace nKESTREL1400::nZESMBIOS_1_1 {
@@ -35,7 +36,7 @@ TEST(cZeSmBiosLoadConcurrencyTest, SimultaneousFirstLookupsLoadOnce) {
       threads.emplace_back([&] {
         start.arrive_and_wait();
         tStatus status;
-        if (provider.readByte(0x19604, 0, status) == 2 && status.getCode() == 0) ++good;
+        if (provider.readByte(nControllerField::kInfoVersionMajor, 0, status) == 2 && status.getCode() == 0) ++good;
       });
     }
     for (auto& thread : threads) thread.join();
@@ -60,7 +61,7 @@ TEST(cZeSmBiosLoadConcurrencyTest, RacingLoadsFromMemoryInstallOneTable) {
         tStatus status;
         provider.loadFromMemory(identification.c_str(), table.data(), static_cast<std::uint32_t>(table.size()),
                                 status);
-        seen[i] = provider.readByte(0x19604, 0, status);
+        seen[i] = provider.readByte(nControllerField::kInfoVersionMajor, 0, status);
         char buffer[32] = {};
         std::uint32_t size = sizeof buffer;
         provider.readString(0x0005, 0, buffer, size, status);

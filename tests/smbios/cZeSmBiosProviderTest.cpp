@@ -6,6 +6,7 @@
 
 #include "sim/smbios/smBiosFieldTable.h"
 #include "sim/smbios/tSmBiosTableBuilder.h"
+#include "source/user/controllerSmBiosFields.h"
 #include "smBiosTestProviders.h"
 
 namespace nKESTREL1400::nZESMBIOS_1_1 {
@@ -16,10 +17,10 @@ using nKESTRELSIM::nSMBIOS::tSmBiosTableBuilder;
 
 constexpr std::uint32_t kBiosVersion = 0x0005;     // type 0, 05h, string
 constexpr std::uint32_t kBiosStartSegment = 0x20006;
-constexpr std::uint32_t kVersionMajor = 0x19604;   // type 150, 04h, byte
+constexpr std::uint32_t kVersionMajor = nControllerField::kInfoVersionMajor;   // type 150, 04h, byte
 constexpr std::uint32_t kVendorWord = 0x29606;     // type 150, 06h, word
 constexpr std::uint32_t kProcessorId = 0x40408;    // type 4, 08h, quad word
-constexpr std::uint32_t kMemorySize = 0x2110C;     // type 17, 0Ch, word
+constexpr std::uint32_t kMemorySize = nControllerField::kMemoryDeviceSize;     // type 17, 0Ch, word
 
 std::vector<std::uint8_t> sampleTable() {
   tSmBiosTableBuilder builder;

@@ -4,6 +4,7 @@
 
 #include "allocationCounter.h"
 #include "sim/smbios/tSmBiosTableBuilder.h"
+#include "source/user/controllerSmBiosFields.h"
 #include "smBiosTestProviders.h"
 
 namespace nKESTREL1400::nZESMBIOS_1_1 {
@@ -17,14 +18,14 @@ TEST(smBiosAllocationTest, LoadedLookupsAllocateNothing) {
   tSourceProvider provider;
   provider.source = builder.build();
   tStatus warmUp;
-  provider.readByte(0x19604, 0, warmUp);  // the load itself may allocate
+  provider.readByte(nControllerField::kInfoVersionMajor, 0, warmUp);  // the load itself may allocate
   ASSERT_EQ(warmUp.getCode(), 0);
 
   char buffer[32];
   std::uint32_t size = sizeof buffer;
   tStatus status;
   const long allocations = kestrelTest::allocationsOf([&] {
-    provider.readByte(0x19604, 0, status);
+    provider.readByte(nControllerField::kInfoVersionMajor, 0, status);
     provider.readWord(0x20414, 0, status);
     provider.readQword(0x40408, 0, status);
     provider.readString(0x0005, 0, buffer, size, status);

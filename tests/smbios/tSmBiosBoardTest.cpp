@@ -6,6 +6,7 @@
 
 #include "sim/smbios/smBiosFieldTable.h"
 #include "sim/smbios/tSmBiosBoard.h"
+#include "source/user/controllerSmBiosFields.h"
 #include "smBiosTestProviders.h"
 
 namespace nKESTRELSIM::nSMBIOS {
@@ -13,6 +14,7 @@ namespace {
 
 using nKESTREL1400::tStatus;
 using nKESTREL1400::nZESMBIOS_1_1::tSourceProvider;
+namespace nControllerField = nKESTREL1400::nControllerField;
 
 const std::string kBoards = KESTREL_SIM_SMBIOS_BOARDS_DIR;
 
@@ -49,21 +51,21 @@ TEST(tSmBiosBoardTest, DefaultBoard) {
   tBoardReader reader(board);
   std::uint8_t value = 0;
   EXPECT_EQ(reader.word(0x2100D), 4);  // four memory devices, instances 1 and 3 empty
-  EXPECT_EQ(reader.word(0x2110C, 0), 8192);
-  EXPECT_EQ(reader.word(0x2110C, 1), 0);
-  EXPECT_EQ(reader.word(0x2110C, 2), 8192);
-  EXPECT_EQ(reader.word(0x2110C, 3), 0);
+  EXPECT_EQ(reader.word(nControllerField::kMemoryDeviceSize, 0), 8192);
+  EXPECT_EQ(reader.word(nControllerField::kMemoryDeviceSize, 1), 0);
+  EXPECT_EQ(reader.word(nControllerField::kMemoryDeviceSize, 2), 8192);
+  EXPECT_EQ(reader.word(nControllerField::kMemoryDeviceSize, 3), 0);
   EXPECT_EQ(reader.text(0x1110, 2), "DIMM2");
-  ASSERT_EQ(reader.byte(0x19604, 0, value), 0);
+  ASSERT_EQ(reader.byte(nControllerField::kInfoVersionMajor, 0, value), 0);
   EXPECT_EQ(value, 2);
-  ASSERT_EQ(reader.byte(0x19605, 0, value), 0);
+  ASSERT_EQ(reader.byte(nControllerField::kInfoVersionMinor, 0, value), 0);
   EXPECT_EQ(value, 2);
   EXPECT_EQ(reader.text(0x9704), "KC-8840");
   EXPECT_EQ(reader.text(0x0005), "1.4.0f2");
   EXPECT_EQ(reader.text(0x0106), "B");
   EXPECT_EQ(reader.text(0xA308), "3:1,4:2");
   EXPECT_EQ(reader.text(0x9904), "ExpressCard");
-  ASSERT_EQ(reader.byte(0x19D04, 0, value), 0);
+  ASSERT_EQ(reader.byte(nControllerField::kTextWritePermission, 0, value), 0);
   EXPECT_NE(value, 0);
   ASSERT_EQ(reader.byte(0x19D05, 0, value), 0);
   EXPECT_LT(value, 2);
@@ -79,15 +81,15 @@ TEST(tSmBiosBoardTest, RefusedAndUnsupportedBoards) {
   tBoardReader refused(tSmBiosBoard::fromFile(kBoards + "/modelRefused.json"));
   std::uint8_t value = 0;
   EXPECT_EQ(refused.text(0x9704), "<240050>");
-  EXPECT_EQ(refused.byte(0x19804, 0, value), smbioserr_notFound);
-  EXPECT_EQ(refused.byte(0x19F04, 0, value), smbioserr_notFound);
+  EXPECT_EQ(refused.byte(nControllerField::kSlotCount, 0, value), smbioserr_notFound);
+  EXPECT_EQ(refused.byte(nControllerField::kChassisByte, 0, value), smbioserr_notFound);
   ASSERT_EQ(refused.byte(0x1960C, 0, value), 0);
   EXPECT_EQ(value, 5);
 
   tBoardReader unsupported(tSmBiosBoard::fromFile(kBoards + "/unsupportedVersion.json"));
-  ASSERT_EQ(unsupported.byte(0x19604, 0, value), 0);
+  ASSERT_EQ(unsupported.byte(nControllerField::kInfoVersionMajor, 0, value), 0);
   EXPECT_EQ(value, 1);
-  ASSERT_EQ(unsupported.byte(0x19605, 0, value), 0);
+  ASSERT_EQ(unsupported.byte(nControllerField::kInfoVersionMinor, 0, value), 0);
   EXPECT_EQ(value, 2);
 }
 
