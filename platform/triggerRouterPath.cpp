@@ -10,7 +10,7 @@ namespace nKESTREL1400 {
 
 std::int32_t getTriggerRouterPath(char* buffer, std::uint64_t& length) noexcept {
   tStatus status;
-  tDeviceInterfaceIterator iterator(kTriggerRouterInterfaceName, status);
+  tDeviceInterfaceIterator iterator(kTriggerRouterInterface, status);
   if (status.isError() || iterator.isEnd()) return kestrelerr_deviceNotAvailable;
   tDeviceInterfacePath path{};
   iterator.getInterfacePath(path, status);

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-namespace nKESTREL1400 {
+#include "platform/deviceInterfaceNames.h"
 
-inline constexpr const char* kTriggerRouterInterfaceName = "hostController_hostControllerTriggerRouter";
+namespace nKESTREL1400 {
 
 // Two-call size protocol: when *length is smaller than the path and its
 // NUL, the size needed is written back with -26930. Otherwise the path is

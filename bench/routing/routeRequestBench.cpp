@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "sim/system/tSimulator.h"
 
@@ -35,7 +36,7 @@ class tRouterUnderTest {
   tRouterUnderTest() {
     auto& sim = nKESTRELSIM::tSimulator::instance();
     sim.start();
-    const auto& node = sim.addInterface("hostController_hostControllerTriggerRouter");
+    const auto& node = sim.addInterface(nKESTREL1400::kTriggerRouterInterface);
     tStatusReport status{0, 0, nullptr, nullptr};
     session_ = quill_ra_kestrel_createSession(node.devicePath.c_str(), &answerAllocator, &status);
     device_ = ::open(node.devicePath.c_str(), O_RDWR);

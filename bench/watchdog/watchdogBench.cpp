@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "sim/system/tSimulator.h"
 
@@ -36,7 +37,7 @@ class tWatchdogUnderTest {
   tWatchdogUnderTest() {
     auto& sim = nKESTRELSIM::tSimulator::instance();
     sim.start();
-    const auto& node = sim.addInterface("hostController_hostControllerWatchdog");
+    const auto& node = sim.addInterface(nKESTREL1400::kWatchdogInterface);
     tKestrelHandle handle = 0;
     if (KESTREL_openWatchdog(&handle) != 0) std::abort();
     device_ = ::open(node.devicePath.c_str(), O_RDWR);

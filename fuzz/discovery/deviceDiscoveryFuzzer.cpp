@@ -26,6 +26,7 @@
 #include <nlohmann/json.hpp>
 
 #include "../hostileDriver/hostileChecks.h"
+#include "platform/deviceInterfaceNames.h"
 #include "sim/profile/tProfile.h"
 #include "sim/system/tSimulator.h"
 
@@ -33,9 +34,8 @@ namespace {
 
 using nKESTRELSIM::tSimulator;
 
-constexpr const char* kInterfaces[] = {"hostController_hostController", "hostController_hostMarten",
-                                       "hostController_hostControllerWatchdog",
-                                       "hostController_hostControllerTriggerRouter"};
+constexpr const char* kInterfaces[] = {nKESTREL1400::kControllerInterface, nKESTREL1400::kCompanionInterface,
+                                       nKESTREL1400::kWatchdogInterface, nKESTREL1400::kTriggerRouterInterface};
 constexpr const char* kDrivers[] = {"kestrel", "other"};
 constexpr const char* kPrefixes[] = {"/dev/zesim/", "/proc/driver/ze/", "/run/zesvc/"};
 constexpr std::size_t kMaxName = 100;  // well inside a file name's limit

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/deviceInterfaceNames.h"
 #include "sim/models/receiveFirmwareImage.h"
 #include "sim/models/tHostControllerFamilyModel.h"
 #include "sim/models/tSmBiosSource.h"
@@ -15,7 +16,7 @@ class tHostControllerModel : public tHostControllerFamilyModel {
  public:
   tHostControllerModel();
 
-  std::string interfaceName() const override { return "hostController_hostController"; }
+  std::string interfaceName() const override { return nKESTREL1400::kControllerInterface; }
 
   // The table getSmBiosData delivers (empty: none) and the identification
   // text delivered beside it (with its NUL).

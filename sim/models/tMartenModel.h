@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/deviceInterfaceNames.h"
 #include "sim/models/receiveFirmwareImage.h"
 #include "sim/models/tHostControllerFamilyModel.h"
 
@@ -13,7 +14,7 @@ class tMartenModel : public tHostControllerFamilyModel {
  public:
   tMartenModel();
 
-  std::string interfaceName() const override { return "hostController_hostMarten"; }
+  std::string interfaceName() const override { return nKESTREL1400::kCompanionInterface; }
 
   const std::vector<tFirmwareImage>& receivedImages() const noexcept { return images_.images; }
   void keepLatestImages(std::size_t count) { images_.keepLatest(count); }

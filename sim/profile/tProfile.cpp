@@ -5,6 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/deviceInterfaceNames.h"
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tTriggerRouterModel.h"
 #include "sim/models/tWatchdogModel.h"
@@ -20,9 +21,8 @@ using nlohmann::json;
 
 namespace {
 
-const char* const kDefaultInterfaces[] = {"hostController_hostController", "hostController_hostMarten",
-                                          "hostController_hostControllerWatchdog",
-                                          "hostController_hostControllerTriggerRouter"};
+const char* const kDefaultInterfaces[] = {nKESTREL1400::kControllerInterface, nKESTREL1400::kCompanionInterface,
+                                          nKESTREL1400::kWatchdogInterface, nKESTREL1400::kTriggerRouterInterface};
 
 [[noreturn]] void refuse(const std::string& where, const std::string& what) {
   throw std::invalid_argument("profile: " + where + ": " + what);

@@ -1,5 +1,6 @@
 #include "sim/system/tDeviceNode.h"
 
+#include "platform/deviceInterfaceNames.h"
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tMartenModel.h"
 #include "sim/models/tTriggerRouterModel.h"
@@ -8,10 +9,10 @@
 namespace nKESTRELSIM {
 
 std::unique_ptr<tDriverModel> makeModel(const std::string& interfaceName) {
-  if (interfaceName == "hostController_hostController") return std::make_unique<tHostControllerModel>();
-  if (interfaceName == "hostController_hostMarten") return std::make_unique<tMartenModel>();
-  if (interfaceName == "hostController_hostControllerWatchdog") return std::make_unique<tWatchdogModel>();
-  if (interfaceName == "hostController_hostControllerTriggerRouter") return std::make_unique<tTriggerRouterModel>();
+  if (interfaceName == nKESTREL1400::kControllerInterface) return std::make_unique<tHostControllerModel>();
+  if (interfaceName == nKESTREL1400::kCompanionInterface) return std::make_unique<tMartenModel>();
+  if (interfaceName == nKESTREL1400::kWatchdogInterface) return std::make_unique<tWatchdogModel>();
+  if (interfaceName == nKESTREL1400::kTriggerRouterInterface) return std::make_unique<tTriggerRouterModel>();
   return nullptr;
 }
 

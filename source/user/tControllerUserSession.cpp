@@ -8,6 +8,7 @@
 
 #include "kestrel/kestrel.h"
 #include "platform/cZeSmBiosLinuxProvider.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/memoryAllocation.h"
 #include "platform/openInterface.h"
 #include "platform/tDeviceInterfaceIterator.h"
@@ -35,9 +36,6 @@ constexpr std::uint32_t kMaxSmbiosTableSize = 1u << 20;
 constexpr std::uint32_t kMaxSmbiosIdentSize = 1u << 16;
 constexpr kSourceLocation kVersionRefused{kFile, 196};
 constexpr kSourceLocation kNoPopulatedDevice{kFile, 251};
-
-constexpr const char* kControllerInterface = "hostController_hostController";
-constexpr const char* kCompanionInterface = "hostController_hostMarten";
 
 constexpr std::uint32_t kModelByte = 0x1960C;          // type 150, byte at 0Ch
 constexpr std::uint32_t kMemoryDeviceCount = 0x2100D;  // type 16, word at 0Dh

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "kestrel/kestrel.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/openInterface.h"
 #include "platform/tDeviceInterfaceIterator.h"
 #include "platform/tStatusReport.h"
@@ -20,8 +21,6 @@ constexpr kSourceLocation kNoInterface{kFile, 131};
 constexpr kSourceLocation kDuplicateInterface{kFile, 146};
 constexpr kSourceLocation kMalformed{kFile, 262};
 constexpr kSourceLocation kEmptyNotification{kFile, 268};
-
-constexpr const char* kWatchdogInterface = "hostController_hostControllerWatchdog";
 
 using tModule = tSessionModule<tWatchdogUserSession>;
 tModule gModule(tModule::kHandleForks);

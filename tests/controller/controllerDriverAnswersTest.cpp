@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "simulatedBoard.h"
 
@@ -36,7 +37,7 @@ class tUnterminatedCompanion : public nKESTRELSIM::tDriverModel {
   void handle(nKESTRELSIM::tDriverRequest& request, nKESTRELSIM::iDriverEvents& events) override {
     inner_->handle(request, events);
     tAttributeInput input{};
-    if (inner_->interfaceName() != "hostController_hostMarten" || request.code != kGetAttribute ||
+    if (inner_->interfaceName() != nKESTREL1400::kCompanionInterface || request.code != kGetAttribute ||
         request.input.size() != sizeof input || (request.input[3] >> 4) != 1) {
       return;
     }

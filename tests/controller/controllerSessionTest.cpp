@@ -1,5 +1,6 @@
 // Opening and closing the controller on the default simulated board.
 #include "kestrel/kestrel.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "simulatedBoard.h"
 
@@ -75,7 +76,7 @@ class ControllerInterfaces : public SimulatedBoard {};
 
 TEST_F(ControllerInterfaces, TwoControllerInterfacesRefuseTheOpen) {
   auto profile = defaultProfile();
-  profile.interfaces.push_back({"hostController_hostController", "1", "kestrel", {}, {}});
+  profile.interfaces.push_back({nKESTREL1400::kControllerInterface, "1", "kestrel", {}, {}});
   start(profile);
   EXPECT_EQ(open(), brioerr_resourceFailure);
   EXPECT_EQ(KESTREL_performSelfTest(kControllerHandle), kestrelerr_invalidHandle);
@@ -83,7 +84,7 @@ TEST_F(ControllerInterfaces, TwoControllerInterfacesRefuseTheOpen) {
 
 TEST_F(ControllerInterfaces, TwoCompanionInterfacesRefuseTheOpen) {
   auto profile = defaultProfile();
-  profile.interfaces.push_back({"hostController_hostMarten", "1", "kestrel", {}, {}});
+  profile.interfaces.push_back({nKESTREL1400::kCompanionInterface, "1", "kestrel", {}, {}});
   start(profile);
   EXPECT_EQ(open(), brioerr_resourceFailure);
 }

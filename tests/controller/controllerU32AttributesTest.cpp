@@ -1,5 +1,6 @@
 // Numeric controller attributes on the default simulated board.
 #include "kestrel/kestrel.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "simulatedBoard.h"
 
@@ -113,7 +114,7 @@ TEST_F(U32Attributes, CompanionSourceGoesStraightToTheCompanion) {
   EXPECT_EQ(u32(kCompanionValue).value, 7u);
   const auto requests = sim().requests(kGetAttribute);
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].interfaceName, "hostController_hostMarten");
+  EXPECT_EQ(requests[0].interfaceName, nKESTREL1400::kCompanionInterface);
   const auto indexed = u32(kCompanionValue + 1, 5);
   EXPECT_EQ(indexed.code, kestrelerr_deviceNotAvailable);
   EXPECT_EQ(indexed.value, 5u) << "untouched";

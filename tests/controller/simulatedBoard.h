@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "platform/deviceInterfaceNames.h"
 #include "sim/models/tHostControllerModel.h"
 #include "sim/models/tMartenModel.h"
 #include "sim/profile/tProfile.h"
@@ -28,7 +29,8 @@ class SimulatedBoard : public ::testing::Test {
   static nKESTRELSIM::tProfile defaultProfile() { return nKESTRELSIM::tProfile::defaults(); }
   static nKESTRELSIM::tProfile withoutCompanion() {
     auto profile = defaultProfile();
-    std::erase_if(profile.interfaces, [](const auto& entry) { return entry.name == "hostController_hostMarten"; });
+    std::erase_if(profile.interfaces,
+                  [](const auto& entry) { return entry.name == nKESTREL1400::kCompanionInterface; });
     return profile;
   }
   // The default board's description, to change before use.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kestrel/kestrel.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/openInterface.h"
 #include "platform/tDeviceInterfaceIterator.h"
 #include "simulatedController.h"
@@ -15,9 +16,9 @@ using nKESTREL1400::tStatus;
 
 namespace {
 
-constexpr const char* kController = "hostController_hostController";
-constexpr const char* kWatchdog = "hostController_hostControllerWatchdog";
-constexpr const char* kRouter = "hostController_hostControllerTriggerRouter";
+constexpr const char* kController = nKESTREL1400::kControllerInterface;
+constexpr const char* kWatchdog = nKESTREL1400::kWatchdogInterface;
+constexpr const char* kRouter = nKESTREL1400::kTriggerRouterInterface;
 
 class DeviceDiscovery : public SimulatedController {
  protected:

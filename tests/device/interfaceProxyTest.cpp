@@ -13,6 +13,7 @@
 #include "codegen/tInterfaceProxy_hostMarten.h"
 #include "codegen/tInterfaceProxy_routing.h"
 #include "kestrel/kestrel.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "platform/tDeviceInterfaceIterator.h"
 #include "sim/models/tHostControllerModel.h"
@@ -50,10 +51,10 @@ class InterfaceProxies : public SimulatedController {
  protected:
   void SetUp() override {
     SimulatedController::SetUp();
-    openOn(controller, sim().addInterface("hostController_hostController"));
-    openOn(marten, sim().addInterface("hostController_hostMarten"));
-    openOn(watchdog, sim().addInterface("hostController_hostControllerWatchdog"));
-    openOn(router, sim().addInterface("hostController_hostControllerTriggerRouter"));
+    openOn(controller, sim().addInterface(nKESTREL1400::kControllerInterface));
+    openOn(marten, sim().addInterface(nKESTREL1400::kCompanionInterface));
+    openOn(watchdog, sim().addInterface(nKESTREL1400::kWatchdogInterface));
+    openOn(router, sim().addInterface(nKESTREL1400::kTriggerRouterInterface));
     sim().clearRequests();
   }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codegen/tInterfaceProxy_hostControllerWatchdog.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/tIONotification.h"
 #include "platform/tIONotificationReader.h"
 #include "simulatedController.h"
@@ -16,7 +17,7 @@ class IONotifications : public SimulatedController {
  protected:
   void SetUp() override {
     SimulatedController::SetUp();
-    const auto& node = sim().addInterface("hostController_hostControllerWatchdog");
+    const auto& node = sim().addInterface(nKESTREL1400::kWatchdogInterface);
     nKESTREL1400::tStatus status;
     proxy.open(node.devicePath.c_str(), status);
     ASSERT_EQ(status.getCode(), 0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kestrel/quill_ra_kestrel.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/tStatusReport.h"
 #include "sim/models/tTriggerRouterModel.h"
 #include "sim/system/tSimulator.h"
@@ -38,7 +39,7 @@ class RouteSession : public ::testing::Test {
  protected:
   RouteSession() {
     sim().start();
-    devicePath_ = sim().addInterface("hostController_hostControllerTriggerRouter").devicePath;
+    devicePath_ = sim().addInterface(nKESTREL1400::kTriggerRouterInterface).devicePath;
     gAllocatorLog = {};
   }
   ~RouteSession() override {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "sim/models/tTriggerRouterModel.h"
 #include "simulatedController.h"
@@ -54,7 +55,7 @@ inline bool threadsSettleAt(std::size_t count) {
 
 class RoutingTest : public SimulatedController {
  protected:
-  RoutingTest() : devicePath_(sim().addInterface("hostController_hostControllerTriggerRouter").devicePath) {}
+  RoutingTest() : devicePath_(sim().addInterface(nKESTREL1400::kTriggerRouterInterface).devicePath) {}
 
   const std::string& devicePath() const { return devicePath_; }
   static nKESTRELSIM::tTriggerRouterModel& router() { return sim().triggerRouter(); }
@@ -82,7 +83,7 @@ class RoutingTest : public SimulatedController {
   static std::vector<std::uint32_t> routerRequests() {
     std::vector<std::uint32_t> codes;
     for (const auto& request : sim().requests()) {
-      if (request.interfaceName == "hostController_hostControllerTriggerRouter") codes.push_back(request.code);
+      if (request.interfaceName == nKESTREL1400::kTriggerRouterInterface) codes.push_back(request.code);
     }
     return codes;
   }

@@ -10,10 +10,11 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/deviceInterfaceNames.h"
 #include "simulatedController.h"
 
 namespace {
@@ -45,8 +46,8 @@ TEST_F(Sandbox, SystemPathsLeadIntoTheSandbox) {
 }
 
 TEST_F(Sandbox, GlobAnswersWithTheProgramsPaths) {
-  sim().addInterface("hostController_hostController", "b");
-  sim().addInterface("hostController_hostController", "a");
+  sim().addInterface(nKESTREL1400::kControllerInterface, "b");
+  sim().addInterface(nKESTREL1400::kControllerInterface, "a");
   glob_t matches{};
   ASSERT_EQ(glob("/proc/driver/ze/*/deviceInterfaces/hostController_hostController\\\\*", GLOB_ONLYDIR, nullptr,
                  &matches),
@@ -91,7 +92,7 @@ TEST_F(Sandbox, ToolsRunFromTheSandboxWithoutSudo) {
 }
 
 TEST_F(Sandbox, RestartForgetsEverything) {
-  sim().addInterface("hostController_hostController");
+  sim().addInterface(nKESTREL1400::kControllerInterface);
   const std::string firstRoot = sim().root();
   sim().start();
   EXPECT_TRUE(sim().interfaces().empty());

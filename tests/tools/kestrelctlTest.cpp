@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "platform/deviceInterfaceNames.h"
 #include "programRun.h"
 
 namespace {
@@ -23,9 +24,9 @@ TEST(kestrelctl, InfoShowsTheDefaultBoard) {
   const tProgramRun run = kestrelctl("default", "info");
   EXPECT_EQ(run.exitCode, 0) << run.output;
   // Each version with where it comes from: SMBIOS, the companion's firmware, its record of the BIOS version.
-  for (const char* part : {"KC-8840 Embedded Controller", "Memory modules (2 populated)", "DIMM2",
-                           "BIOS version (SMBIOS)  1.4.0f2", "firmware version     1.2.0f3",
-                           "BIOS version record  1.4.0f2", "hostController_hostControllerTriggerRouter"}) {
+  for (const char* part :
+       {"KC-8840 Embedded Controller", "Memory modules (2 populated)", "DIMM2", "BIOS version (SMBIOS)  1.4.0f2",
+        "firmware version     1.2.0f3", "BIOS version record  1.4.0f2", nKESTREL1400::kTriggerRouterInterface}) {
     EXPECT_TRUE(contains(run.output, part)) << part << "\n" << run.output;
   }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <kestrel/kestrel.h>
 
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "sim/models/tWatchdogModel.h"
 #include "simulatedController.h"
@@ -18,7 +19,7 @@ using State = nKESTRELSIM::tWatchdogModel::tState;
 
 class WatchdogToolPolicy : public SimulatedController {
  protected:
-  WatchdogToolPolicy() { sim().addInterface("hostController_hostControllerWatchdog"); }
+  WatchdogToolPolicy() { sim().addInterface(nKESTREL1400::kWatchdogInterface); }
   ~WatchdogToolPolicy() override {
     while (sessionOpen()) KESTREL_closeWatchdog(kWatchdogHandle);
   }

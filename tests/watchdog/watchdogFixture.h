@@ -10,6 +10,7 @@
 #include <future>
 #include <vector>
 
+#include "platform/deviceInterfaceNames.h"
 #include "sim/models/tWatchdogModel.h"
 #include "simulatedController.h"
 
@@ -24,7 +25,7 @@ class WatchdogTest : public SimulatedController {
   static constexpr std::uint32_t kNotificationId = 0x70;
   static constexpr auto kPatience = std::chrono::seconds(5);
 
-  WatchdogTest() { sim().addInterface("hostController_hostControllerWatchdog"); }
+  WatchdogTest() { sim().addInterface(nKESTREL1400::kWatchdogInterface); }
   // A failed test may leave the process-wide session open.
   ~WatchdogTest() override {
     std::uint32_t ignored = 0;

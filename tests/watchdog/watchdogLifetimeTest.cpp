@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "watchdogFixture.h"
 
@@ -109,7 +110,7 @@ class tCloseRecorder final : public nKESTRELSIM::tDriverModel {
 TEST_F(WatchdogTest, TheLastCloseStopsUnregistersAndClosesInThatOrder) {
   tCloseRecorder* recorder = nullptr;
   sim().wrapModels([&](std::unique_ptr<nKESTRELSIM::tDriverModel> model) -> std::unique_ptr<nKESTRELSIM::tDriverModel> {
-    if (!model || model->interfaceName() != "hostController_hostControllerWatchdog") return model;
+    if (!model || model->interfaceName() != nKESTREL1400::kWatchdogInterface) return model;
     auto wrapped = std::make_unique<tCloseRecorder>(std::move(model));
     recorder = wrapped.get();
     return wrapped;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "kestrel/kestrel.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "watchdogFixture.h"
 
@@ -82,8 +83,8 @@ TEST_F(WatchdogTest, OpenNeedsExactlyOneInterface) {
   EXPECT_EQ(KESTREL_openWatchdog(&handle), kestrelerr_deviceNotAvailable);
   EXPECT_EQ(handle, 0u);
 
-  sim().addInterface("hostController_hostControllerWatchdog", "0");
-  sim().addInterface("hostController_hostControllerWatchdog", "1");
+  sim().addInterface(nKESTREL1400::kWatchdogInterface, "0");
+  sim().addInterface(nKESTREL1400::kWatchdogInterface, "1");
   const std::size_t descriptors = openDescriptors();
   EXPECT_EQ(KESTREL_openWatchdog(&handle), brioerr_resourceFailure);
   EXPECT_EQ(handle, 0u);
