@@ -2,6 +2,8 @@
 // interface instance, answering its requests with state of its own.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 #include "sim/models/iDriverEvents.h"
@@ -21,6 +23,11 @@ class tDriverModel {
     (void)opener;
     (void)events;
   }
+  // A model that acts on its own (a watchdog that expires, scripted
+  // demotions) tells when it acts next; the driver calls actIfDue once that
+  // moment has come.
+  virtual std::optional<std::chrono::steady_clock::time_point> deadline() const { return std::nullopt; }
+  virtual void actIfDue(iDriverEvents& events) { (void)events; }
   // The device interface this model serves, e.g. "hostController_hostController".
   virtual std::string interfaceName() const = 0;
 };

@@ -42,6 +42,12 @@ class tHostileModel : public tDriverModel {
   void released(std::uint64_t opener, iDriverEvents& events) override {
     if (inner_) inner_->released(opener, events);
   }
+  std::optional<std::chrono::steady_clock::time_point> deadline() const override {
+    return inner_ ? inner_->deadline() : std::nullopt;
+  }
+  void actIfDue(iDriverEvents& events) override {
+    if (inner_) inner_->actIfDue(events);
+  }
   std::string interfaceName() const override { return inner_ ? inner_->interfaceName() : ""; }
 
  private:

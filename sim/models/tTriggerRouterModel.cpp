@@ -308,7 +308,7 @@ std::optional<std::chrono::steady_clock::time_point> tTriggerRouterModel::deadli
   return nextDemotion_;
 }
 
-void tTriggerRouterModel::demoteIfDue(iDriverEvents& events) {
+void tTriggerRouterModel::actIfDue(iDriverEvents& events) {
   if (demotionInterval_.count() <= 0) return;
   const auto now = std::chrono::steady_clock::now();
   if (now < nextDemotion_) return;

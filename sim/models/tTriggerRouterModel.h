@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "sim/models/tDriverModel.h"
 
@@ -33,7 +34,7 @@ class tTriggerRouterModel : public tDriverModel {
   static constexpr std::uint32_t kFloatTerminal = 1;
   static constexpr std::uint32_t kRouterInfo = 0x00010000 | kTerminalCount;
 
-  std::string interfaceName() const override { return "hostController_hostControllerTriggerRouter"; }
+  std::string interfaceName() const override { return nKESTREL1400::kTriggerRouterInterface; }
   void handle(tDriverRequest& request, iDriverEvents& events) override;
   // The routes calculated through a closed device file go with it; routes
   // it reserved (a profile's) go back to calculated: no reservation outlives
@@ -78,8 +79,8 @@ class tTriggerRouterModel : public tDriverModel {
   // programmed routes are demoted, and seeded routes get their seeded
   // state back. Zero stops them.
   void setDemotionInterval(std::chrono::milliseconds interval);
-  std::optional<std::chrono::steady_clock::time_point> deadline() const;
-  void demoteIfDue(iDriverEvents& events);
+  std::optional<std::chrono::steady_clock::time_point> deadline() const override;
+  void actIfDue(iDriverEvents& events) override;
 
  private:
   void calculateRoute(tDriverRequest& request);

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "kestrel/kestrel.h"
+#include "platform/deviceInterfaceNames.h"
 #include "sim/models/tHostControllerFamilyModel.h"
 #include "sim/models/tSimulatedClock.h"
 
@@ -35,7 +36,7 @@ class tWatchdogModel : public tHostControllerFamilyModel {
 
   tWatchdogModel();
 
-  std::string interfaceName() const override { return "hostController_hostControllerWatchdog"; }
+  std::string interfaceName() const override { return nKESTREL1400::kWatchdogInterface; }
   void handle(tDriverRequest& request, iDriverEvents& events) override;
 
   // What the timer does when the device file that started it is closed
@@ -48,11 +49,12 @@ class tWatchdogModel : public tHostControllerFamilyModel {
   std::uint32_t petCount() const noexcept { return pets_; }
   std::uint32_t expiryCount() const noexcept { return expiries_; }
   // When a running timer expires; nothing unless running.
-  std::optional<tSimulatedClock::tTimePoint> deadline() const noexcept;
+  std::optional<tSimulatedClock::tTimePoint> deadline() const noexcept override;
   // Lets a running timer expire now, whatever its deadline.
   void expire(iDriverEvents& events);
   // Expires a running timer whose deadline has passed; true when it did.
   bool expireIfDue(iDriverEvents& events);
+  void actIfDue(iDriverEvents& events) override { expireIfDue(events); }
 
  protected:
   bool handleOwn(tDriverRequest& request, iDriverEvents& events) override;

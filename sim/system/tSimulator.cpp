@@ -14,6 +14,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "sim/driver/tDriverClient.h"
 #include "sim/libc/realLibc.h"
@@ -174,26 +175,26 @@ std::vector<const tDeviceNode*> tSimulator::interfaces() const {
   return result;
 }
 
-tDriverModel& tSimulator::modelOf(const std::string& interfaceName, std::size_t index) const {
+tDeviceNode& tSimulator::nodeOf(const std::string& interfaceName, std::size_t index) const {
   std::lock_guard lock(lock_);
   for (const auto& node : nodes_) {
     if (node->interfaceName != interfaceName || !node->model) continue;
-    if (index-- == 0) return *node->model;
+    if (index-- == 0) return *node;
   }
   throw std::out_of_range("kestrel-sim: no instance of " + interfaceName);
 }
 
 tHostControllerModel& tSimulator::hostController(std::size_t index) {
-  return static_cast<tHostControllerModel&>(modelOf("hostController_hostController", index));
+  return static_cast<tHostControllerModel&>(*nodeOf(nKESTREL1400::kControllerInterface, index).model);
 }
 tMartenModel& tSimulator::marten(std::size_t index) {
-  return static_cast<tMartenModel&>(modelOf("hostController_hostMarten", index));
+  return static_cast<tMartenModel&>(*nodeOf(nKESTREL1400::kCompanionInterface, index).model);
 }
 tWatchdogModel& tSimulator::watchdog(std::size_t index) {
-  return static_cast<tWatchdogModel&>(modelOf("hostController_hostControllerWatchdog", index));
+  return static_cast<tWatchdogModel&>(*nodeOf(nKESTREL1400::kWatchdogInterface, index).model);
 }
 tTriggerRouterModel& tSimulator::triggerRouter(std::size_t index) {
-  return static_cast<tTriggerRouterModel&>(modelOf("hostController_hostControllerTriggerRouter", index));
+  return static_cast<tTriggerRouterModel&>(*nodeOf(nKESTREL1400::kTriggerRouterInterface, index).model);
 }
 
 tDeviceNode* tSimulator::nodeAt(const std::string& devicePath) const {
@@ -315,12 +316,9 @@ std::size_t tSimulator::hangUpNotifications() {
 void tSimulator::expireWatchdog(std::size_t index) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
-  tWatchdogModel& model = watchdog(index);
-  for (const auto& node : nodes_) {
-    if (node->model.get() != &model) continue;
-    tNodeEvents events(*this, node.get());
-    model.expire(events);
-  }
+  tDeviceNode& node = nodeOf(nKESTREL1400::kWatchdogInterface, index);
+  tNodeEvents events(*this, &node);
+  static_cast<tWatchdogModel&>(*node.model).expire(events);
 }
 
 void tSimulator::useManualClock() { tSimulatedClock::instance().useManualTime(); }
@@ -334,9 +332,9 @@ void tSimulator::advanceClock(std::chrono::nanoseconds step) {
 
 void tSimulator::expireDueWatchdogs() {
   for (const auto& node : nodes_) {
+    if (!node->model) continue;
     tNodeEvents events(*this, node.get());
-    if (auto* model = dynamic_cast<tWatchdogModel*>(node->model.get())) model->expireIfDue(events);
-    if (auto* router = dynamic_cast<tTriggerRouterModel*>(node->model.get())) router->demoteIfDue(events);
+    node->model->actIfDue(events);
   }
 }
 
@@ -344,9 +342,7 @@ std::optional<std::chrono::steady_clock::time_point> tSimulator::nextRealDeadlin
   std::optional<std::chrono::steady_clock::time_point> next;
   if (tSimulatedClock::instance().isManual()) return next;
   for (const auto& node : nodes_) {
-    const auto* model = dynamic_cast<const tWatchdogModel*>(node->model.get());
-    const auto* router = dynamic_cast<const tTriggerRouterModel*>(node->model.get());
-    const auto deadline = model != nullptr ? model->deadline() : router != nullptr ? router->deadline() : std::nullopt;
+    const auto deadline = node->model ? node->model->deadline() : std::nullopt;
     if (deadline && (!next || *deadline < *next)) next = deadline;
   }
   return next;
@@ -363,13 +359,9 @@ void tSimulator::limitReceivedImages(std::size_t count) {
 bool tSimulator::demoteRoute(std::uint32_t ticket, std::size_t index) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
-  tTriggerRouterModel& model = triggerRouter(index);
-  for (const auto& node : nodes_) {
-    if (node->model.get() != &model) continue;
-    tNodeEvents events(*this, node.get());
-    return model.demote(ticket, events);
-  }
-  return false;
+  tDeviceNode& node = nodeOf(nKESTREL1400::kTriggerRouterInterface, index);
+  tNodeEvents events(*this, &node);
+  return static_cast<tTriggerRouterModel&>(*node.model).demote(ticket, events);
 }
 
 }  // namespace nKESTRELSIM

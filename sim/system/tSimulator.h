@@ -203,14 +203,15 @@ class tSimulator final : public iServedSystem {
   void forgetEverything();
   tDeviceNode* nodeAt(const std::string& devicePath) const;
   tDeviceNode* openNodeOf(int descriptor) const;
-  tDriverModel& modelOf(const std::string& interfaceName, std::size_t index) const;
+  // The index-th instance of the interface that has a model.
+  tDeviceNode& nodeOf(const std::string& interfaceName, std::size_t index) const;
   int transfer(const tOpenDevice& device, unsigned long request, void* argument);
   int registerNotification(int descriptor, tDeviceNode& node, const void* argument);
   int unregisterNotification(int descriptor, tDeviceNode& node, std::uint64_t notificationId);
   std::size_t deliver(const tDeviceNode* node, std::uint32_t notificationId, std::uint16_t eventType,
                       std::span<const std::uint8_t> data);
-  // Under the lock: expiries that are due; the next watchdog deadline on
-  // real time (none on manual time, which does not move by itself).
+  // Under the lock: what models do at a moment that has come (expiries,
+  // demotions); the next such moment on real time (none on manual time, which does not move by itself).
   void expireDueWatchdogs();
   std::optional<std::chrono::steady_clock::time_point> nextRealDeadline() const;
   int pollUntilDeadlines(pollfd* descriptors, nfds_t count, int timeoutMs);

@@ -9,6 +9,7 @@
 #include "codegen/tInterfaceProxy_hostControllerWatchdog.h"
 #include "codegen/tInterfaceProxy_routing.h"
 #include "kestrel/kestrel.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "platform/tIONotification.h"
 #include "platform/tIONotificationReader.h"
@@ -59,7 +60,7 @@ class DriverModels : public SimulatedController {
 
 TEST_F(DriverModels, WatchdogTimerStates) {
   tInterfaceProxy_hostControllerWatchdog watchdog;
-  openOn(watchdog, "hostController_hostControllerWatchdog");
+  openOn(watchdog, nKESTREL1400::kWatchdogInterface);
   tStatus status;
   tIONotificationReader reader(0, status);
   tIONotification notification;
@@ -92,7 +93,7 @@ TEST_F(DriverModels, WatchdogTimerStates) {
 
 TEST_F(DriverModels, RouterReservationsConflictBetweenSessions) {
   tInterfaceProxy_routing router;
-  openOn(router, "hostController_hostControllerTriggerRouter");
+  openOn(router, nKESTREL1400::kTriggerRouterInterface);
   const std::uint32_t mine = calculate(router, 0xA, 5);
   const std::uint32_t theirs = calculate(router, 0xB, 5);
   tReservationConflict conflicts[8] = {};
@@ -123,7 +124,7 @@ TEST_F(DriverModels, RouterReservationsConflictBetweenSessions) {
 
 TEST_F(DriverModels, RouterPathNameAndDemotion) {
   tInterfaceProxy_routing router;
-  openOn(router, "hostController_hostControllerTriggerRouter");
+  openOn(router, nKESTREL1400::kTriggerRouterInterface);
   const std::uint32_t ticket = calculate(router, 1, 7);
   std::uint32_t path[2] = {};
   std::uint32_t count = 1;
@@ -169,7 +170,7 @@ TEST(ScriptedDemotions, AProfilesRoutesAreDemotedAtEveryInterval) {
   router.setDemotionInterval(std::chrono::milliseconds(1));
   for (int interval = 0; interval < 3; ++interval) {
     std::this_thread::sleep_until(*router.deadline());
-    router.demoteIfDue(demotions);
+    router.actIfDue(demotions);
   }
   EXPECT_EQ(demotions.tickets, (std::vector<std::uint32_t>{1, 3, 1, 1}));
   EXPECT_EQ(router.routes().at(1).state, tRouteState::kProgrammed);
@@ -179,7 +180,7 @@ TEST(ScriptedDemotions, AProfilesRoutesAreDemotedAtEveryInterval) {
 
 TEST_F(DriverModels, ControllerDeliversSmBiosInTwoPasses) {
   tInterfaceProxy_hostController controller;
-  openOn(controller, "hostController_hostController");
+  openOn(controller, nKESTREL1400::kControllerInterface);
   std::uint32_t identSize = 0, tableSize = 0;
   tStatus status;
   controller.getSmBiosData(nullptr, identSize, nullptr, tableSize, status);
@@ -206,7 +207,7 @@ TEST_F(DriverModels, ControllerDeliversSmBiosInTwoPasses) {
 
 TEST_F(DriverModels, UnknownRequestsAndWrongSizes) {
   tInterfaceProxy_hostController controller;
-  openOn(controller, "hostController_hostController");
+  openOn(controller, nKESTREL1400::kControllerInterface);
   std::uint32_t input = 0, output = 0;
   tStatus status;
   controller.ioctl(0xC0207B7F, &input, 4, &output, 4, status);
