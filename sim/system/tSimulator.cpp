@@ -35,13 +35,6 @@ namespace {
 
 std::atomic<tSimulator*> gActive{nullptr};
 
-std::string safeName(std::string text) {
-  for (char& c : text) {
-    if (c == '/' || c == '\\') c = '_';
-  }
-  return text;
-}
-
 }  // namespace
 
 tSimulator& tSimulator::instance() {
@@ -111,10 +104,9 @@ void tSimulator::forgetEverything() {
   gActive.store(nullptr, std::memory_order_release);
   tSimulatedClock::instance().useRealTime();
   hub_.clear();
-  openDevices_.clear();
   registry_.clear();
   driver_.reset();
-  nodes_.clear();
+  devices_.clear();
   faults_.clear();
   log_.reset();
   commands_.clear();
@@ -131,20 +123,13 @@ tDeviceNode& tSimulator::addInterface(const std::string& interfaceName, const st
                                       const std::string& driver, bool createFiles) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
-  auto node = std::make_unique<tDeviceNode>();
-  node->interfaceName = interfaceName;
-  node->suffix = suffix;
-  node->driver = driver;
-  node->directory = "/proc/driver/ze/" + driver + "/deviceInterfaces/" + interfaceName + "\\" + suffix;
-  node->devicePath = "/dev/zesim/" + safeName(driver) + "/" + safeName(interfaceName + "-" + suffix);
-  node->model = makeModel(interfaceName);
+  tDeviceNode& node = devices_.add(interfaceName, suffix, driver);
   if (createFiles) {
-    const std::string& content = node->devicePath;
-    sandbox_.writeFile(node->directory + "/interfacePath", content.data(), content.size());
-    sandbox_.createDeviceNode(node->devicePath);
+    const std::string& content = node.devicePath;
+    sandbox_.writeFile(node.directory + "/interfacePath", content.data(), content.size());
+    sandbox_.createDeviceNode(node.devicePath);
   }
-  nodes_.push_back(std::move(node));
-  return *nodes_.back();
+  return node;
 }
 
 std::string tSimulator::addDirectory(const std::string& directoryName, const std::string& driver) {
@@ -165,23 +150,17 @@ void tSimulator::wrapModels(
     const std::function<std::unique_ptr<tDriverModel>(std::unique_ptr<tDriverModel>)>& wrap) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
-  for (auto& node : nodes_) node->model = wrap(std::move(node->model));
+  devices_.wrapModels(wrap);
 }
 
 std::vector<const tDeviceNode*> tSimulator::interfaces() const {
   std::lock_guard lock(lock_);
-  std::vector<const tDeviceNode*> result;
-  for (const auto& node : nodes_) result.push_back(node.get());
-  return result;
+  return devices_.all();
 }
 
 tDeviceNode& tSimulator::nodeOf(const std::string& interfaceName, std::size_t index) const {
   std::lock_guard lock(lock_);
-  for (const auto& node : nodes_) {
-    if (node->interfaceName != interfaceName || !node->model) continue;
-    if (index-- == 0) return *node;
-  }
-  throw std::out_of_range("kestrel-sim: no instance of " + interfaceName);
+  return devices_.instance(interfaceName, index);
 }
 
 tHostControllerModel& tSimulator::hostController(std::size_t index) {
@@ -197,16 +176,9 @@ tTriggerRouterModel& tSimulator::triggerRouter(std::size_t index) {
   return static_cast<tTriggerRouterModel&>(*nodeOf(nKESTREL1400::kTriggerRouterInterface, index).model);
 }
 
-tDeviceNode* tSimulator::nodeAt(const std::string& devicePath) const {
-  for (const auto& node : nodes_) {
-    if (node->devicePath == devicePath) return node.get();
-  }
-  return nullptr;
-}
-
 tDeviceNode* tSimulator::openNodeOf(int descriptor) const {
-  const auto found = openDevices_.find(descriptor);
-  return found == openDevices_.end() ? nullptr : found->second.node;
+  const auto* file = devices_.openFile(descriptor);
+  return file == nullptr ? nullptr : file->node;
 }
 
 // --- Files -------------------------------------------------------------------
@@ -331,29 +303,23 @@ void tSimulator::advanceClock(std::chrono::nanoseconds step) {
 }
 
 void tSimulator::expireDueWatchdogs() {
-  for (const auto& node : nodes_) {
-    if (!node->model) continue;
-    tNodeEvents events(*this, node.get());
-    node->model->actIfDue(events);
-  }
+  devices_.forEachModel([this](tDeviceNode& node) {
+    tNodeEvents events(*this, &node);
+    node.model->actIfDue(events);
+  });
 }
 
 std::optional<std::chrono::steady_clock::time_point> tSimulator::nextRealDeadline() const {
-  std::optional<std::chrono::steady_clock::time_point> next;
-  if (tSimulatedClock::instance().isManual()) return next;
-  for (const auto& node : nodes_) {
-    const auto deadline = node->model ? node->model->deadline() : std::nullopt;
-    if (deadline && (!next || *deadline < *next)) next = deadline;
-  }
-  return next;
+  if (tSimulatedClock::instance().isManual()) return std::nullopt;
+  return devices_.nextDeadline();
 }
 
 void tSimulator::limitReceivedImages(std::size_t count) {
   std::lock_guard lock(lock_);
-  for (const auto& node : nodes_) {
-    if (auto* controller = dynamic_cast<tHostControllerModel*>(node->model.get())) controller->keepLatestImages(count);
-    if (auto* companion = dynamic_cast<tMartenModel*>(node->model.get())) companion->keepLatestImages(count);
-  }
+  devices_.forEachModel([count](tDeviceNode& node) {
+    if (auto* controller = dynamic_cast<tHostControllerModel*>(node.model.get())) controller->keepLatestImages(count);
+    if (auto* companion = dynamic_cast<tMartenModel*>(node.model.get())) companion->keepLatestImages(count);
+  });
 }
 
 bool tSimulator::demoteRoute(std::uint32_t ticket, std::size_t index) {

@@ -36,6 +36,7 @@
 #include "sim/driver/iServedSystem.h"
 #include "sim/driver/tNetlinkHub.h"
 #include "sim/system/tDeviceNode.h"
+#include "sim/system/tDeviceNodes.h"
 #include "sim/system/tFaultPlan.h"
 #include "sim/system/tImageAnnouncer.h"
 #include "sim/system/tNotificationRegistry.h"
@@ -189,10 +190,6 @@ class tSimulator final : public iServedSystem {
 
  private:
   class tNodeEvents;
-  struct tOpenDevice {
-    tDeviceNode* node = nullptr;
-    std::uint64_t openId = 0;  // what the models know the open file by
-  };
 
   tSimulator() = default;
   static void lockForFork();
@@ -201,11 +198,9 @@ class tSimulator final : public iServedSystem {
   // Stops and forgets every device, socket, fault and log entry; removes a
   // sandbox of its own making.
   void forgetEverything();
-  tDeviceNode* nodeAt(const std::string& devicePath) const;
   tDeviceNode* openNodeOf(int descriptor) const;
-  // The index-th instance of the interface that has a model.
   tDeviceNode& nodeOf(const std::string& interfaceName, std::size_t index) const;
-  int transfer(const tOpenDevice& device, unsigned long request, void* argument);
+  int transfer(const tDeviceNodes::tOpenFile& device, unsigned long request, void* argument);
   int registerNotification(int descriptor, tDeviceNode& node, const void* argument);
   int unregisterNotification(int descriptor, tDeviceNode& node, std::uint64_t notificationId);
   std::size_t deliver(const tDeviceNode* node, std::uint32_t notificationId, std::uint16_t eventType,
@@ -224,8 +219,7 @@ class tSimulator final : public iServedSystem {
 
   mutable std::recursive_mutex lock_;
   tSandbox sandbox_;
-  std::vector<std::unique_ptr<tDeviceNode>> nodes_;
-  std::map<int, tOpenDevice> openDevices_;
+  tDeviceNodes devices_;
   tNetlinkHub hub_;
   tNotificationRegistry registry_{hub_};
   tFaultPlan faults_;
@@ -234,7 +228,6 @@ class tSimulator final : public iServedSystem {
   tSafeModeInstaller safeMode_;
   tImageAnnouncer images_;
   std::unique_ptr<tDriverClient> driver_;
-  std::uint64_t nextOpenId_ = 0;
 };
 
 }  // namespace nKESTRELSIM

@@ -31,14 +31,11 @@ int tSimulator::closeDescriptor(int descriptor) {
   {
     std::lock_guard lock(lock_);
     if (driver_) driver_->close(descriptor);
-    const auto open = openDevices_.find(descriptor);
-    if (open != openDevices_.end()) {
+    if (const auto device = devices_.close(descriptor)) {
       registry_.end(descriptor, 0, true);
-      const tOpenDevice device = open->second;
-      openDevices_.erase(open);
-      if (device.node->model) {
-        tNodeEvents events(*this, device.node);
-        device.node->model->released(device.openId, events);
+      if (device->node->model) {
+        tNodeEvents events(*this, device->node);
+        device->node->model->released(device->openId, events);
       }
     }
     hub_.release(descriptor);
@@ -49,20 +46,20 @@ int tSimulator::closeDescriptor(int descriptor) {
 int tSimulator::ioctlDescriptor(int descriptor, unsigned long request, void* argument) {
   std::unique_lock lock(lock_);
   if (driver_ && driver_->ownsDevice(descriptor)) return driver_->ioctl(descriptor, request, argument);
-  const auto open = openDevices_.find(descriptor);
-  if (open == openDevices_.end()) {
+  const auto* open = devices_.openFile(descriptor);
+  if (open == nullptr) {
     lock.unlock();
     return nRealLibc::ioctl(descriptor, request, argument);
   }
-  tDeviceNode& node = *open->second.node;
+  tDeviceNode& node = *open->node;
   if (request == kRegisterNotification) return registerNotification(descriptor, node, argument);
   if (request == kUnregisterNotification) {
     return unregisterNotification(descriptor, node, reinterpret_cast<std::uint64_t>(argument));
   }
-  return transfer(open->second, request, argument);
+  return transfer(*open, request, argument);
 }
 
-int tSimulator::transfer(const tOpenDevice& device, unsigned long request, void* argument) {
+int tSimulator::transfer(const tDeviceNodes::tOpenFile& device, unsigned long request, void* argument) {
   tDeviceNode& node = *device.node;
   tLoggedRequest entry{node.interfaceName, node.directory, static_cast<std::uint32_t>(request), {}, 0, 0, 0};
   auto fail = [&](int error) {

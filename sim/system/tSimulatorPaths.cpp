@@ -33,10 +33,10 @@ int tSimulator::openPath(const char* path, int flags, mode_t mode) {
   }
   const int descriptor = nRealLibc::open(sandbox.c_str(), flags, mode);
   if (descriptor == -1) return -1;
-  tDeviceNode* node = nodeAt(path);
+  tDeviceNode* node = devices_.at(path);
   if (node == nullptr) return descriptor;
   if (!driver_) {
-    openDevices_[descriptor] = tOpenDevice{node, ++nextOpenId_};
+    devices_.open(descriptor, *node);
   } else if (driver_->open(descriptor, path) == -1) {
     const int error = errno;
     nRealLibc::close(descriptor);

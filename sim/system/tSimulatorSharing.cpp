@@ -34,12 +34,12 @@ bool tSimulator::sharedDriverGone() const {
 int tSimulator::adoptDevice(int descriptor, const std::string& devicePath) {
   tReentryGuard guard;
   std::lock_guard lock(lock_);
-  tDeviceNode* node = nodeAt(devicePath);
+  tDeviceNode* node = devices_.at(devicePath);
   if (node == nullptr) {
     errno = ENOENT;
     return -1;
   }
-  openDevices_[descriptor] = tOpenDevice{node, ++nextOpenId_};
+  devices_.open(descriptor, *node);
   return 0;
 }
 
