@@ -28,7 +28,7 @@ bool tHostControllerModel::handleOwn(tDriverRequest& request, iDriverEvents& eve
   if (request.code == kGetSmBiosData) {
     smBios_.answer(request);
   } else if (request.code == kUpdateFirmware) {
-    receiveFirmwareImage(request, images_, firmwareStatus_, events, "BIOS");
+    receive(request, events, "BIOS");
   } else {
     return false;
   }

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "platform/deviceInterfaceNames.h"
-#include "sim/models/receiveFirmwareImage.h"
+#include "sim/models/tFirmwareReceiver.h"
 #include "sim/models/tHostControllerFamilyModel.h"
 #include "sim/models/tSmBiosSource.h"
 
 namespace nKESTRELSIM {
 
-class tHostControllerModel : public tHostControllerFamilyModel {
+class tHostControllerModel : public tHostControllerFamilyModel, public tFirmwareReceiver {
  public:
   tHostControllerModel();
 
@@ -26,18 +26,11 @@ class tHostControllerModel : public tHostControllerFamilyModel {
   const std::vector<std::uint8_t>& smBiosTable() const noexcept { return smBios_.table(); }
   tSmBiosSource& smBios() noexcept { return smBios_; }
 
-  const std::vector<tFirmwareImage>& receivedImages() const noexcept { return images_.images; }
-  void keepLatestImages(std::size_t count) { images_.keepLatest(count); }
-  // Driver status answered to the next updateFirmware requests (0 accepts).
-  void setFirmwareStatus(std::int32_t status) noexcept { firmwareStatus_ = status; }
-
  protected:
   bool handleOwn(tDriverRequest& request, iDriverEvents& events) override;
 
  private:
   tSmBiosSource smBios_;
-  tReceivedImages images_;
-  std::int32_t firmwareStatus_ = 0;
 };
 
 }  // namespace nKESTRELSIM

@@ -13,7 +13,7 @@ tMartenModel::tMartenModel() {
 
 bool tMartenModel::handleOwn(tDriverRequest& request, iDriverEvents& events) {
   if (request.code != nKESTREL1400::nDriverWire::kUpdateMartenFirmware) return false;
-  receiveFirmwareImage(request, images_, firmwareStatus_, events, "MARTEN");
+  receive(request, events, "MARTEN");
   return true;
 }
 

@@ -5,27 +5,19 @@
 #include <vector>
 
 #include "platform/deviceInterfaceNames.h"
-#include "sim/models/receiveFirmwareImage.h"
+#include "sim/models/tFirmwareReceiver.h"
 #include "sim/models/tHostControllerFamilyModel.h"
 
 namespace nKESTRELSIM {
 
-class tMartenModel : public tHostControllerFamilyModel {
+class tMartenModel : public tHostControllerFamilyModel, public tFirmwareReceiver {
  public:
   tMartenModel();
 
   std::string interfaceName() const override { return nKESTREL1400::kCompanionInterface; }
 
-  const std::vector<tFirmwareImage>& receivedImages() const noexcept { return images_.images; }
-  void keepLatestImages(std::size_t count) { images_.keepLatest(count); }
-  void setFirmwareStatus(std::int32_t status) noexcept { firmwareStatus_ = status; }
-
  protected:
   bool handleOwn(tDriverRequest& request, iDriverEvents& events) override;
-
- private:
-  tReceivedImages images_;
-  std::int32_t firmwareStatus_ = 0;
 };
 
 }  // namespace nKESTRELSIM

@@ -317,8 +317,7 @@ std::optional<std::chrono::steady_clock::time_point> tSimulator::nextRealDeadlin
 void tSimulator::limitReceivedImages(std::size_t count) {
   std::lock_guard lock(lock_);
   devices_.forEachModel([count](tDeviceNode& node) {
-    if (auto* controller = dynamic_cast<tHostControllerModel*>(node.model.get())) controller->keepLatestImages(count);
-    if (auto* companion = dynamic_cast<tMartenModel*>(node.model.get())) companion->keepLatestImages(count);
+    if (auto* receiver = dynamic_cast<tFirmwareReceiver*>(node.model.get())) receiver->keepLatestImages(count);
   });
 }
 
