@@ -122,6 +122,22 @@ TEST(WatchdogCommands, ALookLeavesTheTimerAsItFoundIt) {
   EXPECT_EQ(running.output.substr(newline + 1), "1 (running)\n0 (stopped)\n");
 }
 
+// A wait gives no sign of life until something arrives: on a timer nobody
+// runs, it says first what it waits for.
+TEST(WatchdogCommands, AWaitOnAnIdleTimerSaysWhatItWaitsFor) {
+  const tRun expired = runScript("$K watchdog wait --start --timeout 50 >/dev/null && $K watchdog wait --within 100ms");
+  EXPECT_EQ(expired.exitCode, 1) << expired.output;
+  EXPECT_NE(expired.output.find("note: the watchdog timer is already expired; waiting until a program starts it"),
+            std::string::npos)
+      << expired.output;
+  EXPECT_NE(expired.output.find("no watchdog notification within 100 ms"), std::string::npos) << expired.output;
+
+  const tRun stopped = run("watchdog wait --within 100ms");
+  EXPECT_NE(stopped.output.find("note: the watchdog timer is stopped"), std::string::npos) << stopped.output;
+  const tRun started = run("watchdog wait --start --timeout 50");
+  EXPECT_EQ(started.output, "1 expired\n");
+}
+
 TEST(WatchdogCommands, AttributesByNameOrIdWithValuesInRange) {
   EXPECT_EQ(run("watchdog get timeout").output, "5000\n");
   EXPECT_EQ(run("--json watchdog set expiryAction 2").output,

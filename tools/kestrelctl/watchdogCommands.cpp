@@ -64,11 +64,24 @@ int runSimple(const tWatchdogClient& watchdog, tWatchdogCommand command, const t
   return kSuccess;
 }
 
+// A wait on a timer that is not running lasts until some program starts it:
+// say so, since the wait itself is silent.
+void noteIdleTimer(const tWatchdogClient& watchdog) {
+  const auto state = watchdog.readU32(KESTREL_WATCHDOG_ATTR_STATE);
+  if (!state.ok() || state.value == KESTREL_WATCHDOG_STATE_RUNNING) return;
+  std::fprintf(stderr,
+               "kestrelctl: note: the watchdog timer is %s; waiting until a program starts it and it expires "
+               "(--start starts it first, Ctrl-C ends the wait)\n",
+               state.value == KESTREL_WATCHDOG_STATE_EXPIRED ? "already expired" : "stopped");
+}
+
 int runWait(const tWatchdogClient& watchdog, const tWatchdogRequest& request) {
   if (request.startFirst) {
     std::string what;
     const std::int32_t code = arm(watchdog, request, what);
     if (code < 0) return fail(what, code);
+  } else {
+    noteIdleTimer(watchdog);
   }
   const tStopSignals signals;
   tResult<std::int32_t> result;
