@@ -8,19 +8,19 @@ import logging
 import os
 import threading
 import weakref
-from typing import Any, Callable, Dict, Iterator, List, Mapping, Optional, Sequence, Tuple, Union
+from typing import Any, Callable, Dict, Iterator, List, Mapping, Optional, Sequence, Tuple
 
 from .. import _header as h
 from .._library import ROUTING_API_VERSION, DemotionFunction, kestrel
 from ..errors import InvalidParameterError, KestrelError, session_ended
 from ._report import Answer, FrameworkReport, answer_allocator, conflict_error, report_of
 from ._request import encoded, unknown_names
+from ._route import Route, TicketLike, ticket_of
 from ._types import Demotion, Segment, SeedLike, Terminal, seed_json, segment_from_json
 
 log = logging.getLogger("kestrel.routing")
 
 DemotionCallback = Callable[[Demotion], None]
-TicketLike = Union[int, "Route"]
 
 _NO_BUS_LINE = 0xFFFFFFFF
 _TERMINAL_ATTRIBUTES: Tuple[Tuple[str, str, str], ...] = (
@@ -68,53 +68,6 @@ def _check_api_version() -> None:
     if version != ROUTING_API_VERSION:
         raise RuntimeError(f"the library's routing adaptor has API version {version}; this package speaks version "
                            f"{ROUTING_API_VERSION}: install matching versions of libkestrel1 and python3-kestrel")
-
-
-def _ticket(route: TicketLike) -> int:
-    ticket = route.ticket if isinstance(route, Route) else route
-    if isinstance(ticket, bool) or not isinstance(ticket, int) or not 0 <= ticket <= 0xFFFFFFFF:
-        raise ValueError(f"a ticket is an unsigned 32-bit number, not {ticket!r}")
-    return ticket
-
-
-class Route:
-    """A route by its ticket, as a calculation answered it; its steps go through its session.
-
-    A route lives as long as the session that calculated it; reservations
-    as long as the session that made them."""
-
-    def __init__(self, session: "RoutingSession", ticket: int, segments: Sequence[Segment] = ()) -> None:
-        self.session = session
-        self.ticket = ticket
-        self.segments: Tuple[Segment, ...] = tuple(segments)
-
-    def reserve(self) -> None:
-        self.session.reserve(self)
-
-    def program(self) -> None:
-        self.session.program(self)
-
-    def unprogram(self) -> None:
-        self.session.unprogram(self)
-
-    def unreserve(self) -> None:
-        self.session.unreserve(self)
-
-    def destroy(self) -> None:
-        self.session.destroy(self)
-
-    def terminal_path(self) -> List[str]:
-        return self.session.terminal_path(self)
-
-    def __int__(self) -> int:
-        return self.ticket
-
-    def __bool__(self) -> bool:
-        return self.ticket != 0
-
-    def __repr__(self) -> str:
-        destinations = ", ".join(segment.destination for segment in self.segments)
-        return f"<kestrel.routing.Route ticket {self.ticket} to [{destinations}]>"
 
 
 class RoutingSession:
@@ -271,15 +224,15 @@ class RoutingSession:
 
     def route(self, ticket: int) -> Route:
         """A Route object for a ticket this session (or the driver) already holds."""
-        return Route(self, _ticket(ticket))
+        return Route(self, ticket_of(ticket))
 
     def reserve(self, route: TicketLike) -> None:
         """Reserves the route's lines; ReservationConflictError lists the sessions that hold them."""
-        ticket = _ticket(route)
+        ticket = ticket_of(route)
         self._ask(f"reserve route {ticket}", "quill_ra_kestrel_reserveRoute", ticket)
 
     def program(self, route: TicketLike) -> None:
-        ticket = _ticket(route)
+        ticket = ticket_of(route)
         operation = f"program route {ticket}"
         with self._using(operation) as handle, FrameworkReport() as report:
             kestrel().quill_ra_kestrel_programRoute(handle, ticket, report.pointer)
@@ -300,13 +253,13 @@ class RoutingSession:
         self._teardown("quill_ra_kestrel_destroyRoute", route, "destroy")
 
     def _teardown(self, function: str, route: TicketLike, verb: str) -> None:
-        ticket = _ticket(route)
+        ticket = ticket_of(route)
         with self._using(f"{verb} route {ticket}") as handle:
             getattr(kestrel(), function)(handle, ticket)
 
     def terminal_path(self, route: TicketLike) -> List[str]:
         """The names of the route's terminals in order ('' for an id no terminal has)."""
-        ticket = _ticket(route)
+        ticket = ticket_of(route)
         _, path = self._ask(f"get the terminal path of route {ticket}", "quill_ra_kestrel_getRouteTerminalPath", ticket)
         return [str(name) for name in path or []]
 
