@@ -164,16 +164,16 @@ tDeviceNode& tSimulator::nodeOf(const std::string& interfaceName, std::size_t in
 }
 
 tHostControllerModel& tSimulator::hostController(std::size_t index) {
-  return static_cast<tHostControllerModel&>(*nodeOf(nKESTREL1400::kControllerInterface, index).model);
+  return dynamic_cast<tHostControllerModel&>(*nodeOf(nKESTREL1400::kControllerInterface, index).model);
 }
 tMartenModel& tSimulator::marten(std::size_t index) {
-  return static_cast<tMartenModel&>(*nodeOf(nKESTREL1400::kCompanionInterface, index).model);
+  return dynamic_cast<tMartenModel&>(*nodeOf(nKESTREL1400::kCompanionInterface, index).model);
 }
 tWatchdogModel& tSimulator::watchdog(std::size_t index) {
-  return static_cast<tWatchdogModel&>(*nodeOf(nKESTREL1400::kWatchdogInterface, index).model);
+  return dynamic_cast<tWatchdogModel&>(*nodeOf(nKESTREL1400::kWatchdogInterface, index).model);
 }
 tTriggerRouterModel& tSimulator::triggerRouter(std::size_t index) {
-  return static_cast<tTriggerRouterModel&>(*nodeOf(nKESTREL1400::kTriggerRouterInterface, index).model);
+  return dynamic_cast<tTriggerRouterModel&>(*nodeOf(nKESTREL1400::kTriggerRouterInterface, index).model);
 }
 
 tDeviceNode* tSimulator::openNodeOf(int descriptor) const {
@@ -290,7 +290,7 @@ void tSimulator::expireWatchdog(std::size_t index) {
   std::lock_guard lock(lock_);
   tDeviceNode& node = nodeOf(nKESTREL1400::kWatchdogInterface, index);
   tNodeEvents events(*this, &node);
-  static_cast<tWatchdogModel&>(*node.model).expire(events);
+  dynamic_cast<tWatchdogModel&>(*node.model).expire(events);
 }
 
 void tSimulator::useManualClock() { tSimulatedClock::instance().useManualTime(); }
@@ -326,7 +326,7 @@ bool tSimulator::demoteRoute(std::uint32_t ticket, std::size_t index) {
   std::lock_guard lock(lock_);
   tDeviceNode& node = nodeOf(nKESTREL1400::kTriggerRouterInterface, index);
   tNodeEvents events(*this, &node);
-  return static_cast<tTriggerRouterModel&>(*node.model).demote(ticket, events);
+  return dynamic_cast<tTriggerRouterModel&>(*node.model).demote(ticket, events);
 }
 
 }  // namespace nKESTRELSIM

@@ -85,7 +85,8 @@ class tSimulator final : public iServedSystem {
   // lets a script decide what the driver answers.
   void wrapModels(const std::function<std::unique_ptr<tDriverModel>(std::unique_ptr<tDriverModel>)>& wrap);
   // The model of the index-th instance of the interface (throws
-  // std::out_of_range when there is none).
+  // std::out_of_range when there is none, std::bad_cast when a wrapper
+  // stands in front of it).
   tHostControllerModel& hostController(std::size_t index = 0);
   tMartenModel& marten(std::size_t index = 0);
   tWatchdogModel& watchdog(std::size_t index = 0);

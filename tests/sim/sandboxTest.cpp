@@ -10,11 +10,15 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
+#include <typeinfo>
 #include <vector>
 
 #include "platform/deviceInterfaceNames.h"
+#include "sim/models/tHostileModel.h"
 #include "simulatedController.h"
 
 namespace {
@@ -99,6 +103,20 @@ TEST_F(Sandbox, RestartForgetsEverything) {
   EXPECT_NE(sim().root(), firstRoot);
   struct stat info {};
   EXPECT_NE(::stat(firstRoot.c_str(), &info), 0);
+}
+
+// A test that put a wrapper in front of the models gets an exception from
+// the typed model accessors, never a model of the wrong type.
+TEST_F(Sandbox, TypedModelsAreRefusedBehindAWrapper) {
+  sim().addInterface(nKESTREL1400::kWatchdogInterface);
+  EXPECT_NO_THROW(sim().watchdog());
+  sim().wrapModels([](std::unique_ptr<nKESTRELSIM::tDriverModel> model) -> std::unique_ptr<nKESTRELSIM::tDriverModel> {
+    static nKESTRELSIM::tByteScript script({});
+    return std::make_unique<nKESTRELSIM::tHostileModel>(std::move(model), script);
+  });
+  EXPECT_THROW(sim().watchdog(), std::bad_cast);
+  EXPECT_THROW(sim().expireWatchdog(), std::bad_cast);
+  EXPECT_THROW(sim().triggerRouter(), std::out_of_range);
 }
 
 }  // namespace
