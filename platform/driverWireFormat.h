@@ -40,6 +40,17 @@ static_assert(offsetof(tTransferDescriptor, reserved) == 28);
 inline constexpr std::uint32_t kHostControllerType = 0x7B;
 inline constexpr std::uint32_t kTriggerRouterType = 0x80;
 
+// The type and argument size of a request code, as ioctlCode put them in.
+constexpr std::uint32_t ioctlType(std::uint64_t code) { return static_cast<std::uint32_t>((code >> 8) & 0xFF); }
+constexpr std::uint32_t ioctlSize(std::uint64_t code) { return static_cast<std::uint32_t>((code >> 16) & 0x3FFF); }
+
+// Whether a request of this code passes a transfer descriptor: the
+// host-controller and trigger-router requests.
+constexpr bool carriesTransferDescriptor(std::uint64_t code) {
+  return ioctlSize(code) == sizeof(tTransferDescriptor) &&
+         (ioctlType(code) == kHostControllerType || ioctlType(code) == kTriggerRouterType);
+}
+
 constexpr std::uint32_t hostControllerRequest(std::uint32_t number) {
   return ioctlCode(kDirectionRead | kDirectionWrite, kHostControllerType, number, sizeof(tTransferDescriptor));
 }

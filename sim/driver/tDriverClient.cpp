@@ -46,7 +46,6 @@ void putRegion(tChannelMessage& message, std::uint64_t address, std::size_t size
 // the driver takes), or the registration record.
 void putPrefetchedRegions(tChannelMessage& message, unsigned long request, void* argument) {
   const auto address = reinterpret_cast<std::uint64_t>(argument);
-  const unsigned long size = (request >> 16) & 0x3FFF;
   std::uint32_t count = 0;
   const std::size_t countAt = message.payload.size();
   message.put(count);
@@ -54,7 +53,7 @@ void putPrefetchedRegions(tChannelMessage& message, unsigned long request, void*
   if (request == kRegisterNotification) {
     putRegion(message, address, sizeof(tNotificationRegistration));
     count = 1;
-  } else if (size == sizeof(tTransferDescriptor)) {
+  } else if (ioctlSize(request) == sizeof(tTransferDescriptor)) {
     tTransferDescriptor descriptor{};
     std::memcpy(&descriptor, argument, sizeof descriptor);
     putRegion(message, address, sizeof descriptor);

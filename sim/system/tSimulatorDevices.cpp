@@ -17,16 +17,6 @@ namespace nKESTRELSIM {
 
 using namespace nKESTREL1400::nDriverWire;
 
-namespace {
-
-bool isTransferRequest(unsigned long request) {
-  const unsigned long type = (request >> 8) & 0xFF;
-  const unsigned long size = (request >> 16) & 0x3FFF;
-  return size == sizeof(tTransferDescriptor) && (type == kHostControllerType || type == kTriggerRouterType);
-}
-
-}  // namespace
-
 int tSimulator::closeDescriptor(int descriptor) {
   {
     std::lock_guard lock(lock_);
@@ -68,7 +58,7 @@ int tSimulator::transfer(const tDeviceNodes::tOpenFile& device, unsigned long re
     errno = error;
     return -1;
   };
-  if (!isTransferRequest(request)) return fail(ENOTTY);
+  if (!carriesTransferDescriptor(request)) return fail(ENOTTY);
   if (argument == nullptr) return fail(EFAULT);
   // The descriptor is the caller's memory like the records it points at.
   const auto descriptorAddress = reinterpret_cast<std::uint64_t>(argument);

@@ -37,8 +37,6 @@ constexpr std::uint32_t kMaxSmbiosIdentSize = 1u << 16;
 constexpr kSourceLocation kVersionRefused{kFile, 196};
 constexpr kSourceLocation kNoPopulatedDevice{kFile, 251};
 
-constexpr std::uint32_t kModelByte = 0x1960C;          // type 150, byte at 0Ch
-constexpr std::uint32_t kMemoryDeviceCount = 0x2100D;  // type 16, word at 0Dh
 constexpr std::int32_t kRefusedModel = 5;
 
 using tModule = tSessionModule<tControllerUserSession>;
@@ -98,7 +96,7 @@ bool tControllerUserSession::boardRefused() const noexcept {
   if (result == 0 || byteReadable(nControllerField::kSlotCount) || byteReadable(nControllerField::kChassisByte))
     return false;
   std::uint8_t modelByte = 0;
-  return byteReadable(kModelByte, &modelByte) && modelByte == kRefusedModel;
+  return byteReadable(nControllerField::kModelByte, &modelByte) && modelByte == kRefusedModel;
 }
 
 // Opens the interface's one match on `proxy`. Returns false when the
@@ -183,7 +181,7 @@ void tControllerUserSession::checkVersion(tStatusReport& report) noexcept {
 void tControllerUserSession::findPopulatedMemory(tStatusReport& report) noexcept {
   if (report.code < 0) return;
   std::uint16_t count = 0;
-  const std::int32_t countResult = smBiosReadWord(kMemoryDeviceCount, 0, &count);
+  const std::int32_t countResult = smBiosReadWord(nControllerField::kMemoryDeviceCount, 0, &count);
   mapSmbiosResult(countResult, report);
   if (report.code < 0 || count == 0) return;
   populatedMemoryDevices_.reset(new (std::nothrow) std::int32_t[count]);
@@ -210,7 +208,7 @@ std::int32_t tControllerUserSession::controllerModel(std::int32_t& model) noexce
     model = 2;
   } else if (byteReadable(nControllerField::kChassisByte)) {
     model = 3;
-  } else if (byteReadable(kModelByte, &modelByte) && modelByte >= 1 && modelByte <= 5) {
+  } else if (byteReadable(nControllerField::kModelByte, &modelByte) && modelByte >= 1 && modelByte <= 5) {
     model = modelByte;
   } else {
     model = -1;

@@ -50,7 +50,7 @@ TEST(tSmBiosBoardTest, DefaultBoard) {
   const tSmBiosBoard board = tSmBiosBoard::fromFile(kBoards + "/default.json");
   tBoardReader reader(board);
   std::uint8_t value = 0;
-  EXPECT_EQ(reader.word(0x2100D), 4);  // four memory devices, instances 1 and 3 empty
+  EXPECT_EQ(reader.word(nControllerField::kMemoryDeviceCount), 4);  // four memory devices, instances 1 and 3 empty
   EXPECT_EQ(reader.word(nControllerField::kMemoryDeviceSize, 0), 8192);
   EXPECT_EQ(reader.word(nControllerField::kMemoryDeviceSize, 1), 0);
   EXPECT_EQ(reader.word(nControllerField::kMemoryDeviceSize, 2), 8192);
@@ -60,7 +60,7 @@ TEST(tSmBiosBoardTest, DefaultBoard) {
   EXPECT_EQ(value, 2);
   ASSERT_EQ(reader.byte(nControllerField::kInfoVersionMinor, 0, value), 0);
   EXPECT_EQ(value, 2);
-  EXPECT_EQ(reader.text(0x9704), "KC-8840");
+  EXPECT_EQ(reader.text(nControllerField::kModelText), "KC-8840");
   EXPECT_EQ(reader.text(0x0005), "1.4.0f2");
   EXPECT_EQ(reader.text(0x0106), "B");
   EXPECT_EQ(reader.text(0xA308), "3:1,4:2");
@@ -80,10 +80,10 @@ TEST(tSmBiosBoardTest, DefaultBoard) {
 TEST(tSmBiosBoardTest, RefusedAndUnsupportedBoards) {
   tBoardReader refused(tSmBiosBoard::fromFile(kBoards + "/modelRefused.json"));
   std::uint8_t value = 0;
-  EXPECT_EQ(refused.text(0x9704), "<240050>");
+  EXPECT_EQ(refused.text(nControllerField::kModelText), "<240050>");
   EXPECT_EQ(refused.byte(nControllerField::kSlotCount, 0, value), smbioserr_notFound);
   EXPECT_EQ(refused.byte(nControllerField::kChassisByte, 0, value), smbioserr_notFound);
-  ASSERT_EQ(refused.byte(0x1960C, 0, value), 0);
+  ASSERT_EQ(refused.byte(nControllerField::kModelByte, 0, value), 0);
   EXPECT_EQ(value, 5);
 
   tBoardReader unsupported(tSmBiosBoard::fromFile(kBoards + "/unsupportedVersion.json"));
