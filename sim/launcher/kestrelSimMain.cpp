@@ -212,6 +212,16 @@ int run(tOptions options, const std::string& sandbox, tInherited& inherited) {
   return result;
 }
 
+// A recording is refused before anything runs, with the line at fault.
+void checkRecording(const std::string& path) {
+  try {
+    readRecordingFile(path);
+  } catch (const tRecordingError& error) {
+    throw std::runtime_error("recording " + path + ": " + error.what() +
+                             " (record again with kestrel-record; a recording is not edited by hand)");
+  }
+}
+
 int parse(int argc, char** argv, tOptions& options) {
   CLI::App app{"Runs a program against a simulated controller"};
   app.add_option("--profile", options.profile,
@@ -249,7 +259,7 @@ int main(int argc, char** argv) {
   tOptions options;
   if (const int result = parse(argc, argv, options); result >= 0) return result;
   try {
-    if (!options.replay.empty()) readRecordingFile(options.replay);  // refused before anything runs
+    if (!options.replay.empty()) checkRecording(options.replay);
     if (!options.profile.empty()) {
       options.profile = locateProfile(options.profile, profileFolders());
       tProfile::fromFile(options.profile).check();

@@ -44,11 +44,15 @@ std::string expectedInput(const tExchange& expected) {
 
 std::string tDivergence::report() const {
   std::ostringstream out;
-  out << "kestrel-sim: the replay diverged at request " << index << " of process " << process;
+  out << (answeredByModels ? "kestrel-sim: answered by the models: request " : "kestrel-sim: the replay diverged at request ")
+      << index << " of process " << process;
   if (expected != nullptr) out << " (the recording's line " << expected->line << ")";
   out << "\n";
   row(out, "", "expected (recorded)", "actual (this run)");
   const std::string none = "(no request)";
+  if (!expectedInterface.empty() || (actual && !actual->interface.empty())) {
+    row(out, "device", expected ? expectedInterface : none, actual ? actual->interface : none);
+  }
   row(out, "request", expected ? code(static_cast<std::uint64_t>(expected->number("request"))) : none,
       actual ? code(actual->code) : "(the program made no more)");
   if (actual && actual->notificationId) {

@@ -19,6 +19,7 @@ constexpr std::string_view kDriverRoot = "/proc/driver/ze/";
 constexpr std::string_view kInterfaceFolder = "/deviceInterfaces/";
 constexpr std::string_view kToolFolder = "/usr/local/zecorp/bin/";
 constexpr std::string_view kSmBiosDumpPrefix = "/run/zesvc/smbios/";
+constexpr std::string_view kInterfacePathFile = "/interfacePath";
 
 bool isDataNotification(const tExchange& exchange) {
   if (exchange.number("result") < static_cast<std::int64_t>(kMessageHeaderSize)) return false;
@@ -67,9 +68,49 @@ std::string toolName(const std::string& command) {
 
 tReplayScript::tReplayScript(tRecording recording) : recording_(std::move(recording)) { arrange(); }
 
+std::string interfaceKey(const std::string& path) {
+  const auto found = interfaceOf(path);
+  return found ? std::get<1>(*found) + "\\" + std::get<2>(*found) : std::string();
+}
+
+// Which interface each descriptor of each process reached: the device
+// node an interface's path file named, opened by that process (or by the
+// parent it inherited the descriptor from: the latest open of the number).
+class tDeviceOpens {
+ public:
+  void note(const tExchange& exchange) {
+    if (exchange.call == tRecordedCall::kFile && exchange.number("error") == 0 &&
+        exchange.text.size() > kInterfacePathFile.size() &&
+        exchange.text.compare(exchange.text.size() - kInterfacePathFile.size(), kInterfacePathFile.size(),
+                              kInterfacePathFile) == 0) {
+      std::string device(exchange.bytes.begin(), exchange.bytes.end());
+      device = device.substr(0, device.find_first_of("\r\n"));
+      interfaces_[device] = interfaceKey(exchange.text);
+    } else if (exchange.call == tRecordedCall::kOpen && exchange.number("fd", -1) >= 0) {
+      const auto found = interfaces_.find(exchange.text);
+      const std::string key = found == interfaces_.end() ? std::string() : found->second;
+      opens_[{exchange.process, exchange.number("fd")}] = key;
+      latest_[exchange.number("fd")] = key;
+    }
+  }
+  std::string of(const tExchange& request) const {
+    const std::int64_t descriptor = request.number("fd", -1);
+    if (const auto found = opens_.find({request.process, descriptor}); found != opens_.end()) return found->second;
+    const auto inherited = latest_.find(descriptor);
+    return inherited == latest_.end() ? std::string() : inherited->second;
+  }
+
+ private:
+  std::map<std::string, std::string> interfaces_;
+  std::map<std::pair<std::int64_t, std::int64_t>, std::string> opens_;
+  std::map<std::int64_t, std::string> latest_;
+};
+
 void tReplayScript::arrange() {
   std::map<std::int64_t, std::size_t> byProcess;
+  tDeviceOpens opens;
   for (const tExchange& exchange : recording_.exchanges) {
+    opens.note(exchange);
     const bool request = exchange.call == tRecordedCall::kIoctl;
     const bool message = exchange.call == tRecordedCall::kRecvmsg && isDataNotification(exchange);
     if (!request && !message) continue;
@@ -81,7 +122,7 @@ void tReplayScript::arrange() {
     }
     auto& requests = processes_[found->second].requests;
     if (request) {
-      requests.push_back({&exchange, {}});
+      requests.push_back({&exchange, opens.of(exchange), {}});
     } else {
       requests.back().messagesAfter.push_back(&exchange);
     }

@@ -16,6 +16,9 @@ namespace nKESTRELSIM {
 
 struct tScriptedRequest {
   const tExchange* exchange = nullptr;
+  // The device interface it went to ("<name>\\<suffix>"), "" when the
+  // recording does not say.
+  std::string interface;
   // Data notifications the process received before its next request.
   std::vector<const tExchange*> messagesAfter;
 };

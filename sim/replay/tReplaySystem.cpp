@@ -6,6 +6,7 @@
 #include "platform/driverWireFormat.h"
 #include "sim/models/userMemory.h"
 #include "sim/record/requestBuffers.h"
+#include "sim/system/tDeviceNode.h"
 #include "sim/system/tSimulator.h"
 
 namespace nKESTRELSIM {
@@ -52,20 +53,34 @@ tLiveTransfer liveTransfer(void* argument) {
 tReplaySystem::tReplaySystem(tSimulator& simulator, tReplayScript& script, bool lenient)
     : simulator_(simulator), script_(script), lenient_(lenient), assigned_(script.processes().size(), false) {}
 
+int tReplaySystem::closeDescriptor(int handle) {
+  {
+    std::lock_guard guard(lock_);
+    interfaces_.erase(handle);
+  }
+  return simulator_.closeDescriptor(handle);
+}
+
 void tReplaySystem::servingConnection(std::uint64_t connection, pid_t process) {
   std::lock_guard guard(lock_);
   connection_ = connection;
   process_ = process;
 }
 
-int tReplaySystem::adoptDevice(int handle, const std::string& devicePath) { return simulator_.adoptDevice(handle, devicePath); }
+int tReplaySystem::adoptDevice(int handle, const std::string& devicePath) {
+  const int result = simulator_.adoptDevice(handle, devicePath);
+  std::lock_guard guard(lock_);
+  for (const tDeviceNode* node : simulator_.interfaces()) {
+    if (node->devicePath == devicePath) interfaces_[handle] = node->interfaceName + "\\" + node->suffix;
+  }
+  return result;
+}
 void tReplaySystem::adoptSocket(int handle, int driverEnd) { simulator_.adoptSocket(handle, driverEnd); }
 int tReplaySystem::bindSocketFor(int handle, const sockaddr* address, socklen_t size, std::uint32_t processId,
                                  std::uint32_t& port) {
   return simulator_.bindSocketFor(handle, address, size, processId, port);
 }
 bool tReplaySystem::takeSocketOverrun(int handle) { return simulator_.takeSocketOverrun(handle); }
-int tReplaySystem::closeDescriptor(int handle) { return simulator_.closeDescriptor(handle); }
 std::optional<std::chrono::steady_clock::time_point> tReplaySystem::serviceTimers() { return simulator_.serviceTimers(); }
 std::size_t tReplaySystem::hangUpNotifications() { return simulator_.hangUpNotifications(); }
 
@@ -92,7 +107,9 @@ tActualRequest tReplaySystem::readRequest(unsigned long request, void* argument)
   return actual;
 }
 
-bool tReplaySystem::matches(const tExchange& expected, const tActualRequest& actual) const {
+bool tReplaySystem::matches(const tScriptedRequest& scripted, const tActualRequest& actual) const {
+  const tExchange& expected = *scripted.exchange;
+  if (!scripted.interface.empty() && !actual.interface.empty() && scripted.interface != actual.interface) return false;
   if (static_cast<std::uint32_t>(expected.number("request")) != actual.code) return false;
   if (actual.notificationId) {
     const auto* registration = bytesOf(expected.region("registration"), false);
@@ -119,7 +136,7 @@ tReplaySystem::tRunning* tReplaySystem::runningFor(const tActualRequest& actual)
   // recorded process not yet replayed, to show what it expected.
   std::optional<std::size_t> chosen;
   for (std::size_t i = 0; i < processes.size() && !chosen; ++i) {
-    if (!assigned_[i] && matches(*processes[i].requests.front().exchange, actual)) chosen = i;
+    if (!assigned_[i] && matches(processes[i].requests.front(), actual)) chosen = i;
   }
   for (std::size_t i = 0; i < processes.size() && !chosen; ++i) {
     if (!assigned_[i]) chosen = i;
@@ -131,15 +148,16 @@ tReplaySystem::tRunning* tReplaySystem::runningFor(const tActualRequest& actual)
 }
 
 int tReplaySystem::ioctlDescriptor(int handle, unsigned long request, void* argument) {
-  const tActualRequest actual = readRequest(request, argument);
+  tActualRequest actual = readRequest(request, argument);
   std::lock_guard guard(lock_);
+  if (const auto found = interfaces_.find(handle); found != interfaces_.end()) actual.interface = found->second;
   if (divergence_) {
     errno = EIO;
     return -1;
   }
   tRunning* running = runningFor(actual);
   if (running == nullptr || running->next >= running->script->requests.size() ||
-      !matches(*running->script->requests[running->next].exchange, actual)) {
+      !matches(running->script->requests[running->next], actual)) {
     return diverge(running, actual, request, handle, argument);
   }
   const tScriptedRequest& scripted = running->script->requests[running->next++];
@@ -215,9 +233,11 @@ int tReplaySystem::diverge(tRunning* running, const tActualRequest& actual, unsi
     divergence.index = running->next + 1;
     if (running->next < running->script->requests.size()) {
       divergence.expected = running->script->requests[running->next].exchange;
+      divergence.expectedInterface = running->script->requests[running->next].interface;
     }
   }
   if (lenient_) {
+    divergence.answeredByModels = true;
     unmatched_.push_back(std::move(divergence));
     return simulator_.ioctlDescriptor(handle, request, argument);
   }
@@ -241,6 +261,7 @@ std::optional<tDivergence> tReplaySystem::unreplayed() const {
       missing.process = static_cast<pid_t>(processes[i].process);
       missing.index = next + 1;
       missing.expected = processes[i].requests[next].exchange;
+      missing.expectedInterface = processes[i].requests[next].interface;
       return missing;
     }
   }

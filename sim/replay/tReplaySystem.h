@@ -32,6 +32,7 @@ class tSimulator;
 
 // A request as the program made it.
 struct tActualRequest {
+  std::string interface;  // "<name>\\<suffix>"
   std::uint32_t code = 0;
   std::vector<std::uint8_t> input;        // comparable: caller fields zeroed
   std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> readBuffers;  // by field
@@ -44,7 +45,9 @@ struct tDivergence {
   pid_t process = 0;
   std::size_t index = 0;  // of the process's requests, from 1
   const tExchange* expected = nullptr;  // nullptr: the recording had no more
+  std::string expectedInterface;
   std::optional<tActualRequest> actual;  // nothing: the program ended before it
+  bool answeredByModels = false;          // lenient
   std::string report() const;
 };
 
@@ -85,7 +88,7 @@ class tReplaySystem final : public iServedSystem {
   };
 
   tActualRequest readRequest(unsigned long request, void* argument) const;
-  bool matches(const tExchange& expected, const tActualRequest& actual) const;
+  bool matches(const tScriptedRequest& expected, const tActualRequest& actual) const;
   tRunning* runningFor(const tActualRequest& actual);
   int answer(tRunning& running, const tExchange& expected, int handle, unsigned long request, void* argument);
   void writeAnswer(const tExchange& expected, void* argument) const;
@@ -99,6 +102,7 @@ class tReplaySystem final : public iServedSystem {
   std::uint64_t connection_ = 0;
   pid_t process_ = 0;
   std::map<std::uint64_t, tRunning> running_;
+  std::map<int, std::string> interfaces_;  // by handle
   std::vector<bool> assigned_;
   std::optional<tDivergence> divergence_;
   std::vector<tDivergence> unmatched_;
