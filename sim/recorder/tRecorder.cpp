@@ -55,6 +55,27 @@ std::string firstLine(const std::string& content) {
   return content.substr(0, end);
 }
 
+// Set on the thread that forks, between the fork's prepare handler and its
+// parent or child handler, while it holds the lock for the fork: other
+// libraries' fork handlers (the simulator's closes its connection in the
+// child) may call into the recorder on that thread meanwhile.
+thread_local bool tHoldsForFork = false;
+
+class tHeld {
+ public:
+  explicit tHeld(std::mutex& lock) : lock_(tHoldsForFork ? nullptr : &lock) {
+    if (lock_ != nullptr) lock_->lock();
+  }
+  ~tHeld() {
+    if (lock_ != nullptr) lock_->unlock();
+  }
+  tHeld(const tHeld&) = delete;
+  tHeld& operator=(const tHeld&) = delete;
+
+ private:
+  std::mutex* lock_;
+};
+
 }  // namespace
 
 tRecorder::tRecorder(int file, bool redact) : file_(file), redact_(redact) {}
@@ -83,10 +104,16 @@ tRecorder* tRecorder::startFromEnvironment() noexcept {
 
 // No thread of the parent holds the lock in the child.
 void tRecorder::lockForFork() noexcept {
-  if (tRecorder* recorder = active()) recorder->lock_.lock();
+  if (tRecorder* recorder = active()) {
+    recorder->lock_.lock();
+    tHoldsForFork = true;
+  }
 }
 void tRecorder::unlockAfterFork() noexcept {
-  if (tRecorder* recorder = active()) recorder->lock_.unlock();
+  if (tRecorder* recorder = active()) {
+    tHoldsForFork = false;
+    recorder->lock_.unlock();
+  }
 }
 
 tRecordLine tRecorder::line(tRecordedCall call) const {
@@ -128,7 +155,7 @@ void tRecorder::recordDriverFile(const char* path) {
   const std::string_view name(path);
   if (readError == 0 && name.size() >= kInterfacePathFile.size() &&
       name.substr(name.size() - kInterfacePathFile.size()) == kInterfacePathFile) {
-    std::lock_guard guard(lock_);
+    tHeld guard(lock_);
     devicePaths_.insert(firstLine(content));
   }
   auto record = line(tRecordedCall::kFile);
@@ -142,42 +169,42 @@ void tRecorder::recordDriverFile(const char* path) {
 
 bool tRecorder::isDevicePath(const char* path) const {
   if (path == nullptr) return false;
-  std::lock_guard guard(lock_);
+  tHeld guard(lock_);
   return devicePaths_.count(path) != 0;
 }
 
 void tRecorder::trackDevice(int descriptor) {
-  std::lock_guard guard(lock_);
+  tHeld guard(lock_);
   devices_.insert(descriptor);
 }
 
 void tRecorder::trackSocket(int descriptor) {
-  std::lock_guard guard(lock_);
+  tHeld guard(lock_);
   sockets_.insert(descriptor);
 }
 
 bool tRecorder::isDevice(int descriptor) const {
-  std::lock_guard guard(lock_);
+  tHeld guard(lock_);
   return devices_.count(descriptor) != 0;
 }
 
 bool tRecorder::isSocket(int descriptor) const {
-  std::lock_guard guard(lock_);
+  tHeld guard(lock_);
   return sockets_.count(descriptor) != 0;
 }
 
 bool tRecorder::forget(int descriptor) {
-  std::lock_guard guard(lock_);
+  tHeld guard(lock_);
   return devices_.erase(descriptor) + sockets_.erase(descriptor) != 0;
 }
 
 void tRecorder::keepPipe(FILE* stream, char* buffer, int status) {
-  std::lock_guard guard(lock_);
+  tHeld guard(lock_);
   pipes_[stream] = tPipe{buffer, status};
 }
 
 bool tRecorder::takePipe(FILE* stream, int& status) {
-  std::lock_guard guard(lock_);
+  tHeld guard(lock_);
   const auto found = pipes_.find(stream);
   if (found == pipes_.end()) return false;
   status = found->second.status;

@@ -24,14 +24,26 @@ const std::string kCtl = KESTREL_CTL;
 
 std::string temporary(const std::string& name) { return ::testing::TempDir() + name; }
 
-std::string record(const std::string& file, const std::string& command) {
-  const auto run = runShell(kSim + " -- " + kRecord + " -o " + file + " -- " + command, tErrorOutput::kWithOutput);
-  EXPECT_EQ(run.exitCode, 0) << run.output;
+std::string record(const std::string& file, const std::string& command, const std::string& options = "",
+                   tErrorOutput errors = tErrorOutput::kWithOutput) {
+  const auto run = runShell(kSim + " " + options + " -- " + kRecord + " -o " + file + " -- " + command, errors);
+  EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
   return run.output;
 }
 
-kestrelTest::tProgramRun replay(const std::string& file, const std::string& command, const std::string& options = "") {
-  return runShell(kSim + " --replay " + file + " " + options + " -- " + command, tErrorOutput::kWithOutput);
+kestrelTest::tProgramRun replay(const std::string& file, const std::string& command, const std::string& options = "",
+                                tErrorOutput errors = tErrorOutput::kWithOutput) {
+  return runShell(kSim + " --replay " + file + " " + options + " -- " + command, errors);
+}
+
+std::string hexOf(const std::string& text) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (const unsigned char c : text) {
+    hex += kDigits[c >> 4];
+    hex += kDigits[c & 0x0F];
+  }
+  return hex;
 }
 
 std::string shellQuoted(const std::string& command) { return "sh -c '" + command + "'"; }
@@ -142,6 +154,97 @@ TEST_F(RouteReplay, ACutOrEditedRecordingIsRefusedWithItsLine) {
   refused = replay(writeFile("version.krec", edited), kCtl + " route shell " + steps_);
   EXPECT_EQ(refused.exitCode, 125);
   EXPECT_NE(refused.output.find("line 1: format version 9"), std::string::npos) << refused.output;
+}
+
+TEST(RecordReplay, TwoProcessesAtOnceReplayWithBoth) {
+  const std::string first = temporary("first.txt");
+  const std::string second = temporary("second.txt");
+  const std::string command = shellQuoted("(" + kCtl + " info > " + first + " & " + kCtl + " watchdog status > " +
+                                          second + "; wait; cat " + first + " " + second + ")");
+  const std::string file = temporary("two.krec");
+  const std::string recorded = record(file, command);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const auto replayed = replay(file, command);
+    EXPECT_EQ(replayed.exitCode, 0) << replayed.output;
+    EXPECT_EQ(replayed.output, recorded);
+  }
+}
+
+// The image goes to the driver as caller memory the request points at: it is
+// compared on replay, so an update with another image leaves the recording.
+TEST(RecordReplay, FirmwareUpdateReplaysAndAnotherImageIsTold) {
+  const std::string image = writeFile("bios.img", std::string(3000, 'B'));
+  const std::string update = temporary("bios.fw");
+  ASSERT_EQ(runShell(kCtl + " firmware pack " + image + " --target BIOS --version 9.0.0f0 -o " + update).exitCode, 0);
+  const std::string file = temporary("bios.krec");
+  const std::string command = kCtl + " firmware update " + update;
+  const std::string recorded = record(file, command, "", tErrorOutput::kApart);
+  EXPECT_NE(recorded.find("installed"), std::string::npos) << recorded;
+  const auto replayed = replay(file, command, "", tErrorOutput::kApart);
+  EXPECT_EQ(replayed.exitCode, 0) << replayed.errors;
+  EXPECT_EQ(replayed.output, recorded);
+
+  const std::string other = writeFile("other.img", std::string(3000, 'C'));
+  ASSERT_EQ(runShell(kCtl + " firmware pack " + other + " --target BIOS --version 9.0.0f0 -o " + update).exitCode, 0);
+  const auto changed = replay(file, command, "", tErrorOutput::kApart);
+  EXPECT_EQ(changed.exitCode, 120) << changed.errors;
+  EXPECT_NE(changed.errors.find("* buffer +0"), std::string::npos) << changed.errors;
+}
+
+TEST(RecordReplay, SafeModeToolsAreAnsweredFromTheRecording) {
+  const std::string image = writeFile("safe.img", std::string(1000, 'S'));
+  const std::string update = temporary("safe.fw");
+  ASSERT_EQ(runShell(kCtl + " firmware pack " + image + " --target SAFEMODE --version 9.0.0f0 -o " + update).exitCode, 0);
+  const std::string file = temporary("safe.krec");
+  const std::string command = kCtl + " firmware update " + update;
+  const std::string recorded = record(file, command, "--profile safeMode", tErrorOutput::kApart);
+  EXPECT_NE(recorded.find("installed"), std::string::npos) << recorded;
+  bool ranTool = false;
+  for (const auto& exchange : nKESTRELSIM::readRecordingFile(file).exchanges) {
+    ranTool = ranTool || exchange.call == nKESTRELSIM::tRecordedCall::kPopen;
+  }
+  EXPECT_TRUE(ranTool);
+  // The default system has no safe-mode tools: only the recording's make this an install.
+  const auto replayed = replay(file, command, "", tErrorOutput::kApart);
+  EXPECT_EQ(replayed.exitCode, 0) << replayed.errors;
+  EXPECT_EQ(replayed.output, recorded);
+}
+
+TEST(RecordReplay, RedactedRecordingHoldsNoSerialNumberAndStillReplays) {
+  const std::string file = temporary("redacted.krec");
+  const std::string plain = record(temporary("plain.krec"), kCtl + " info");
+  const std::string serial = "01C2F3A4";  // the default board's
+  ASSERT_NE(plain.find(serial), std::string::npos) << plain;
+  runShell(kSim + " -- " + kRecord + " --redact -o " + file + " -- " + kCtl + " info");
+  const std::string text = slurp(file);
+  EXPECT_EQ(text.find(hexOf(serial)), std::string::npos);
+  EXPECT_NE(slurp(temporary("plain.krec")).find(hexOf(serial)), std::string::npos);
+  EXPECT_TRUE(nKESTRELSIM::readRecordingFile(file).redacted);
+  const auto replayed = replay(file, kCtl + " info");
+  EXPECT_EQ(replayed.exitCode, 0) << replayed.output;
+  EXPECT_EQ(replayed.output.find(serial), std::string::npos);
+  EXPECT_NE(replayed.output.find("xxxxxxxx"), std::string::npos) << replayed.output;
+  EXPECT_NE(replayed.output.find("1.4.0f2"), std::string::npos) << "versions stay";
+}
+
+TEST(RecordLauncher, ItsDescriptorsStayOffTheStandardStreamsAndOutOfExecutedPrograms) {
+  const std::string file = temporary("streams.krec");
+  // A program started with standard output closed finds it closed.
+  auto run = runShell(kSim + " -- " + kRecord + " -o " + file + " -- " + kCtl + " info >&-",
+                      tErrorOutput::kWithOutput);
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_NE(run.output.find("cannot write the output"), std::string::npos) << run.output;
+  EXPECT_EQ(slurp(file).find("Kestrel Controls"), std::string::npos) << "no program output in the recording";
+  // The shell opens the recording for its own open; the program it then
+  // executes holds only the one it opens itself.
+  run = runShell(kRecord + " -o " + file + " -- sh -c 'exec 4</dev/null; exec ls -l /proc/self/fd/'",
+                 tErrorOutput::kWithOutput);
+  std::size_t held = 0;
+  for (std::size_t at = run.output.find(file); at != std::string::npos; at = run.output.find(file, at + 1)) ++held;
+  EXPECT_EQ(held, 1u) << run.output;
+  EXPECT_EQ(run.output.find(" 0 -> " + file), std::string::npos);
+  EXPECT_EQ(run.output.find(" 1 -> " + file), std::string::npos);
+  EXPECT_EQ(run.output.find(" 2 -> " + file), std::string::npos);
 }
 
 TEST(RecordLauncher, RefusesWhatItCannotRecordAndRunsWhatItCan) {
