@@ -7,7 +7,7 @@ namespace nKESTRELSIM {
 using namespace nRecording;
 
 tRecordLine::tRecordLine(tRecordedCall call, std::int64_t process, std::int64_t thread, std::int64_t nanoseconds) {
-  line_.reserve(256);
+  line_.reserve(1024);
   line_ += "{\"call\":\"";
   line_ += callName(call);
   line_ += '"';

@@ -18,6 +18,8 @@ namespace {
 using namespace nKESTREL1400::nDriverWire;
 
 constexpr std::uint32_t kMaxRecord = 64 * 1024;
+// Descriptor, input, output and the most buffers a request names (three).
+constexpr std::size_t kMostRegions = 6;
 
 struct tPlannedRegion {
   tMemoryRegion region;
@@ -34,6 +36,7 @@ std::uint64_t addressOf(const void* pointer) { return reinterpret_cast<std::uint
 // The regions a transfer reaches, as its descriptor and input record name them.
 std::vector<tPlannedRegion> planTransfer(std::uint32_t code, void* argument) {
   std::vector<tPlannedRegion> plan;
+  plan.reserve(kMostRegions);
   plan.push_back({{"descriptor", 0, {}, {}}, addressOf(argument), sizeof(tTransferDescriptor), true, true});
   const auto descriptorBytes = readOwnMemory(addressOf(argument), sizeof(tTransferDescriptor));
   if (!descriptorBytes) return plan;
@@ -102,6 +105,7 @@ int recordRequest(tRecorder& recorder, int descriptor, unsigned long request, vo
   line.number("result", result).number("error", error);
   hideAddresses(code, plan);
   std::vector<tMemoryRegion> regions;
+  regions.reserve(plan.size());
   for (auto& planned : plan) regions.push_back(std::move(planned.region));
   if (recorder.redacts()) redactRequest(code, regions);
   for (const auto& region : regions) line.region(region);

@@ -61,6 +61,21 @@ std::string firstLine(const std::string& content) {
 // child) may call into the recorder on that thread meanwhile.
 thread_local bool tHoldsForFork = false;
 
+// Asked once per process and thread rather than on every line; a forked
+// child's one thread asks again.
+std::int64_t gProcess = 0;
+thread_local std::int64_t tThread = 0;
+
+std::int64_t thisProcess() noexcept {
+  if (gProcess == 0) gProcess = ::getpid();
+  return gProcess;
+}
+
+std::int64_t thisThread() noexcept {
+  if (tThread == 0) tThread = static_cast<std::int64_t>(::syscall(SYS_gettid));
+  return tThread;
+}
+
 class tHeld {
  public:
   explicit tHeld(std::mutex& lock) : lock_(tHoldsForFork ? nullptr : &lock) {
@@ -98,7 +113,7 @@ tRecorder* tRecorder::startFromEnvironment() noexcept {
   }
   const char* redact = std::getenv(nRecording::kRedactVariable);
   static tRecorder recorder(file, redact != nullptr && std::strcmp(redact, "1") == 0);
-  pthread_atfork(lockForFork, unlockAfterFork, unlockAfterFork);
+  pthread_atfork(lockForFork, unlockAfterFork, childAfterFork);
   return &recorder;
 }
 
@@ -109,6 +124,11 @@ void tRecorder::lockForFork() noexcept {
     tHoldsForFork = true;
   }
 }
+void tRecorder::childAfterFork() noexcept {
+  gProcess = 0;
+  tThread = 0;
+  unlockAfterFork();
+}
 void tRecorder::unlockAfterFork() noexcept {
   if (tRecorder* recorder = active()) {
     tHoldsForFork = false;
@@ -117,7 +137,7 @@ void tRecorder::unlockAfterFork() noexcept {
 }
 
 tRecordLine tRecorder::line(tRecordedCall call) const {
-  return tRecordLine(call, ::getpid(), static_cast<std::int64_t>(::syscall(SYS_gettid)), now());
+  return tRecordLine(call, thisProcess(), thisThread(), now());
 }
 
 // One write per line: the file is opened for appending, so the lines of

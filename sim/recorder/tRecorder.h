@@ -49,6 +49,7 @@ class tRecorder {
   static tRecorder* startFromEnvironment() noexcept;
   static void lockForFork() noexcept;
   static void unlockAfterFork() noexcept;
+  static void childAfterFork() noexcept;
 
   struct tPipe {
     char* buffer;
