@@ -247,6 +247,16 @@ TEST(RecordLauncher, ItsDescriptorsStayOffTheStandardStreamsAndOutOfExecutedProg
   EXPECT_EQ(run.output.find(" 2 -> " + file), std::string::npos);
 }
 
+// The recording shipped with the sources, replayed as docs/recording.md
+// shows for a project's own CI.
+TEST(RecordReplay, ShippedRecordingReplays) {
+  const std::string shipped = std::string(KESTREL_RECORDINGS_DIR) + "/watchdogExpiry.krec";
+  const auto replayed =
+      replay(shipped, shellQuoted(kCtl + " watchdog start --timeout 200 && " + kCtl + " watchdog wait"));
+  EXPECT_EQ(replayed.exitCode, 0) << replayed.output;
+  EXPECT_EQ(replayed.output, "1 expired\n");
+}
+
 TEST(RecordLauncher, RefusesWhatItCannotRecordAndRunsWhatItCan) {
   auto run = runShell(kRecord + " -o /nonexistent/dir/x.krec -- true", tErrorOutput::kWithOutput);
   EXPECT_EQ(run.exitCode, 125);
