@@ -217,6 +217,7 @@ void checkRecording(const std::string& path) {
   try {
     readRecordingFile(path);
   } catch (const tRecordingError& error) {
+    if (error.line() == 0) throw;
     throw std::runtime_error("recording " + path + ": " + error.what() +
                              " (record again with kestrel-record; a recording is not edited by hand)");
   }

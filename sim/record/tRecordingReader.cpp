@@ -1,5 +1,7 @@
 #include "sim/record/tRecordingReader.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <initializer_list>
 #include <nlohmann/json.hpp>
@@ -233,7 +235,7 @@ tRecording readRecording(std::string_view text) {
 
 tRecording readRecordingFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw tRecordingError(0, "cannot read the recording " + path);
+  if (!file) throw tRecordingError(0, "cannot read the recording " + path + ": " + std::strerror(errno));
   std::stringstream text;
   text << file.rdbuf();
   return readRecording(text.str());

@@ -59,7 +59,32 @@ void startRecording(const tOptions& options) {
   if (!written) throw std::runtime_error("cannot write the recording " + options.output);
 }
 
+// The program's name where the user left out the "--" before a program
+// that takes options of its own ("kestrel-record -o F kestrelctl --json info").
+const char* programWithoutSeparator(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--") return nullptr;
+    if (argument == "-o" || argument == "--output") {
+      ++i;
+      continue;
+    }
+    if (argument.rfind('-', 0) == 0) continue;
+    for (int later = i + 1; later < argc; ++later) {
+      if (argv[later][0] == '-') return argv[i];
+    }
+    return nullptr;
+  }
+  return nullptr;
+}
+
 int parse(int argc, char** argv, tOptions& options) {
+  if (const char* program = programWithoutSeparator(argc, argv)) {
+    std::cerr << "kestrel-record: put -- before the program, so that its options stay its own: kestrel-record -o "
+                 "FILE [--redact] -- "
+              << program << " ...\n";
+    return kLaunchFailure;
+  }
   CLI::App app{"Runs a program and records its exchanges with the controller's driver"};
   app.add_option("-o,--output", options.output, "the recording file to write (replaced if it exists)")->required();
   app.add_flag("--redact", options.redact, "replace serial numbers and other identification texts");

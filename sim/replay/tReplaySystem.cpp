@@ -128,23 +128,38 @@ bool tReplaySystem::matches(const tScriptedRequest& scripted, const tActualReque
   return true;
 }
 
-tReplaySystem::tRunning* tReplaySystem::runningFor(const tActualRequest& actual) {
+tReplaySystem::tRunning& tReplaySystem::runningFor() {
   tRunning& running = running_[connection_];
-  if (running.script != nullptr) return &running;
-  auto& processes = script_.processes();
-  // The recorded process whose first request this is; else the first
-  // recorded process not yet replayed, to show what it expected.
-  std::optional<std::size_t> chosen;
-  for (std::size_t i = 0; i < processes.size() && !chosen; ++i) {
-    if (!assigned_[i] && matches(processes[i].requests.front(), actual)) chosen = i;
+  if (!running.started) {
+    running.started = true;
+    for (std::size_t i = 0; i < assigned_.size(); ++i) {
+      if (!assigned_[i]) running.candidates.push_back(i);
+    }
   }
-  for (std::size_t i = 0; i < processes.size() && !chosen; ++i) {
-    if (!assigned_[i]) chosen = i;
+  return running;
+}
+
+void tReplaySystem::settle() {
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (auto& [connection, running] : running_) {
+      if (running.claimed || running.candidates.size() != 1) continue;
+      const std::size_t claimed = running.candidates.front();
+      assigned_[claimed] = true;
+      running.claimed = true;
+      changed = true;
+      for (auto& [other, rest] : running_) {
+        if (other == connection || rest.claimed) continue;
+        std::erase(rest.candidates, claimed);
+      }
+    }
   }
-  if (!chosen) return nullptr;
-  assigned_[*chosen] = true;
-  running.script = &processes[*chosen];
-  return &running;
+}
+
+const tScriptedRequest* tReplaySystem::nextOf(const tRunning& running) const {
+  if (running.candidates.empty()) return nullptr;
+  const auto& requests = script_.processes()[running.candidates.front()].requests;
+  return running.next < requests.size() ? &requests[running.next] : nullptr;
 }
 
 int tReplaySystem::ioctlDescriptor(int handle, unsigned long request, void* argument) {
@@ -155,15 +170,20 @@ int tReplaySystem::ioctlDescriptor(int handle, unsigned long request, void* argu
     errno = EIO;
     return -1;
   }
-  tRunning* running = runningFor(actual);
-  if (running == nullptr || running->next >= running->script->requests.size() ||
-      !matches(running->script->requests[running->next], actual)) {
-    return diverge(running, actual, request, handle, argument);
+  tRunning& running = runningFor();
+  std::vector<std::size_t> kept;
+  for (const std::size_t candidate : running.candidates) {
+    const auto& requests = script_.processes()[candidate].requests;
+    if (running.next < requests.size() && matches(requests[running.next], actual)) kept.push_back(candidate);
   }
-  const tScriptedRequest& scripted = running->script->requests[running->next++];
-  const int result = answer(*running, *scripted.exchange, handle, request, argument);
+  if (kept.empty()) return diverge(&running, actual, request, handle, argument);
+  running.candidates = std::move(kept);
+  settle();
+  const tScriptedRequest& scripted = *nextOf(running);
+  ++running.next;
+  const int result = answer(running, *scripted.exchange, handle, request, argument);
   const int error = errno;
-  deliverAfter(*running, scripted);
+  deliverAfter(running, scripted);
   errno = error;
   return result;
 }
@@ -231,9 +251,9 @@ int tReplaySystem::diverge(tRunning* running, const tActualRequest& actual, unsi
   divergence.actual = actual;
   if (running != nullptr) {
     divergence.index = running->next + 1;
-    if (running->next < running->script->requests.size()) {
-      divergence.expected = running->script->requests[running->next].exchange;
-      divergence.expectedInterface = running->script->requests[running->next].interface;
+    if (const tScriptedRequest* next = nextOf(*running)) {
+      divergence.expected = next->exchange;
+      divergence.expectedInterface = next->interface;
     }
   }
   if (lenient_) {
@@ -247,21 +267,29 @@ int tReplaySystem::diverge(tRunning* running, const tActualRequest& actual, unsi
   return -1;
 }
 
+// Processes still sharing candidates take the first one free, in the order
+// they came; a recorded process is replayed when the process holding it
+// made all its requests.
 std::optional<tDivergence> tReplaySystem::unreplayed() const {
   const auto& processes = script_.processes();
-  for (std::size_t i = 0; i < processes.size(); ++i) {
-    std::size_t next = 0;
-    if (assigned_[i]) {
-      for (const auto& [connection, running] : running_) {
-        if (running.script == &processes[i]) next = running.next;
+  std::vector<bool> taken = assigned_;
+  std::vector<std::size_t> progress(processes.size(), 0);
+  for (const auto& [connection, running] : running_) {
+    for (const std::size_t candidate : running.candidates) {
+      if (running.claimed || !taken[candidate]) {
+        taken[candidate] = true;
+        progress[candidate] = running.next;
+        break;
       }
     }
-    if (next < processes[i].requests.size()) {
+  }
+  for (std::size_t i = 0; i < processes.size(); ++i) {
+    if (progress[i] < processes[i].requests.size()) {
       tDivergence missing;
       missing.process = static_cast<pid_t>(processes[i].process);
-      missing.index = next + 1;
-      missing.expected = processes[i].requests[next].exchange;
-      missing.expectedInterface = processes[i].requests[next].interface;
+      missing.index = progress[i] + 1;
+      missing.expected = processes[i].requests[progress[i]].exchange;
+      missing.expectedInterface = processes[i].requests[progress[i]].interface;
       return missing;
     }
   }

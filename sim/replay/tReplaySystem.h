@@ -81,7 +81,11 @@ class tReplaySystem final : public iServedSystem {
     std::uint32_t recordedPort = 0;
   };
   struct tRunning {
-    tScriptedProcess* script = nullptr;
+    bool started = false;
+    bool claimed = false;  // its recorded process is its alone
+    // The recorded processes whose requests this process has made so far
+    // (while several share them, each is still possible).
+    std::vector<std::size_t> candidates;
     std::size_t next = 0;
     // by the recorded registration's cookie
     std::map<std::uint64_t, tCookie> cookies;
@@ -89,7 +93,10 @@ class tReplaySystem final : public iServedSystem {
 
   tActualRequest readRequest(unsigned long request, void* argument) const;
   bool matches(const tScriptedRequest& expected, const tActualRequest& actual) const;
-  tRunning* runningFor(const tActualRequest& actual);
+  tRunning& runningFor();
+  // A process left with one candidate claims it; others lose it.
+  void settle();
+  const tScriptedRequest* nextOf(const tRunning& running) const;
   int answer(tRunning& running, const tExchange& expected, int handle, unsigned long request, void* argument);
   void writeAnswer(const tExchange& expected, void* argument) const;
   void deliverAfter(tRunning& running, const tScriptedRequest& request);

@@ -156,10 +156,12 @@ TEST_F(RouteReplay, ACutOrEditedRecordingIsRefusedWithItsLine) {
   EXPECT_NE(refused.output.find("line 1: format version 9"), std::string::npos) << refused.output;
 }
 
+// Both programs begin with the same requests: which recorded process each
+// replaying one is stays open until their requests differ.
 TEST(RecordReplay, TwoProcessesAtOnceReplayWithBoth) {
   const std::string first = temporary("first.txt");
   const std::string second = temporary("second.txt");
-  const std::string command = shellQuoted("(" + kCtl + " info > " + first + " & " + kCtl + " watchdog status > " +
+  const std::string command = shellQuoted("(" + kCtl + " info > " + first + " & " + kCtl + " firmware status > " +
                                           second + "; wait; cat " + first + " " + second + ")");
   const std::string file = temporary("two.krec");
   const std::string recorded = record(file, command);
