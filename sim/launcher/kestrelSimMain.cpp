@@ -52,31 +52,21 @@ struct tInherited {
   tDescriptorLimit limit;
 };
 
-// A file of the installed tree, relative to this program's own location;
-// "" when this program does not run from an installed tree.
-std::string installed(const char* relative) {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  const fs::path candidate = (self.parent_path() / relative).lexically_normal();
-  return fs::exists(candidate, error) ? candidate.string() : std::string();
-}
-
 // The installed tree's, else the build tree's.
 std::string simulatorLibrary() {
   if (const char* configured = std::getenv("KESTREL_SIM_LIBRARY")) return configured;
-  const std::string library = installed(KESTREL_SIM_INSTALLED_LIBRARY);
+  const std::string library = installedBeside(KESTREL_SIM_INSTALLED_LIBRARY);
   return library.empty() ? KESTREL_SIM_LIBRARY_PATH : library;
 }
 
 std::string boardsDirectory() {
-  const std::string boards = installed(KESTREL_SIM_INSTALLED_BOARDS);
+  const std::string boards = installedBeside(KESTREL_SIM_INSTALLED_BOARDS);
   return boards.empty() ? KESTREL_SIM_SMBIOS_BOARDS_DIR : boards;
 }
 
 std::vector<std::string> profileFolders() {
   std::vector<std::string> folders;
-  const std::string shipped = installed(KESTREL_SIM_INSTALLED_PROFILES);
+  const std::string shipped = installedBeside(KESTREL_SIM_INSTALLED_PROFILES);
   if (!shipped.empty()) folders.push_back(shipped);
   folders.push_back(KESTREL_SIM_PROFILES_DIR);
   return folders;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace nKESTRELSIM {
@@ -19,6 +20,14 @@ std::string shellQuoted(const std::string& text) {
 }
 
 }  // namespace
+
+std::string installedBeside(const char* relative) {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return {};
+  const std::filesystem::path candidate = (self.parent_path() / relative).lexically_normal();
+  return std::filesystem::exists(candidate, error) ? candidate.string() : std::string();
+}
 
 std::string resolveProgram(const std::string& program) {
   if (program.find('/') != std::string::npos) return program;

@@ -16,6 +16,10 @@ std::string preloadFor(const std::string& program, const std::string& simulatorL
 // as the dynamic loader lists them (ldd).
 std::vector<std::string> sanitizerRuntimes(const std::string& program);
 
+// A file of an installed tree, relative to the running program's own
+// location; "" when the program does not run from an installed tree.
+std::string installedBeside(const char* relative);
+
 // The program's path: as given when it holds a slash, else searched in PATH.
 std::string resolveProgram(const std::string& program);
 

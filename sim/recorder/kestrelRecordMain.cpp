@@ -32,17 +32,9 @@ struct tOptions {
   std::vector<std::string> command;
 };
 
-std::string installed(const char* relative) {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  const fs::path candidate = (self.parent_path() / relative).lexically_normal();
-  return fs::exists(candidate, error) ? candidate.string() : std::string();
-}
-
 std::string recorderLibrary() {
   if (const char* configured = std::getenv("KESTREL_RECORD_LIBRARY")) return configured;
-  const std::string library = installed(KESTREL_RECORD_INSTALLED_LIBRARY);
+  const std::string library = nKESTRELSIM::installedBeside(KESTREL_RECORD_INSTALLED_LIBRARY);
   return library.empty() ? KESTREL_RECORD_LIBRARY_PATH : library;
 }
 
