@@ -9,7 +9,8 @@ namespace nKESTRELSIM {
 
 // The LD_PRELOAD value for `program`: a sanitizer runtime that the program
 // or the simulator library needs comes first (it insists on being the
-// first library), then the simulator, then whatever LD_PRELOAD held.
+// first library; one LD_PRELOAD already held counts too), then the
+// simulator, then whatever else LD_PRELOAD held.
 std::string preloadFor(const std::string& program, const std::string& simulatorLibrary, const char* existing);
 
 // Sanitizer runtimes among the program's shared libraries, resolved paths
