@@ -185,7 +185,7 @@ tExchange exchangeOf(const json& document, std::size_t line) {
 json parseLine(std::string_view text, std::size_t line) {
   try {
     return json::parse(text);
-  } catch (const json::parse_error& error) {
+  } catch (const json::exception& error) {  // a syntax error, or a number beyond any type
     refuse(line, std::string("not a JSON object: ") + error.what());
   }
 }
@@ -196,8 +196,9 @@ void readHeader(const json& header, tRecording& recording) {
   }
   const auto version = header.find("version");
   if (version == header.end() || !version->is_number_integer()) refuse(1, "version: missing");
-  recording.version = version->get<int>();
-  if (recording.version != nRecording::kFormatVersion) {
+  const auto number = version->get<std::int64_t>();
+  recording.version = number == nRecording::kFormatVersion ? nRecording::kFormatVersion : -1;
+  if (number != nRecording::kFormatVersion || !version->is_number_integer()) {
     refuse(1, "format version " + version->dump() + " is not one this program reads (it reads version " +
                   std::to_string(nRecording::kFormatVersion) + ")");
   }

@@ -101,6 +101,8 @@ TEST(RecordingFormat, ChecksTheFormatVersion) {
     EXPECT_NE(std::string(error.what()).find("version 2"), std::string::npos) << error.what();
   }
   EXPECT_EQ(lineOfError("{\"format\":\"other\",\"version\":1}\n"), 1);
+  EXPECT_EQ(lineOfError("{\"format\":\"kestrel-recording\",\"version\":4294967297}\n"), 1) << "not cut to 1";
+  EXPECT_EQ(lineOfError(header() + "2E2220000000000000000000000000001783\n"), 2) << "a number beyond any type";
   EXPECT_TRUE(readRecording(nRecording::headerLine(true)).redacted);
 }
 
