@@ -64,14 +64,15 @@ if(KESTREL_BUILD_TOOLS)
     DESTINATION ${KESTREL_INSTALL_COMPLETIONDIR} COMPONENT Tools)
   install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/kestrel-sim
     DESTINATION ${KESTREL_INSTALL_COMPLETIONDIR} COMPONENT Simulator)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/simulator.md DESTINATION ${KESTREL_INSTALL_DOCDIR} COMPONENT Simulator)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/simulator.md ${PROJECT_SOURCE_DIR}/docs/recording.md
+    DESTINATION ${KESTREL_INSTALL_DOCDIR} COMPONENT Simulator)
 endif()
 
 # --- Documentation -------------------------------------------------------------
 # The documents in share/doc/kestrel, each with the package it is about;
 # every package also has its copyright file in share/doc/<package>.
 file(GLOB KESTREL_DOCS ${PROJECT_SOURCE_DIR}/docs/*.md)
-list(FILTER KESTREL_DOCS EXCLUDE REGEX "/(simulator|kestrelctl)\\.md$")
+list(FILTER KESTREL_DOCS EXCLUDE REGEX "/(simulator|recording|kestrelctl)\\.md$")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${KESTREL_DOCS} DESTINATION ${KESTREL_INSTALL_DOCDIR}
   COMPONENT Development)
 if(KESTREL_BUILD_TOOLS)
@@ -93,7 +94,7 @@ if(NOT KESTREL_SCDOC)
 else()
   set(KESTREL_MAN_PAGES "libkestrel.3=Development")
   if(KESTREL_BUILD_TOOLS)
-    list(APPEND KESTREL_MAN_PAGES "kestrelctl.1=Tools" "quillhost.1=Tools" "kestrel-sim.1=Simulator")
+    list(APPEND KESTREL_MAN_PAGES "kestrelctl.1=Tools" "quillhost.1=Tools" "kestrel-sim.1=Simulator" "kestrel-record.1=Simulator")
   endif()
   set(outputs)
   foreach(entry IN LISTS KESTREL_MAN_PAGES)

@@ -58,7 +58,7 @@ check() {
 toolPages=() simPages=() devPages=()
 if grep -q '^KESTREL_SCDOC:FILEPATH=/' "$build/CMakeCache.txt"; then
   toolPages=(usr/share/man/man1/kestrelctl.1 usr/share/man/man1/quillhost.1)
-  simPages=(usr/share/man/man1/kestrel-sim.1)
+  simPages=(usr/share/man/man1/kestrel-sim.1 usr/share/man/man1/kestrel-record.1)
   devPages=(usr/share/man/man3/libkestrel.3)
 fi
 check libkestrel1 "libc6" "$lib/libkestrel.so.1" "$lib/libkestrel.so.$version" usr/share/doc/libkestrel1/README.md
@@ -67,6 +67,7 @@ check libkestrel-dev "libkestrel1 (= $version)" usr/include/kestrel/kestrel.h "$
 check kestrel-tools "libkestrel1 (= $version)" usr/bin/kestrelctl usr/bin/quillhost \
   usr/share/bash-completion/completions/kestrelctl usr/share/doc/kestrel/kestrelctl.md "${toolPages[@]}"
 check kestrel-sim "libc6" usr/bin/kestrel-sim "$lib/kestrel/libkestrel_sim.so" \
+  usr/bin/kestrel-record "$lib/kestrel/libkestrel_record.so" usr/share/doc/kestrel/recording.md \
   usr/share/kestrel/boards/default.json usr/share/bash-completion/completions/kestrel-sim usr/share/doc/kestrel/simulator.md \
   "${simPages[@]}"
 pythonDir=usr/lib/python3/dist-packages/kestrel
@@ -90,6 +91,18 @@ else
   echo "$output"
   fail "the unpacked kestrel-sim -- kestrelctl info failed"
 fi
+# Recorded above the packaged simulator, replayed by it to the same output.
+recording=$(mktemp)
+if first=$("${sim[@]}" "$root/usr/bin/kestrel-record" -o "$recording" -- "$root/usr/bin/kestrelctl" info 2>&1) &&
+   second=$(env -u KESTREL_SIM_LIBRARY -u LD_PRELOAD "$root/usr/bin/kestrel-sim" --replay "$recording" -- \
+     "$root/usr/bin/kestrelctl" info 2>&1) && [ "$first" = "$second" ]; then
+  echo "unpacked: kestrel-record above kestrel-sim, then kestrel-sim --replay, give the same output"
+else
+  echo "$first"
+  echo "$second"
+  fail "the unpacked kestrel-record or kestrel-sim --replay failed"
+fi
+rm -f "$recording"
 if output=$("${sim[@]}" "$root/usr/bin/quillhost" --cycles 2 2>&1); then
   echo "unpacked: kestrel-sim -- quillhost loads the packaged library"
 else

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <sys/socket.h>
+#include <sys/types.h>
 
 #include <chrono>
 #include <cstddef>
@@ -16,6 +17,9 @@ namespace nKESTRELSIM {
 
 class iServedSystem {
  public:
+  // The connection (numbered from 1 in the order they came) and process
+  // whose message the driver handles next.
+  virtual void servingConnection(std::uint64_t /*connection*/, pid_t /*process*/) {}
   // A program's descriptor of a device node or of a notification socket,
   // passed to the driver, becomes the handle the driver knows it by.
   virtual int adoptDevice(int handle, const std::string& devicePath) = 0;

@@ -209,6 +209,7 @@ void tDriverHost::acceptAll() {
     ::getsockopt(descriptor, SOL_SOCKET, SO_PEERCRED, &credentials, &size);
     auto connection = std::make_unique<tHostConnection>(descriptor);
     connection->processId = credentials.pid;
+    connection->serial = ++connectionSerial_;
     connections_[descriptor] = std::move(connection);
   }
 }

@@ -123,6 +123,7 @@ class tDriverHost {
   // listener's queue instead of waking the loop again and again.
   std::optional<std::chrono::steady_clock::time_point> acceptPausedUntil_;
   bool saidOutOfDescriptors_ = false;
+  std::uint64_t connectionSerial_ = 0;
   std::atomic<std::size_t> connectionCount_{0};
   std::atomic<std::size_t> handleCount_{0};
   std::atomic<std::size_t> refusedAdoptions_{0};

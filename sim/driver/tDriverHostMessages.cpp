@@ -35,6 +35,7 @@ bool tDriverHost::handleMessage(tHostConnection& connection, tChannelMessage& me
   if (connection.pending && message.type != tChannelMessageType::kReadAnswer) {
     finishRequest(connection, -1, EFAULT, nullptr);
   }
+  system_.servingConnection(connection.serial, connection.processId);
   switch (message.type) {
     case tChannelMessageType::kOpen: open(connection, message); break;
     case tChannelMessageType::kIoctl: ioctl(connection, message); break;

@@ -44,6 +44,7 @@ struct tHostConnection {
 
   tDriverChannel channel;
   pid_t processId = 0;
+  std::uint64_t serial = 0;  // from 1, in the order the connections came
   std::set<int> handles;
   std::optional<tPendingRequest> pending;
   // A read the driver stopped waiting for: its answer may still come, late.

@@ -42,9 +42,7 @@ int openAny(const char* path, int flags, mode_t mode) {
 // Relative paths of openat stay with the C library.
 int openAtAny(int directory, const char* path, int flags, mode_t mode) {
   if (path != nullptr && path[0] == '/') return openAny(path, flags, mode);
-  using tOpenAt = int (*)(int, const char*, int, ...);
-  static const auto real = reinterpret_cast<tOpenAt>(nReal::nextSymbol("openat"));
-  return real(directory, path, flags, mode);
+  return nReal::openat(directory, path, flags, mode);
 }
 
 FILE* fopenAny(const char* path, const char* mode) {

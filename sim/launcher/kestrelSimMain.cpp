@@ -1,4 +1,4 @@
-// kestrel-sim [--profile FILE|NAME] [--keep-sandbox] -- COMMAND [ARGS...]
+// kestrel-sim [--profile FILE|NAME] [--replay FILE [--lenient]] [--keep-sandbox] -- COMMAND [ARGS...]
 // Runs a program against a simulated controller: a fresh sandbox, the
 // profile's device interfaces, and libkestrel_sim.so preloaded.
 #include <fcntl.h>
@@ -23,6 +23,7 @@
 #include "sim/launcher/tLaunchSignals.h"
 #include "sim/launcher/tStandardStreams.h"
 #include "sim/profile/tProfile.h"
+#include "sim/replay/tReplayRun.h"
 #include "sim/system/tSimulator.h"
 
 namespace {
@@ -33,11 +34,14 @@ using namespace nKESTRELSIM;
 constexpr int kLaunchFailure = 125;
 constexpr const char* kDriverSocket = "/.kestrel-sim-driver";
 constexpr int kNotExecutable = 127;
-constexpr const char* kUsage = "usage: kestrel-sim [--profile FILE|NAME] [--keep-sandbox] -- COMMAND [ARGS...]";
+constexpr const char* kUsage =
+    "usage: kestrel-sim [--profile FILE|NAME] [--replay FILE [--lenient]] [--keep-sandbox] -- COMMAND [ARGS...]";
 
 struct tOptions {
   std::string profile;
   bool keepSandbox = false;
+  std::string replay;
+  bool lenient = false;
   std::vector<std::string> command;
 };
 
@@ -48,31 +52,21 @@ struct tInherited {
   tDescriptorLimit limit;
 };
 
-// A file of the installed tree, relative to this program's own location;
-// "" when this program does not run from an installed tree.
-std::string installed(const char* relative) {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  const fs::path candidate = (self.parent_path() / relative).lexically_normal();
-  return fs::exists(candidate, error) ? candidate.string() : std::string();
-}
-
 // The installed tree's, else the build tree's.
 std::string simulatorLibrary() {
   if (const char* configured = std::getenv("KESTREL_SIM_LIBRARY")) return configured;
-  const std::string library = installed(KESTREL_SIM_INSTALLED_LIBRARY);
+  const std::string library = installedBeside(KESTREL_SIM_INSTALLED_LIBRARY);
   return library.empty() ? KESTREL_SIM_LIBRARY_PATH : library;
 }
 
 std::string boardsDirectory() {
-  const std::string boards = installed(KESTREL_SIM_INSTALLED_BOARDS);
+  const std::string boards = installedBeside(KESTREL_SIM_INSTALLED_BOARDS);
   return boards.empty() ? KESTREL_SIM_SMBIOS_BOARDS_DIR : boards;
 }
 
 std::vector<std::string> profileFolders() {
   std::vector<std::string> folders;
-  const std::string shipped = installed(KESTREL_SIM_INSTALLED_PROFILES);
+  const std::string shipped = installedBeside(KESTREL_SIM_INSTALLED_PROFILES);
   if (!shipped.empty()) folders.push_back(shipped);
   folders.push_back(KESTREL_SIM_PROFILES_DIR);
   return folders;
@@ -90,7 +84,7 @@ std::optional<std::string> programWithoutSeparator(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--") return std::nullopt;
-    if (argument == "--profile") {
+    if (argument == "--profile" || argument == "--replay") {
       ++i;
       continue;
     }
@@ -105,14 +99,15 @@ std::optional<std::string> programWithoutSeparator(int argc, char** argv) {
 
 // The run's one driver: the profile's system, served to every process of
 // the run from a thread of the launcher.
-std::unique_ptr<tDriverHost> serveDriver(const tProfile& profile, const std::string& sandbox) {
+std::unique_ptr<tDriverHost> serveDriver(const tProfile& profile, const std::string& sandbox, tReplayRun* replay) {
   auto& simulator = tSimulator::instance();
   simulator.start(sandbox);
   simulator.limitRequestLog(0);
   profile.apply(simulator, true);
   simulator.limitReceivedImages(1);
   simulator.announceImages(true);
-  auto host = std::make_unique<tDriverHost>(simulator, sandbox + kDriverSocket);
+  iServedSystem& served = replay != nullptr ? replay->serve(simulator) : simulator;
+  auto host = std::make_unique<tDriverHost>(served, sandbox + kDriverSocket);
   host->start();
   return host;
 }
@@ -182,19 +177,40 @@ int awaitProgram(pid_t child, tInherited& inherited) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-int run(const tOptions& options, const std::string& sandbox, tInherited& inherited) {
+int run(tOptions options, const std::string& sandbox, tInherited& inherited) {
+  std::unique_ptr<tReplayRun> replay;
+  if (!options.replay.empty()) {
+    replay = std::make_unique<tReplayRun>(options.replay, options.lenient);
+    options.profile = replay->writeProfile(sandbox);
+  }
   const auto profile = options.profile.empty() ? tProfile::defaults() : tProfile::fromFile(options.profile);
   const std::string preload = preloadFor(options.command.front(), simulatorLibrary(), std::getenv("LD_PRELOAD"));
-  auto host = serveDriver(profile, sandbox);
+  auto host = serveDriver(profile, sandbox, replay.get());
   prepareEnvironment(options, sandbox, host->socketPath());
   setenv("LD_PRELOAD", preload.c_str(), 1);
   // A request that came while the run was being set up ends it before the program starts.
   int result = 128 + inherited.signals.pendingRequest();
-  if (result == 128) result = awaitProgram(startProgram(options, inherited), inherited);
+  if (result == 128) {
+    const pid_t program = startProgram(options, inherited);
+    if (replay) replay->programStarted(program);
+    result = awaitProgram(program, inherited);
+  }
   // The driver goes: programs of the run still running learn of it.
   host.reset();
+  if (replay) result = replay->finish(result);
   tSimulator::instance().stop();
   return result;
+}
+
+// A recording is refused before anything runs, with the line at fault.
+void checkRecording(const std::string& path) {
+  try {
+    readRecordingFile(path);
+  } catch (const tRecordingError& error) {
+    if (error.line() == 0) throw;
+    throw std::runtime_error("recording " + path + ": " + error.what() +
+                             " (record again with kestrel-record; a recording is not edited by hand)");
+  }
 }
 
 int parse(int argc, char** argv, tOptions& options) {
@@ -202,10 +218,16 @@ int parse(int argc, char** argv, tOptions& options) {
   app.add_option("--profile", options.profile,
                  "JSON profile of the simulated system: a file, or the name of a shipped profile");
   app.add_flag("--keep-sandbox", options.keepSandbox, "keep the sandbox directory and print its path");
+  auto* replay = app.add_option("--replay", options.replay,
+                                "answer from a recording (kestrel-record) instead of the models; exit status 120 "
+                                "when the program's requests leave it");
+  app.add_flag("--lenient", options.lenient, "with --replay: requests not in the recording are answered by the "
+                                             "models and listed at the end")->needs(replay);
+  replay->excludes(app.get_option("--profile"));
   app.add_option("command", options.command, "the program and its arguments (after --)")->required();
   if (const auto program = programWithoutSeparator(argc, argv)) {
     std::cerr << "kestrel-sim: put -- before the program, so that its options stay its own: kestrel-sim "
-                 "[--profile FILE|NAME] [--keep-sandbox] -- "
+                 "[--profile FILE|NAME] [--replay FILE [--lenient]] [--keep-sandbox] -- "
               << *program << " ...\n";
     return kLaunchFailure;
   }
@@ -228,6 +250,7 @@ int main(int argc, char** argv) {
   tOptions options;
   if (const int result = parse(argc, argv, options); result >= 0) return result;
   try {
+    if (!options.replay.empty()) checkRecording(options.replay);
     if (!options.profile.empty()) {
       options.profile = locateProfile(options.profile, profileFolders());
       tProfile::fromFile(options.profile).check();

@@ -5,12 +5,18 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace nKESTRELSIM {
 namespace {
 
 constexpr const char* kRuntimes[] = {"libasan.so", "libtsan.so", "libubsan.so", "liblsan.so"};
+
+bool isSanitizerRuntime(const std::string& library) {
+  return std::any_of(std::begin(kRuntimes), std::end(kRuntimes),
+                     [&](const char* runtime) { return library.find(runtime) != std::string::npos; });
+}
 
 std::string shellQuoted(const std::string& text) {
   std::string quoted = "'";
@@ -19,6 +25,14 @@ std::string shellQuoted(const std::string& text) {
 }
 
 }  // namespace
+
+std::string installedBeside(const char* relative) {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return {};
+  const std::filesystem::path candidate = (self.parent_path() / relative).lexically_normal();
+  return std::filesystem::exists(candidate, error) ? candidate.string() : std::string();
+}
 
 std::string resolveProgram(const std::string& program) {
   if (program.find('/') != std::string::npos) return program;
@@ -57,10 +71,20 @@ std::string preloadFor(const std::string& program, const std::string& simulatorL
   for (const std::string& runtime : sanitizerRuntimes(simulatorLibrary)) {
     if (std::find(runtimes.begin(), runtimes.end(), runtime) == runtimes.end()) runtimes.push_back(runtime);
   }
+  // Runtimes already preloaded (a launcher stacked on another: ldd then
+  // lists them without a path to resolve) stay in front as well.
+  std::vector<std::string> rest;
+  std::stringstream preloaded(existing != nullptr ? existing : "");
+  for (std::string library; std::getline(preloaded, library, ':');) {
+    if (library.empty()) continue;
+    const bool runtime = isSanitizerRuntime(library);
+    auto& list = runtime ? runtimes : rest;
+    if (!runtime || std::find(runtimes.begin(), runtimes.end(), library) == runtimes.end()) list.push_back(library);
+  }
   std::string preload;
   for (const std::string& runtime : runtimes) preload += runtime + ":";
   preload += simulatorLibrary;
-  if (existing != nullptr && existing[0] != '\0') preload += std::string(":") + existing;
+  for (const std::string& library : rest) preload += ":" + library;
   return preload;
 }
 

@@ -22,6 +22,10 @@ int open(const char* path, int flags, mode_t mode) noexcept {
   KESTREL_SIM_NEXT(open, int (*)(const char*, int, ...));
   return function(path, flags, mode);
 }
+int openat(int directory, const char* path, int flags, mode_t mode) noexcept {
+  KESTREL_SIM_NEXT(openat, int (*)(int, const char*, int, ...));
+  return function(directory, path, flags, mode);
+}
 FILE* fopen(const char* path, const char* mode) noexcept {
   KESTREL_SIM_NEXT(fopen, FILE* (*)(const char*, const char*));
   return function(path, mode);

@@ -16,6 +16,7 @@ namespace nKESTRELSIM::nRealLibc {
 void* nextSymbol(const char* name) noexcept;
 
 int open(const char* path, int flags, mode_t mode) noexcept;
+int openat(int directory, const char* path, int flags, mode_t mode) noexcept;
 FILE* fopen(const char* path, const char* mode) noexcept;
 int close(int descriptor) noexcept;
 int ioctl(int descriptor, unsigned long request, void* argument) noexcept;
