@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"
 #include "sim/libc/realLibc.h"
 #include "sim/record/recordingFormat.h"
@@ -30,7 +31,7 @@ struct tRequest {
   nWire::tTransferDescriptor descriptor{};
 
   tRequest() {
-    input.attributeId = 0x20070100;
+    input.attributeId = KESTREL_WATCHDOG_ATTR_TIMEOUT;
     input.valueAddress = reinterpret_cast<std::uint64_t>(&value);
     input.valueSize = sizeof value;
     descriptor.inputAddress = reinterpret_cast<std::uint64_t>(&input);

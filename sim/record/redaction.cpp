@@ -12,8 +12,8 @@ namespace {
 using namespace nKESTREL1400::nDriverWire;
 
 constexpr std::string_view kSmBiosDumpPrefix = "/run/zesvc/smbios/";
-constexpr std::uint32_t kFirstTextAttribute = 0x10000000;
-constexpr std::uint32_t kLastTextAttribute = 0x1FFFFFFF;
+// Bits 31-28 of an attribute id give its value type; 1 is text.
+constexpr bool isTextAttribute(std::uint32_t id) { return (id >> 28) == 1; }
 constexpr std::size_t kStructureHeader = 4;
 
 // A string-number field of an SMBIOS structure that names the unit itself.
@@ -118,7 +118,7 @@ void redactRequest(std::uint32_t code, std::span<tMemoryRegion> regions) {
       blankRegion(region, region.field == offsetof(tGetSmBiosDataInput, tableAddress));
     } else if (code == kGetAttribute || code == kSetAttribute) {
       const std::uint32_t id = inputWord(input, offsetof(tAttributeInput, attributeId));
-      if (id >= kFirstTextAttribute && id <= kLastTextAttribute) blankRegion(region, false);
+      if (isTextAttribute(id)) blankRegion(region, false);
     }
   }
 }

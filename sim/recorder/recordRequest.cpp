@@ -29,7 +29,7 @@ struct tPlannedRegion {
   bool readAfter = true;
 };
 
-bool isTransfer(unsigned long request) { return ((request >> 16) & 0x3FFF) == sizeof(tTransferDescriptor); }
+bool isTransfer(unsigned long request) { return ioctlSize(request) == sizeof(tTransferDescriptor); }
 
 std::uint64_t addressOf(const void* pointer) { return reinterpret_cast<std::uint64_t>(pointer); }
 

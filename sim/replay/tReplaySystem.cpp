@@ -17,7 +17,7 @@ using namespace nKESTREL1400::nDriverWire;
 
 constexpr std::uint32_t kMaxRecord = 64 * 1024;
 
-bool isTransfer(unsigned long request) { return ((request >> 16) & 0x3FFF) == sizeof(tTransferDescriptor); }
+bool isTransfer(unsigned long request) { return ioctlSize(request) == sizeof(tTransferDescriptor); }
 
 template <class T>
 T fieldOf(const std::vector<std::uint8_t>& bytes, std::size_t offset) {

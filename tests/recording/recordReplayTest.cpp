@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/driverWireFormat.h"
 #include "programRun.h"
 #include "sim/record/tRecordingReader.h"
 
@@ -115,8 +116,8 @@ TEST_F(RouteReplay, LifecycleReplaysToTheSameOutput) {
 TEST_F(RouteReplay, AnExtraRequestIsReportedAtTheExchangeItTookThePlaceOf) {
   std::string reserveLine;
   for (const auto& exchange : nKESTRELSIM::readRecordingFile(file_).exchanges) {
-    if (exchange.call == nKESTRELSIM::tRecordedCall::kIoctl && exchange.number("request") == 0x00208003 &&
-        reserveLine.empty()) {
+    if (exchange.call == nKESTRELSIM::tRecordedCall::kIoctl &&
+        exchange.number("request") == nKESTREL1400::nDriverWire::kReserveRoute && reserveLine.empty()) {
       reserveLine = std::to_string(exchange.line);
     }
   }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "kestrel/kestrel.h"
 #include "platform/driverWireFormat.h"
 #include "sim/record/redaction.h"
 
@@ -89,10 +90,12 @@ nKESTRELSIM::tMemoryRegion attributeInput(std::uint32_t id) {
 
 TEST(Redaction, TextAttributeValuesGoNumbersStay) {
   const tBytes value = {'S', 'N', '4', '2', 0, 'z'};
-  std::vector<nKESTRELSIM::tMemoryRegion> text = {attributeInput(0x18000000), {"buffer", 8, std::nullopt, value}};
+  std::vector<nKESTRELSIM::tMemoryRegion> text = {attributeInput(KESTREL_ATTR_USER_TEXT),
+                                                  {"buffer", 8, std::nullopt, value}};
   nKESTRELSIM::redactRequest(nWire::kGetAttribute, text);
   EXPECT_EQ(*text[1].after, (tBytes{'x', 'x', 'x', 'x', 0, 'z'}));
-  std::vector<nKESTRELSIM::tMemoryRegion> number = {attributeInput(0x20070100), {"buffer", 8, tBytes{1, 2, 3, 4}, std::nullopt}};
+  std::vector<nKESTRELSIM::tMemoryRegion> number = {attributeInput(KESTREL_WATCHDOG_ATTR_TIMEOUT),
+                                                    {"buffer", 8, tBytes{1, 2, 3, 4}, std::nullopt}};
   nKESTRELSIM::redactRequest(nWire::kSetAttribute, number);
   EXPECT_EQ(*number[1].before, (tBytes{1, 2, 3, 4}));
 }

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "kestrel/kestrel.h"
+#include "platform/deviceInterfaceNames.h"
 #include "platform/driverWireFormat.h"
 #include "sim/record/recordingFormat.h"
 #include "sim/record/tRecordLine.h"
@@ -24,7 +26,7 @@ namespace {
 using namespace nKESTRELSIM;
 namespace nWire = nKESTREL1400::nDriverWire;
 
-constexpr const char* kWatchdog = "hostController_hostControllerWatchdog";
+constexpr const char* kWatchdog = nKESTREL1400::kWatchdogInterface;
 
 template <class T>
 tBytes bytesOf(const T& value) {
@@ -124,9 +126,10 @@ class ReplaySystem : public ::testing::Test {
 };
 
 TEST_F(ReplaySystem, AMatchedRequestGetsTheRecordedAnswerInTheCallersMemory) {
-  auto& system = replay(interfaceLines(1, devicePath_) + getAttributeLine(1, 0x20070100, 0xBEEF, -26930));
+  auto& system =
+      replay(interfaceLines(1, devicePath_) + getAttributeLine(1, KESTREL_WATCHDOG_ATTR_TIMEOUT, 0xBEEF, -26930));
   const int handle = openAs(1);
-  tLiveRequest live(0x20070100);
+  tLiveRequest live(KESTREL_WATCHDOG_ATTR_TIMEOUT);
   EXPECT_EQ(request(1, handle, live), 0);
   EXPECT_EQ(live.value, 0xBEEFu);
   EXPECT_EQ(live.output.status, -26930);
@@ -138,12 +141,12 @@ TEST_F(ReplaySystem, AMatchedRequestGetsTheRecordedAnswerInTheCallersMemory) {
 }
 
 TEST_F(ReplaySystem, TheFirstRequestThatDiffersEndsTheReplayWithItsReport) {
-  auto& system = replay(interfaceLines(1, devicePath_) + getAttributeLine(1, 0x20070100, 1) +
-                        getAttributeLine(1, 0x20070200, 2));
+  auto& system = replay(interfaceLines(1, devicePath_) + getAttributeLine(1, KESTREL_WATCHDOG_ATTR_TIMEOUT, 1) +
+                        getAttributeLine(1, KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION, 2));
   const int handle = openAs(1);
-  tLiveRequest first(0x20070100);
+  tLiveRequest first(KESTREL_WATCHDOG_ATTR_TIMEOUT);
   ASSERT_EQ(request(1, handle, first), 0);
-  tLiveRequest other(0x20070300);
+  tLiveRequest other(KESTREL_WATCHDOG_ATTR_STATE);
   errno = 0;
   EXPECT_EQ(request(1, handle, other), -1);
   EXPECT_EQ(errno, EIO);
@@ -154,18 +157,19 @@ TEST_F(ReplaySystem, TheFirstRequestThatDiffersEndsTheReplayWithItsReport) {
   EXPECT_NE(report.find("request 2 of process 1001 (the recording's line 6)"), std::string::npos) << report;
   EXPECT_NE(report.find("* input         0002072000"), std::string::npos) << report;
   EXPECT_NE(report.find("  request       0xC0207B01"), std::string::npos) << "the code row matches: " << report;
-  tLiveRequest later(0x20070200);
+  tLiveRequest later(KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION);
   EXPECT_EQ(request(1, handle, later), -1) << "a diverged replay answers nothing more";
 }
 
 TEST_F(ReplaySystem, LenientAnswersFromTheModelsAndGoesOnWithTheRecording) {
-  auto& system = replay(interfaceLines(1, devicePath_) + getAttributeLine(1, 0x20070100, 0xAB), true);
+  auto& system =
+      replay(interfaceLines(1, devicePath_) + getAttributeLine(1, KESTREL_WATCHDOG_ATTR_TIMEOUT, 0xAB), true);
   const int handle = openAs(1);
-  tLiveRequest extra(0x20070300);  // the watchdog's state: stopped
+  tLiveRequest extra(KESTREL_WATCHDOG_ATTR_STATE);  // the watchdog's state: stopped
   EXPECT_EQ(request(1, handle, extra), 0);
   EXPECT_EQ(extra.output.status, 0);
   EXPECT_EQ(extra.value, 0u);
-  tLiveRequest recorded(0x20070100);
+  tLiveRequest recorded(KESTREL_WATCHDOG_ATTR_TIMEOUT);
   EXPECT_EQ(request(1, handle, recorded), 0);
   EXPECT_EQ(recorded.value, 0xABu);
   ASSERT_EQ(system.unmatched().size(), 1u);
@@ -177,19 +181,20 @@ TEST_F(ReplaySystem, LenientAnswersFromTheModelsAndGoesOnWithTheRecording) {
 // Two recorded processes begin alike; whichever replaying process comes
 // first, each ends up with the one whose requests it makes.
 TEST_F(ReplaySystem, ProcessesThatBeginAlikeFindTheirOwnRecordedProcess) {
-  const std::string lines = interfaceLines(1, devicePath_) + getAttributeLine(1, 0x20070100, 1) +
-                            getAttributeLine(1, 0x20070200, 11) + interfaceLines(2, devicePath_) +
-                            getAttributeLine(2, 0x20070100, 2) + getAttributeLine(2, 0x20070400, 22);
+  const std::string lines = interfaceLines(1, devicePath_) + getAttributeLine(1, KESTREL_WATCHDOG_ATTR_TIMEOUT, 1) +
+                            getAttributeLine(1, KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION, 11) +
+                            interfaceLines(2, devicePath_) + getAttributeLine(2, KESTREL_WATCHDOG_ATTR_TIMEOUT, 2) +
+                            getAttributeLine(2, KESTREL_WATCHDOG_ATTR_REMAINING, 22);
   for (const bool secondFirst : {false, true}) {
     auto& system = replay(lines);
     const std::uint64_t a = secondFirst ? 2 : 1;
     const std::uint64_t b = secondFirst ? 1 : 2;
     const int handleA = openAs(a);
     const int handleB = openAs(b);
-    tLiveRequest startA(0x20070100), startB(0x20070100);
+    tLiveRequest startA(KESTREL_WATCHDOG_ATTR_TIMEOUT), startB(KESTREL_WATCHDOG_ATTR_TIMEOUT);
     ASSERT_EQ(request(a, handleA, startA), 0);
     ASSERT_EQ(request(b, handleB, startB), 0);
-    tLiveRequest endB(0x20070400), endA(0x20070200);
+    tLiveRequest endB(KESTREL_WATCHDOG_ATTR_REMAINING), endA(KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION);
     EXPECT_EQ(request(b, handleB, endB), 0);
     EXPECT_EQ(request(a, handleA, endA), 0);
     EXPECT_EQ(endA.value, 11u);
@@ -200,10 +205,11 @@ TEST_F(ReplaySystem, ProcessesThatBeginAlikeFindTheirOwnRecordedProcess) {
 }
 
 TEST_F(ReplaySystem, ARecordedProcessNobodyFinishedIsReported) {
-  auto& system = replay(interfaceLines(1, devicePath_) + getAttributeLine(1, 0x20070100, 1) +
-                        getAttributeLine(1, 0x20070200, 2) + getAttributeLine(2, 0x20070400, 3));
+  auto& system = replay(interfaceLines(1, devicePath_) + getAttributeLine(1, KESTREL_WATCHDOG_ATTR_TIMEOUT, 1) +
+                        getAttributeLine(1, KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION, 2) +
+                        getAttributeLine(2, KESTREL_WATCHDOG_ATTR_REMAINING, 3));
   const int handle = openAs(1);
-  tLiveRequest first(0x20070100);
+  tLiveRequest first(KESTREL_WATCHDOG_ATTR_TIMEOUT);
   ASSERT_EQ(request(1, handle, first), 0);
   const auto missing = system.unreplayed();
   ASSERT_TRUE(missing);
@@ -256,8 +262,9 @@ TEST(ReplayScript, DataNotificationsFollowTheRequestBeforeThem) {
     return line.number("fd", 6).number("flags", 0).hex("bytes", bytesOf(bytes))
         .number("result", sizeof bytes).number("error", 0).finish();
   };
-  const std::string lines = received(message) + getAttributeLine(1, 0x20070100, 1) + received(message) +
-                            received(ended) + getAttributeLine(1, 0x20070200, 1);
+  const std::string lines = received(message) + getAttributeLine(1, KESTREL_WATCHDOG_ATTR_TIMEOUT, 1) +
+                            received(message) + received(ended) +
+                            getAttributeLine(1, KESTREL_WATCHDOG_ATTR_EXPIRY_ACTION, 1);
   tReplayScript script(readRecording(nRecording::headerLine(false) + lines));
   ASSERT_EQ(script.processes().size(), 1u);
   const auto& requests = script.processes()[0].requests;
