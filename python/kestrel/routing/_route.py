@@ -1,14 +1,22 @@
 """A route by its ticket, and the tickets the session's steps take."""
 from __future__ import annotations
 
-from typing import TYPE_CHECKING, List, Sequence, Tuple, Union
+from typing import List, Protocol, Sequence, Tuple, Union
 
 from ._types import Segment
 
-if TYPE_CHECKING:
-    from ._session import RoutingSession
-
 TicketLike = Union[int, "Route"]
+
+
+class RouteSteps(Protocol):
+    """What a route asks of the session that calculated it."""
+
+    def reserve(self, route: TicketLike) -> None: ...
+    def program(self, route: TicketLike) -> None: ...
+    def unprogram(self, route: TicketLike) -> None: ...
+    def unreserve(self, route: TicketLike) -> None: ...
+    def destroy(self, route: TicketLike) -> None: ...
+    def terminal_path(self, route: TicketLike) -> List[str]: ...
 
 
 def ticket_of(route: TicketLike) -> int:
@@ -24,7 +32,7 @@ class Route:
     A route lives as long as the session that calculated it; reservations
     as long as the session that made them."""
 
-    def __init__(self, session: "RoutingSession", ticket: int, segments: Sequence[Segment] = ()) -> None:
+    def __init__(self, session: RouteSteps, ticket: int, segments: Sequence[Segment] = ()) -> None:
         self.session = session
         self.ticket = ticket
         self.segments: Tuple[Segment, ...] = tuple(segments)
