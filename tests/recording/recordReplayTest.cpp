@@ -4,6 +4,7 @@
 // request that left the recording; a recording that was cut off is refused
 // with its line.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <set>
@@ -23,7 +24,11 @@ const std::string kSim = KESTREL_SIM_LAUNCHER;
 const std::string kRecord = KESTREL_RECORD_LAUNCHER;
 const std::string kCtl = KESTREL_CTL;
 
-std::string temporary(const std::string& name) { return ::testing::TempDir() + name; }
+// CTest runs each test in a process of its own, several at once: every
+// process writes files of its own.
+std::string temporary(const std::string& name) {
+  return ::testing::TempDir() + "recordReplay-" + std::to_string(getpid()) + "-" + name;
+}
 
 std::string record(const std::string& file, const std::string& command, const std::string& options = "",
                    tErrorOutput errors = tErrorOutput::kWithOutput) {
